@@ -1,0 +1,25 @@
+# Native build: the portable core and its tests under the sanitizers.
+include(cmake/sources.cmake)
+
+if(ZOLVA_SANITIZE)
+    set(SANITIZE_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_compile_options(${SANITIZE_FLAGS})
+    add_link_options(${SANITIZE_FLAGS})
+endif()
+
+add_library(zolva_portable STATIC ${ZOLVA_PORTABLE_SOURCES})
+target_include_directories(zolva_portable PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/store/file_io_posix.cpp)
+target_include_directories(devhost_portable PUBLIC ${CMAKE_SOURCE_DIR})
+
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+enable_testing()
+add_executable(zolva_native_tests
+    tests/native/host_headers_check.cpp
+    tests/native/profile_store_test.cpp
+)
+target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
+add_test(NAME native COMMAND zolva_native_tests)

@@ -1,0 +1,11 @@
+# Source lists shared by both builds.
+
+# The portable core: no <windows.h>.
+set(ZOLVA_PORTABLE_SOURCES
+    engine/brush_kernel.cpp
+)
+
+# devhost's portable parts: profile store (and later the map files and noise).
+set(DEVHOST_PORTABLE_SOURCES
+    devhost/store/profile_store.cpp
+)

@@ -1,0 +1,70 @@
+# Windows build (mingw-w64): everything, run under Wine.
+include(cmake/sources.cmake)
+enable_language(RC)
+
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+# Static runtimes, so Wine never misses libgcc, libstdc++ or winpthread.
+# GetProcAddress results are cast to the entry points' real types.
+add_compile_options(-Wno-cast-function-type)
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(STB_INCLUDE_DIR /usr/include/stb)
+
+# hpi.dll: the stand-in host's plug-in interface library.
+add_library(hpi SHARED
+    ${DEVHOST_PORTABLE_SOURCES}
+    devhost/store/file_io_win.cpp
+    devhost/hpi/hpi_plugin.cpp
+    devhost/hpi/message_capture.cpp
+)
+target_include_directories(hpi PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(hpi PRIVATE HPI_BUILDING_LIBRARY)
+set_target_properties(hpi PROPERTIES PREFIX "")
+
+# The plug-in's code, as a static library so tests can link it too.
+add_library(zolva_plugin_code STATIC
+    ${ZOLVA_PORTABLE_SOURCES}
+    platform/afx.cpp
+    platform/wnd.cpp
+    frame/callbacks.cpp
+    frame/entry.cpp
+    frame/perlin_copy.cpp
+    frame/plugin_dialog.cpp
+    frame/registry.cpp
+    frame/statics.cpp
+    palette/brush_settings.cpp
+)
+target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(zolva_plugin_code PUBLIC hpi comctl32 gdi32 user32)
+
+# Zolva.qpl: the plug-in module.
+add_library(zolva_module SHARED frame/module.cpp res/zolva.rc res/zolva.def)
+target_link_libraries(zolva_module PRIVATE -Wl,--whole-archive zolva_plugin_code -Wl,--no-whole-archive
+                      hpi comctl32 gdi32 user32)
+set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX ".qpl")
+
+# devhost.exe
+add_executable(devhost
+    devhost/app/main.cpp
+    devhost/app/main_window.cpp
+    devhost/app/screenshot.cpp
+    devhost/store/file_io_win.cpp
+    devhost/app/devhost.rc
+)
+target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
+target_link_libraries(devhost PRIVATE hpi comctl32 gdi32 user32 shell32)
+add_dependencies(devhost zolva_module)
+
+# Windows tests.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(zolva_windows_tests
+    tests/windows/test_main.cpp
+    tests/windows/plugin_fixture.cpp
+    tests/windows/lifecycle_test.cpp
+    tests/windows/plugin_dialog_test.cpp
+    tests/windows/test_dialogs.rc
+)
+target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)
+add_dependencies(zolva_windows_tests zolva_module)

@@ -1,0 +1,162 @@
+// devhost: loads the plug-in module as a host does and shows its main window.
+//   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
+//               [--screenshot PNG] [--quit]
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "devhost/app/main_window.h"
+#include "devhost/app/screenshot.h"
+#include "devhost/hpi/devhost_api.h"
+#include "frame/exports.h"
+
+namespace {
+
+const HPI_HANDLE kPluginHandle = 1;
+
+struct Options {
+    std::wstring plugin = L"Zolva.qpl";
+    int hostVersion = 800;
+    std::string profileDir = "profiles";
+    std::string screenshot;
+    bool quit = false;
+};
+
+std::string Narrow(const std::wstring& text) {
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string narrow(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+    narrow.resize(static_cast<size_t>(length - 1));
+    return narrow;
+}
+
+bool ParseOptions(Options* options) {
+    int count = 0;
+    wchar_t** args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; i < count; ++i) {
+        std::wstring arg = args[i];
+        bool hasValue = i + 1 < count;
+        if (arg == L"--quit") {
+            options->quit = true;
+        } else if (arg == L"--plugin" && hasValue) {
+            options->plugin = args[++i];
+        } else if (arg == L"--host-version" && hasValue) {
+            options->hostVersion = std::wcstol(args[++i], nullptr, 10);
+        } else if (arg == L"--profile-dir" && hasValue) {
+            options->profileDir = Narrow(args[++i]);
+        } else if (arg == L"--screenshot" && hasValue) {
+            options->screenshot = Narrow(args[++i]);
+        } else {
+            std::fprintf(stderr, "devhost: unknown or incomplete option %s\n", Narrow(arg).c_str());
+            return false;
+        }
+    }
+    ::LocalFree(args);
+    return true;
+}
+
+void PrintRegistrations() {
+    static const char* const kKinds[] = {"", "menu", "map hook", "view hook"};
+    for (int i = 0; i < DH_RegistrationCount(); ++i) {
+        DH_REGISTRATION entry;
+        DH_GetRegistration(i, &entry);
+        if (entry.kind == kRegisteredMenu) {
+            std::printf("registered %s: group %u, %s\n", kKinds[entry.kind], entry.group,
+                        entry.hasText ? entry.text : "(separator)");
+        } else {
+            std::printf("registered %s\n", kKinds[entry.kind]);
+        }
+    }
+}
+
+HMODULE LoadAndInitPlugin(const Options& options) {
+    HMODULE module = DH_LoadPlugin(options.plugin.c_str());
+    if (module == nullptr) {
+        std::fprintf(stderr, "devhost: cannot load %s (error %lu)\n", Narrow(options.plugin).c_str(),
+                     ::GetLastError());
+        return nullptr;
+    }
+    auto init = reinterpret_cast<InitProc>(::GetProcAddress(module, "Init"));
+    if (init == nullptr) {
+        std::fprintf(stderr, "devhost: %s has no Init\n", Narrow(options.plugin).c_str());
+        ::FreeLibrary(module);
+        return nullptr;
+    }
+    HPI_PLUGININFO info = {};
+    int accepted = init(&info, kPluginHandle);
+    std::printf("Init returned %d: name \"%s\", version \"%s\"\n", accepted, info.name, info.version);
+    PrintRegistrations();
+    return module;
+}
+
+// Pumps messages for a while so that windows are painted before a screenshot.
+void PumpFor(DWORD milliseconds) {
+    DWORD start = ::GetTickCount();
+    MSG msg;
+    while (::GetTickCount() - start < milliseconds) {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(10);
+    }
+}
+
+int RunMessageLoop() {
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void UnloadPlugin(HMODULE module) {
+    auto close = reinterpret_cast<CloseProc>(::GetProcAddress(module, "Close"));
+    if (close != nullptr) close();
+    ::FreeLibrary(module);
+}
+
+}  // namespace
+
+int main() {
+    Options options;
+    if (!ParseOptions(&options)) return 2;
+    DH_SetVersion(options.hostVersion);
+    DH_SetProfileDir(options.profileDir.c_str());
+    DH_CaptureMessageBoxes(options.quit ? IDOK : 0);
+
+    HWND window = devhost::CreateMainWindow(::GetModuleHandleW(nullptr));
+    if (window == nullptr) {
+        std::fprintf(stderr, "devhost: cannot create the main window\n");
+        return 1;
+    }
+    DH_SetMainWnd(window);
+    HMODULE plugin = LoadAndInitPlugin(options);
+    devhost::RebuildToolsMenu(window);
+    devhost::SetStatusText(window, plugin != nullptr ? L"プラグイン読み込み済み" : L"プラグインなし");
+    ::ShowWindow(window, SW_SHOW);
+    ::UpdateWindow(window);
+
+    int result = 0;
+    if (!options.screenshot.empty()) {
+        PumpFor(500);
+        std::string error;
+        if (SaveWindowScreenshot(window, options.screenshot, &error)) {
+            std::printf("screenshot: %s\n", options.screenshot.c_str());
+        } else {
+            std::fprintf(stderr, "devhost: %s\n", error.c_str());
+            result = 1;
+        }
+    }
+    if (!options.quit) result = RunMessageLoop();
+    if (plugin != nullptr) UnloadPlugin(plugin);
+    if (options.quit && ::IsWindow(window)) ::DestroyWindow(window);
+    std::fflush(stdout);
+    return plugin != nullptr ? result : 1;
+}

@@ -1,0 +1,117 @@
+#include "devhost/app/main_window.h"
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+#include "devhost/hpi/devhost_api.h"
+
+namespace devhost {
+namespace {
+
+const wchar_t kClassName[] = L"DevhostMainWindow";
+const int kStatusBarId = 100;
+const int kToolsMenuIndex = 1;
+
+enum Command { kCommandExit = 100 };
+
+std::wstring Widen(const char* text) {
+    int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+HMENU BuildMenuBar() {
+    HMENU bar = ::CreateMenu();
+    HMENU file = ::CreatePopupMenu();
+    ::AppendMenuW(file, MF_STRING, kCommandExit, L"終了(&X)");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"ファイル(&F)");
+    HMENU tools = ::CreatePopupMenu();
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"ツール(&T)");
+    return bar;
+}
+
+void OnPluginCommand(int index) {
+    DH_REGISTRATION entry;
+    if (DH_GetRegistration(index, &entry) && entry.proc != nullptr) {
+        entry.proc(kEventMenuChosen, 0, 0);
+    }
+}
+
+LRESULT OnCommand(HWND window, WPARAM wp) {
+    int id = LOWORD(wp);
+    if (id == kCommandExit) {
+        ::DestroyWindow(window);
+    } else if (id >= kFirstPluginCommand) {
+        OnPluginCommand(id - kFirstPluginCommand);
+    }
+    return 0;
+}
+
+LRESULT OnSize(HWND window) {
+    ::SendMessageW(::GetDlgItem(window, kStatusBarId), WM_SIZE, 0, 0);
+    return 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND:
+        return OnCommand(window, wp);
+    case WM_SIZE:
+        return OnSize(window);
+    case WM_DESTROY:
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        return ::DefWindowProcW(window, msg, wp, lp);
+    }
+}
+
+}  // namespace
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+    windowClass.lpszClassName = kClassName;
+    ::RegisterClassExW(&windowClass);
+    HWND window = ::CreateWindowExW(0, kClassName, L"devhost", WS_OVERLAPPEDWINDOW, 40, 40, 900,
+                                    640, nullptr, BuildMenuBar(), instance, nullptr);
+    if (window == nullptr) return nullptr;
+    ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
+                      0, window, reinterpret_cast<HMENU>(kStatusBarId), instance, nullptr);
+    return window;
+}
+
+void RebuildToolsMenu(HWND mainWindow) {
+    HMENU tools = ::GetSubMenu(::GetMenu(mainWindow), kToolsMenuIndex);
+    while (::GetMenuItemCount(tools) > 0) ::DeleteMenu(tools, 0, MF_BYPOSITION);
+    for (int i = 0; i < DH_RegistrationCount(); ++i) {
+        DH_REGISTRATION entry;
+        if (!DH_GetRegistration(i, &entry) || entry.kind != kRegisteredMenu) continue;
+        if (entry.group != kMenuGroupTools) continue;
+        if (!entry.hasText) {
+            ::AppendMenuW(tools, MF_SEPARATOR, 0, nullptr);
+        } else {
+            ::AppendMenuW(tools, MF_STRING, static_cast<UINT_PTR>(kFirstPluginCommand + i),
+                          Widen(entry.text).c_str());
+        }
+    }
+    ::DrawMenuBar(mainWindow);
+}
+
+void SetStatusText(HWND mainWindow, const std::wstring& text) {
+    ::SendMessageW(::GetDlgItem(mainWindow, kStatusBarId), SB_SETTEXTW, 0,
+                   reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+}  // namespace devhost

@@ -1,0 +1,18 @@
+// devhost's main window: a menu (File, Tools with the plug-ins' entries), a client area
+// where the map view will live, and a status bar.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace devhost {
+
+const int kFirstPluginCommand = 40000;
+
+HWND CreateMainWindow(HINSTANCE instance);
+// Adds the plug-ins' registered menu entries to the Tools menu.
+void RebuildToolsMenu(HWND mainWindow);
+void SetStatusText(HWND mainWindow, const std::wstring& text);
+
+}  // namespace devhost

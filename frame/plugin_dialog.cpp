@@ -1,0 +1,34 @@
+#include "frame/plugin_dialog.h"
+
+#include "frame/module.h"
+#include "host/hpi_win.h"
+
+namespace {
+
+// Makes the plug-in's resources current for its lifetime.
+class PluginResourceScope {
+public:
+    PluginResourceScope() : previous_(HPI_GetResourceHandle()) {
+        HPI_SetResourceHandle(g_moduleHandle);
+    }
+    ~PluginResourceScope() { HPI_SetResourceHandle(previous_); }
+    PluginResourceScope(const PluginResourceScope&) = delete;
+    PluginResourceScope& operator=(const PluginResourceScope&) = delete;
+
+private:
+    HINSTANCE previous_;
+};
+
+}  // namespace
+
+CPluginDialog::CPluginDialog(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {}
+
+INT_PTR CPluginDialog::DoModal() {
+    PluginResourceScope scope;
+    return CDialog::DoModal();
+}
+
+BOOL CPluginDialog::Create(UINT templateId, CWnd* parent) {
+    PluginResourceScope scope;
+    return CDialog::Create(MAKEINTRESOURCEW(templateId), parent);
+}

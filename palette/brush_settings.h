@@ -1,0 +1,40 @@
+// The brush values outside the palette window, their profile keys, and the palette
+// object. Method: 0 scroll, 1 raise, 2 dig, 3 flatten. Size: radius in samples (1..32).
+// Altitude: flatten target in metres. Strength and shape: 0.0..1.0, stored x 100
+// truncated and read back as the stored value taken unsigned x 0.01.
+#pragma once
+
+#include <cstdint>
+
+class CZolvaPalette;
+
+const int kDefaultBrushMethod = 1;
+const int kDefaultBrushSize = 20;
+const int kDefaultBrushAltitude = 500;
+const double kDefaultBrushStrength = 0.5;
+const double kDefaultBrushShape = 0.0;
+
+class CBrushSettings {
+public:
+    CBrushSettings() = default;
+    // Saves the fields to the profile and deletes the palette object; runs at unload.
+    ~CBrushSettings();
+    CBrushSettings(const CBrushSettings&) = delete;
+    CBrushSettings& operator=(const CBrushSettings&) = delete;
+
+    // Each read passes the current field as the default, so a missing key changes nothing.
+    void LoadProfile();
+    void SaveProfile() const;
+
+    int32_t method = kDefaultBrushMethod;
+    int32_t size = kDefaultBrushSize;
+    int32_t altitude = kDefaultBrushAltitude;
+    double strength = kDefaultBrushStrength;
+    double shape = kDefaultBrushShape;
+    CZolvaPalette* palette = nullptr;
+};
+
+// Profile conversions of strength and shape: x 100 truncated toward zero, and back as
+// the stored integer taken unsigned times 0.01 (so 0.29 comes back as 0.28).
+int32_t FractionToProfile(double fraction);
+double FractionFromProfile(uint32_t stored);

@@ -1,0 +1,248 @@
+#include "platform/wnd.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+// Modeless dialogs alive on this thread; the message hook exists while there are any.
+std::vector<CDialog*> g_modeless;
+HHOOK g_messageHook = nullptr;
+
+CDialog* ModelessOwning(HWND hwnd) {
+    for (CDialog* dialog : g_modeless) {
+        HWND top = dialog->GetSafeHwnd();
+        if (top != nullptr && (hwnd == top || ::IsChild(top, hwnd))) return dialog;
+    }
+    return nullptr;
+}
+
+LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
+    MSG* msg = reinterpret_cast<MSG*>(lp);
+    if (code == HC_ACTION && wp == PM_REMOVE && msg->message >= WM_KEYFIRST &&
+        msg->message <= WM_KEYLAST) {
+        CDialog* dialog = ModelessOwning(msg->hwnd);
+        if (dialog != nullptr && dialog->PreTranslateMessage(msg)) {
+            msg->message = WM_NULL;
+            msg->wParam = 0;
+            msg->lParam = 0;
+        }
+    }
+    return ::CallNextHookEx(g_messageHook, code, wp, lp);
+}
+
+void AddModeless(CDialog* dialog) {
+    g_modeless.push_back(dialog);
+    if (g_messageHook == nullptr) {
+        g_messageHook = ::SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr,
+                                            ::GetCurrentThreadId());
+    }
+}
+
+void RemoveModeless(CDialog* dialog) {
+    for (size_t i = 0; i < g_modeless.size(); ++i) {
+        if (g_modeless[i] == dialog) {
+            g_modeless.erase(g_modeless.begin() + static_cast<std::ptrdiff_t>(i));
+            break;
+        }
+    }
+    if (g_modeless.empty() && g_messageHook != nullptr) {
+        ::UnhookWindowsHookEx(g_messageHook);
+        g_messageHook = nullptr;
+    }
+}
+
+std::wstring ControlText(HWND control) {
+    int length = ::GetWindowTextLengthW(control);
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    int copied = ::GetWindowTextW(control, &text[0], length + 1);
+    text.resize(static_cast<size_t>(copied < 0 ? 0 : copied));
+    return text;
+}
+
+}  // namespace
+
+BOOL CWnd::DestroyWindow() {
+    if (m_hWnd == nullptr) return FALSE;
+    HWND hwnd = m_hWnd;
+    m_hWnd = nullptr;
+    return ::DestroyWindow(hwnd);
+}
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
+    if (control.m_hWnd == nullptr) control.m_hWnd = dx->dialog->GetDlgItem(id);
+}
+
+void DDX_Radio(CDataExchange* dx, int firstId, int& index) {
+    HWND button = dx->dialog->GetDlgItem(firstId);
+    if (!dx->saveAndValidate) {
+        for (int i = 0; button != nullptr; ++i) {
+            ::SendMessageW(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+            button = ::GetNextDlgGroupItem(dx->dialog->m_hWnd, button, FALSE);
+            if (button == dx->dialog->GetDlgItem(firstId)) break;
+        }
+        return;
+    }
+    index = -1;
+    for (int i = 0; button != nullptr; ++i) {
+        if (::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            index = i;
+            return;
+        }
+        button = ::GetNextDlgGroupItem(dx->dialog->m_hWnd, button, FALSE);
+        if (button == dx->dialog->GetDlgItem(firstId)) break;
+    }
+}
+
+void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
+    HWND control = dx->dialog->GetDlgItem(id);
+    if (dx->saveAndValidate) {
+        value = ControlText(control);
+    } else {
+        ::SetWindowTextW(control, value.c_str());
+    }
+}
+
+// Integers read like the C runtime's atoi: leading digits, 0 when there are none.
+void DDX_Text(CDataExchange* dx, int id, int& value) {
+    std::wstring text = std::to_wstring(value);
+    DDX_Text(dx, id, text);
+    if (dx->saveAndValidate) value = static_cast<int>(std::wcstol(text.c_str(), nullptr, 10));
+}
+
+// Doubles read like atof and shown with up to 15 significant digits.
+void DDX_Text(CDataExchange* dx, int id, double& value) {
+    wchar_t buffer[64];
+    std::swprintf(buffer, 64, L"%.15g", value);
+    std::wstring text = buffer;
+    DDX_Text(dx, id, text);
+    if (dx->saveAndValidate) value = std::wcstod(text.c_str(), nullptr);
+}
+
+CDialog::CDialog(UINT templateId, CWnd* parent)
+    : templateId_(templateId), parentHwnd_(parent != nullptr ? parent->m_hWnd : nullptr) {}
+
+CDialog::~CDialog() {
+    RemoveModeless(this);
+    if (m_hWnd != nullptr && ::IsWindow(m_hWnd)) {
+        ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
+        ::DestroyWindow(m_hWnd);
+    }
+    m_hWnd = nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    HINSTANCE source = AfxFindResourceHandle(TemplateName(), RT_DIALOG);
+    if (source == nullptr) return -1;
+    modal_ = true;
+    INT_PTR result = ::DialogBoxParamW(source, TemplateName(), parentHwnd_, DialogProc,
+                                       reinterpret_cast<LPARAM>(this));
+    modal_ = false;
+    m_hWnd = nullptr;
+    return result;
+}
+
+BOOL CDialog::Create(LPCWSTR templateName, CWnd* parent) {
+    if (parent != nullptr) parentHwnd_ = parent->m_hWnd;
+    HINSTANCE source = AfxFindResourceHandle(templateName, RT_DIALOG);
+    if (source == nullptr) return FALSE;
+    modal_ = false;
+    HWND hwnd = ::CreateDialogParamW(source, templateName, parentHwnd_, DialogProc,
+                                     reinterpret_cast<LPARAM>(this));
+    if (hwnd == nullptr) return FALSE;
+    AddModeless(this);
+    return TRUE;
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    templateId_ = templateId;
+    return Create(MAKEINTRESOURCEW(templateId), parent);
+}
+
+void CDialog::EndDialog(int result) {
+    if (modal_) {
+        ::EndDialog(m_hWnd, result);
+    } else {
+        ::ShowWindow(m_hWnd, SW_HIDE);
+    }
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    if (m_hWnd == nullptr) return FALSE;
+    CDataExchange dx{this, saveAndValidate};
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::DestroyWindow() {
+    if (m_hWnd == nullptr) return FALSE;
+    return ::DestroyWindow(m_hWnd);
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    return m_hWnd != nullptr && ::IsDialogMessageW(m_hWnd, msg);
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE)) return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+BOOL CDialog::OnCommand(WPARAM wp, LPARAM) {
+    switch (LOWORD(wp)) {
+    case IDOK:
+        OnOK();
+        return TRUE;
+    case IDCANCEL:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+BOOL CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return FALSE; }
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, lp);
+        reinterpret_cast<CDialog*>(lp)->m_hWnd = hwnd;
+    }
+    auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (dialog == nullptr) return FALSE;
+    return dialog->Dispatch(msg, wp, lp);
+}
+
+INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_INITDIALOG:
+        return OnInitDialog();
+    case WM_COMMAND:
+        return OnCommand(wp, lp);
+    case WM_NCDESTROY: {
+        LRESULT ignored = 0;
+        OnMessage(msg, wp, lp, ignored);
+        ::SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
+        RemoveModeless(this);
+        m_hWnd = nullptr;
+        PostNcDestroy();
+        return FALSE;
+    }
+    default: {
+        LRESULT result = 0;
+        if (!OnMessage(msg, wp, lp, result)) return FALSE;
+        ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    }
+}

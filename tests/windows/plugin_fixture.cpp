@@ -1,0 +1,69 @@
+#include "tests/windows/plugin_fixture.h"
+
+#include <cstdio>
+
+std::wstring ExecutableFolder() {
+    wchar_t path[MAX_PATH];
+    DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path, length);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+std::string Utf8(const std::wstring& text) {
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
+    narrow.resize(narrow.size() - 1);
+    return narrow;
+}
+
+std::string ReadFileBytes(const std::string& utf8Path) {
+    std::string bytes;
+    std::FILE* file = std::fopen(utf8Path.c_str(), "rb");
+    if (file == nullptr) return bytes;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) bytes.append(buffer, count);
+    std::fclose(file);
+    return bytes;
+}
+
+void PluginTest::SetUp() {
+    DH_Reset();
+    DH_CaptureMessageBoxes(IDOK);
+    DH_SetMainWnd(nullptr);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    profileDir_ = Utf8(ExecutableFolder()) + "profiles-" + info->test_suite_name() + "-" + info->name();
+    DH_SetProfileDir(profileDir_.c_str());
+    std::remove(DH_GetProfilePath(kTestPluginHandle));
+}
+
+void PluginTest::TearDown() {
+    Unload();
+    DH_CaptureMessageBoxes(0);
+}
+
+bool PluginTest::Load() {
+    module_ = DH_LoadPlugin((ExecutableFolder() + L"Zolva.qpl").c_str());
+    if (module_ == nullptr) {
+        ADD_FAILURE() << "cannot load Zolva.qpl, error " << ::GetLastError();
+        return false;
+    }
+    init_ = reinterpret_cast<InitProc>(::GetProcAddress(module_, "Init"));
+    close_ = reinterpret_cast<CloseProc>(::GetProcAddress(module_, "Close"));
+    about_ = reinterpret_cast<AboutProc>(::GetProcAddress(module_, "About"));
+    release_ = reinterpret_cast<ReleaseProc>(::GetProcAddress(module_, "Release"));
+    bool complete = init_ && close_ && about_ && release_;
+    EXPECT_TRUE(complete) << "an entry point is not exported under its plain name";
+    return complete;
+}
+
+void PluginTest::Unload() {
+    if (module_ != nullptr) ::FreeLibrary(module_);
+    module_ = nullptr;
+}
+
+int PluginTest::CallInit(HPI_PLUGININFO* info, int hostVersion) {
+    DH_SetVersion(hostVersion);
+    return init_(info, kTestPluginHandle);
+}

@@ -1,0 +1,37 @@
+// Loads the real Zolva.qpl through hpi.dll, with message boxes captured, and unloads it
+// after each test so every test starts from a freshly loaded module.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "devhost/hpi/devhost_api.h"
+#include "frame/exports.h"
+
+const HPI_HANDLE kTestPluginHandle = 7;
+
+// Folder of the running test executable, with a trailing backslash.
+std::wstring ExecutableFolder();
+std::string Utf8(const std::wstring& text);
+std::string ReadFileBytes(const std::string& utf8Path);
+
+class PluginTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads the module; false (with a test failure) when it cannot be loaded.
+    bool Load();
+    void Unload();
+    int CallInit(HPI_PLUGININFO* info, int hostVersion);
+
+    HMODULE module_ = nullptr;
+    std::string profileDir_;
+    InitProc init_ = nullptr;
+    CloseProc close_ = nullptr;
+    AboutProc about_ = nullptr;
+    ReleaseProc release_ = nullptr;
+};
