@@ -68,3 +68,4 @@ add_executable(zolva_windows_tests
 )
 target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)
 add_dependencies(zolva_windows_tests zolva_module)
+include(cmake/devhost_store.cmake)

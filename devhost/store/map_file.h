@@ -1,0 +1,97 @@
+// devhost's elevation map files.
+//
+// A map file is a header followed by save sessions. Each session holds block records
+// and ends with a checksummed commit record; a session without a valid commit record
+// (a save torn at any byte, or one still being written by another process) is invisible
+// to readers, so a reader sees the map as of the last complete save. Reading takes the
+// newest committed copy of each block; a block never saved reads as sea level (0).
+//
+// Blocks are 320 x 320 int16 samples (metres), row by row, named by their block code:
+// with R = row / 320 and C = col / 320,
+//   code = (R / 100) * 1000000 + (C / 100) * 10000 + (R % 100) * 100 + (C % 100).
+// Paths are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+const int kMapBlockSide = 320;
+const int kMapBlockSamples = kMapBlockSide * kMapBlockSide;
+const int kMapBlockBytes = kMapBlockSamples * 2;
+
+// Largest grid a map file may describe: every block code x 100 fits in int32.
+const int32_t kMaxMapRows = 672000;
+const int32_t kMaxMapColumns = 3200000;
+
+struct MapHeader {
+    int32_t width = 0;           // columns, 1..kMaxMapColumns
+    int32_t height = 0;          // rows, 1..kMaxMapRows
+    double originLat = 0.0;      // north edge of row 0, degrees
+    double originLon = 0.0;      // west edge of column 0, degrees
+    double cellLat = 0.0;        // cell size north-south, degrees, > 0
+    double cellLon = 0.0;        // cell size east-west, degrees, > 0
+    uint32_t mapType = 5;        // 5 and 10 are editable elevation maps
+    uint32_t mat = 0;            // nonzero: MAT flag set
+};
+
+// Block code of the block holding (row, col); both must be >= 0.
+int32_t MapBlockCode(int32_t row, int32_t col);
+// First row and column of the block with this code; false for a negative code.
+bool MapBlockOrigin(int32_t code, int32_t* row, int32_t* col);
+
+// Creates (or replaces) a map file holding the header and, when `samples` is not null,
+// one committed session with every block of the width x height grid (row-major).
+bool CreateMapFile(const std::string& path, const MapHeader& header, const int16_t* samples,
+                   std::string* error);
+
+// A map file opened for reading: the header and an index of the newest committed copy
+// of each block. Opening refuses a wrong magic number, an unknown version, impossible
+// dimensions or a truncated header with a clear message, and builds no partial map.
+class MapFileReader {
+public:
+    bool Open(const std::string& path, std::string* error);
+
+    const MapHeader& header() const { return header_; }
+    // Fills the block; a block never saved is all zeros. False (and zeros) only when the
+    // file cannot be read any more or the stored copy fails its checksum.
+    bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
+    bool HasBlock(int32_t code) const;
+    std::vector<int32_t> BlockCodes() const;
+    // Damaged or torn parts seen while opening (ignored, with the reason).
+    const std::vector<std::string>& warnings() const { return warnings_; }
+
+private:
+    struct BlockCopy {
+        uint64_t offset;  // file offset of the samples
+        uint32_t checksum;
+    };
+
+    std::string path_;
+    MapHeader header_;
+    std::map<int32_t, BlockCopy> blocks_;
+    std::vector<std::string> warnings_;
+};
+
+// One save: blocks appended, then committed. Destroying an uncommitted session leaves
+// the file as it was before the save as far as any reader can tell.
+class MapSaveSession {
+public:
+    MapSaveSession() = default;
+    ~MapSaveSession();
+    MapSaveSession(const MapSaveSession&) = delete;
+    MapSaveSession& operator=(const MapSaveSession&) = delete;
+
+    // Opens an existing map file for appending; checks its header first.
+    bool Begin(const std::string& path, std::string* error);
+    // False for a code outside the map's grid or a failed write.
+    bool Append(int32_t code, const int16_t* samples, std::string* error);
+    // Writes the commit record and puts the file on disk.
+    bool Commit(std::string* error);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
