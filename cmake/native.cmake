@@ -20,6 +20,10 @@ enable_testing()
 add_executable(zolva_native_tests
     tests/native/host_headers_check.cpp
     tests/native/profile_store_test.cpp
+    tests/native/fake_host.cpp
+    tests/native/block_geometry_test.cpp
+    tests/native/map_editor_test.cpp
+    tests/native/brush_apply_test.cpp
 )
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)

@@ -2,7 +2,9 @@
 
 # The portable core: no <windows.h>.
 set(ZOLVA_PORTABLE_SOURCES
+    engine/block_geometry.cpp
     engine/brush_kernel.cpp
+    engine/map_editor.cpp
 )
 
 # devhost's portable parts: profile store (and later the map files and noise).

@@ -1,0 +1,158 @@
+#include "engine/map_editor.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/brush_kernel.h"
+#include "host/hpi.h"
+
+namespace {
+
+MapBlock* DefaultAllocate() { return new (std::nothrow) MapBlock; }
+void DefaultFree(MapBlock* block) { delete block; }
+
+MapBlockAllocator g_allocate = DefaultAllocate;
+MapBlockDeallocator g_free = DefaultFree;
+
+}  // namespace
+
+MapBlock* AllocateMapBlock() { return g_allocate(); }
+
+void FreeMapBlock(MapBlock* block) {
+    if (block != nullptr) g_free(block);
+}
+
+void SetMapBlockAllocator(MapBlockAllocator allocate, MapBlockDeallocator release) {
+    g_allocate = allocate != nullptr ? allocate : DefaultAllocate;
+    g_free = release != nullptr ? release : DefaultFree;
+}
+
+int BlockList::Append(MapBlock* block) {
+    if (count_ == capacity_) {
+        MapBlock** grown = new (std::nothrow) MapBlock*[capacity_ + kGrowth];
+        if (grown == nullptr) return -1;
+        if (count_ > 0) std::memcpy(grown, blocks_, sizeof(MapBlock*) * count_);
+        delete[] blocks_;
+        blocks_ = grown;
+        capacity_ += kGrowth;
+    }
+    blocks_[count_] = block;
+    return count_++;
+}
+
+MapBlock* BlockList::Find(int32_t code) const {
+    for (int i = 0; i < count_; ++i) {
+        if (blocks_[i]->code == code) return blocks_[i];
+    }
+    return nullptr;
+}
+
+void BlockList::Clear() {
+    for (int i = 0; i < count_; ++i) FreeMapBlock(blocks_[i]);
+    delete[] blocks_;
+    blocks_ = nullptr;
+    count_ = 0;
+    capacity_ = 0;
+}
+
+int CMapEditor::SetMap(uint32_t mapHandle) {
+    map_ = mapHandle;
+    return 1;
+}
+
+// The host's result is not consulted; the block is zeroed first so that a host that
+// delivers nothing leaves sea level, never undefined samples.
+int CMapEditor::LoadBlock(int32_t code) {
+    MapBlock* block = AllocateMapBlock();
+    if (block == nullptr) return -1;
+    std::memset(block->samples, 0, sizeof block->samples);
+    HPI_GetMapBlock(map_, BlockIdOf(code), block->samples, kGetBlockFromFile);
+    block->code = code;
+    int index = mapBlocks_.Append(block);
+    if (index < 0) FreeMapBlock(block);
+    return index;
+}
+
+int CMapEditor::NewStrokeBlock(int32_t code) {
+    MapBlock* block = AllocateMapBlock();
+    if (block == nullptr) return -1;
+    std::memset(block->samples, 0, sizeof block->samples);
+    block->code = code;
+    int index = strokeBlocks_.Append(block);
+    if (index < 0) FreeMapBlock(block);
+    return index;
+}
+
+// A hit found by searching moves the cache to that block.
+int16_t* CMapEditor::Lookup(const BlockList& list, LookupCache& cache, int32_t code) {
+    if (code == cache.code) return cache.samples;
+    MapBlock* block = list.Find(code);
+    if (block == nullptr) return nullptr;
+    cache.code = code;
+    cache.samples = block->samples;
+    return block->samples;
+}
+
+int16_t* CMapEditor::FindOrLoadBlock(int32_t code) {
+    if (int16_t* samples = Lookup(mapBlocks_, mapCache_, code)) return samples;
+    int index = LoadBlock(code);
+    if (index < 0) return nullptr;
+    mapCache_.code = code;
+    mapCache_.samples = mapBlocks_.at(index)->samples;
+    return mapCache_.samples;
+}
+
+int16_t* CMapEditor::FindOrCreateStrokeBlock(int32_t code) {
+    if (int16_t* samples = Lookup(strokeBlocks_, strokeCache_, code)) return samples;
+    int index = NewStrokeBlock(code);
+    if (index < 0) return nullptr;
+    strokeCache_.code = code;
+    strokeCache_.samples = strokeBlocks_.at(index)->samples;
+    return strokeCache_.samples;
+}
+
+int16_t* CMapEditor::FindBlock(int32_t code) { return Lookup(mapBlocks_, mapCache_, code); }
+
+int CMapEditor::CopyBlockOut(int32_t code, int16_t* buffer) {
+    const int16_t* samples = FindBlock(code);
+    if (samples == nullptr) return 0;
+    std::memcpy(buffer, samples, kBlockBytes);
+    return 1;
+}
+
+void CMapEditor::ClearStroke() {
+    strokeBlocks_.Clear();
+    strokeCache_ = LookupCache();
+}
+
+void CMapEditor::FreeAll() {
+    ClearStroke();
+    mapBlocks_.Clear();
+    mapCache_ = LookupCache();
+}
+
+// A stroke block whose map block cannot be had is skipped.
+void CMapEditor::CommitStroke() {
+    if (kernel_ == nullptr) return;
+    for (int i = 0; i < strokeBlocks_.count(); ++i) {
+        MapBlock* stroke = strokeBlocks_.at(i);
+        int16_t* samples = FindOrLoadBlock(stroke->code);
+        if (samples != nullptr) kernel_->Apply(samples, stroke->samples);
+    }
+}
+
+void CMapEditor::PushToHost() {
+    for (int i = 0; i < strokeBlocks_.count(); ++i) {
+        int32_t code = strokeBlocks_.at(i)->code;
+        int16_t* samples = FindBlock(code);
+        if (samples != nullptr) HPI_ReplaceCache(map_, BlockIdOf(code), samples);
+    }
+}
+
+void CMapEditor::RestoreFromStroke() {
+    for (int i = 0; i < strokeBlocks_.count(); ++i) {
+        const MapBlock* stroke = strokeBlocks_.at(i);
+        int16_t* samples = FindBlock(stroke->code);
+        if (samples != nullptr) std::memcpy(samples, stroke->samples, kBlockBytes);
+    }
+}
