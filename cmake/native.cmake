@@ -28,3 +28,9 @@ add_executable(zolva_native_tests
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)
 include(cmake/devhost_store.cmake)
+
+if(ZOLVA_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+    add_executable(zolva_engine_bench bench/map_editor_bench.cpp tests/native/fake_host.cpp)
+    target_link_libraries(zolva_engine_bench PRIVATE zolva_portable benchmark::benchmark)
+endif()
