@@ -1,2 +1,41 @@
 # devhost's map files: the store, its tests, fuzz target, benchmark and the map tool.
 # Included by both builds.
+if(WIN32)
+    target_sources(hpi PRIVATE devhost/store/map_file.cpp)
+    return()
+endif()
+
+option(ZOLVA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
+
+target_sources(devhost_portable PRIVATE devhost/store/map_file.cpp)
+
+add_executable(zolva-make-map devhost/tools/make_map.cpp devhost/tools/sidecar_json.cpp)
+target_link_libraries(zolva-make-map PRIVATE devhost_portable)
+
+if(TARGET GTest::gtest_main)
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp devhost/tools/sidecar_json.cpp)
+    target_link_libraries(devhost_store_tests PRIVATE devhost_portable GTest::gtest_main)
+    target_compile_definitions(devhost_store_tests PRIVATE
+        ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
+    add_test(NAME devhost_store COMMAND devhost_store_tests)
+endif()
+
+if(ZOLVA_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+    add_executable(map_file_bench bench/map_file_bench.cpp)
+    target_link_libraries(map_file_bench PRIVATE devhost_portable benchmark::benchmark)
+endif()
+
+if(ZOLVA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+        message(FATAL_ERROR "ZOLVA_FUZZ needs clang (configure with CXX=clang++)")
+    endif()
+    # The store is compiled into the target itself, so all of it carries the fuzzer's
+    # coverage instrumentation.
+    set(FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    add_executable(map_file_fuzz fuzz/map_file_fuzz.cpp devhost/store/map_file.cpp
+                   devhost/store/file_io_posix.cpp)
+    target_include_directories(map_file_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)
+    target_link_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS})
+endif()

@@ -79,7 +79,7 @@ private:
 // the file as it was before the save as far as any reader can tell.
 class MapSaveSession {
 public:
-    MapSaveSession() = default;
+    MapSaveSession();  // defined where Impl is complete
     ~MapSaveSession();
     MapSaveSession(const MapSaveSession&) = delete;
     MapSaveSession& operator=(const MapSaveSession&) = delete;
