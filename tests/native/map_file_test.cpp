@@ -20,12 +20,12 @@ const uint64_t kHeaderBytes = 72;
 const uint64_t kBlockRecordBytes = 12 + kMapBlockBytes;
 const uint64_t kCommitBytes = 32;
 
-// Bitwise CRC-32 (IEEE), written independently of the store's table-driven one.
+// Bitwise CRC-32C, written independently of the store's table-driven and hardware ones.
 uint32_t ReferenceCrc32(const uint8_t* data, size_t size) {
     uint32_t crc = 0xFFFFFFFFu;
     for (size_t i = 0; i < size; ++i) {
         crc ^= data[i];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0x82F63B78u & (0u - (crc & 1)));
     }
     return ~crc;
 }
@@ -100,6 +100,12 @@ std::string EmptyMap(const std::string& name, int32_t width, int32_t height) {
     std::string error;
     EXPECT_TRUE(CreateMapFile(path, SmallHeader(width, height), nullptr, &error)) << error;
     return path;
+}
+
+// The file format's checksum is CRC-32C; this pins the helper the header tests use.
+TEST(MapFileTest, ReferenceChecksumIsCrc32c) {
+    const char text[] = "123456789";
+    EXPECT_EQ(0xE3069283u, ReferenceCrc32(reinterpret_cast<const uint8_t*>(text), 9));
 }
 
 // ---- block codes ----
