@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native build with sanitizers and
-# runs its tests, then the Windows build and its tests under Wine in Xvfb. Prints counts.
+# runs its tests, fuzzes the map file reader briefly, then the Windows build and its tests
+# under Wine in Xvfb. Prints counts.
 set -uo pipefail
 ZOLVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ZOLVA_ROOT
@@ -31,7 +32,38 @@ zolva_build_native >"$log_dir/native-build.log" 2>&1 || { tail -40 "$log_dir/nat
 set +e
 timeout 600 "$ZOLVA_ROOT/build/native/bin/zolva_native_tests" >"$log_dir/native.log" 2>&1
 report "native tests" "$log_dir/native.log" $?
+timeout 600 "$ZOLVA_ROOT/build/native/bin/devhost_store_tests" >"$log_dir/devhost-store.log" 2>&1
+report "devhost store tests" "$log_dir/devhost-store.log" $?
 set -e
+
+echo "== fuzz (libFuzzer, clang)"
+fuzz_dir="$ZOLVA_ROOT/build/fuzz"
+if ! { CC=clang CXX=clang++ cmake -S "$ZOLVA_ROOT" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=Debug \
+        -DZOLVA_FUZZ=ON -DZOLVA_SANITIZE=OFF >/dev/null &&
+      cmake --build "$fuzz_dir" -j"$(nproc)" --target map_file_fuzz zolva-make-map; } \
+        >"$log_dir/fuzz-build.log" 2>&1; then
+    tail -40 "$log_dir/fuzz-build.log"
+    exit 1
+fi
+# Seeds: a one-block map, its header alone, and a save torn inside its block.
+seeds="$fuzz_dir/seeds"
+rm -rf "$seeds" "$fuzz_dir/corpus" && mkdir -p "$seeds" "$fuzz_dir/corpus" "$fuzz_dir/artifacts"
+"$fuzz_dir/bin/zolva-make-map" synthetic 40 30 "$seeds/small.map" --type 10 --mat
+head -c 72 "$seeds/small.map" >"$seeds/header.map"
+head -c 1000 "$seeds/small.map" >"$seeds/torn.map"
+set +e
+(cd "$fuzz_dir" && timeout 60 ./bin/map_file_fuzz -max_total_time=20 -artifact_prefix=artifacts/ \
+    corpus "$seeds") >"$log_dir/fuzz.log" 2>&1
+fuzz_status=$?
+set -e
+fuzz_runs=$(grep -oE '^Done [0-9]+ runs' "$log_dir/fuzz.log" | grep -oE '[0-9]+' || true)
+if [ "$fuzz_status" -ne 0 ] || [ -z "$fuzz_runs" ] || grep -q 'Sanitizer' "$log_dir/fuzz.log"; then
+    echo "fuzz map_file: FAILED (exit $fuzz_status)"
+    grep -E 'ERROR|Sanitizer|runtime error|deadly|Test unit written' "$log_dir/fuzz.log" | head -20
+    failed=1
+else
+    echo "fuzz map_file: $fuzz_runs runs, no crash"
+fi
 
 echo "== Windows build (mingw-w64)"
 zolva_build_windows >"$log_dir/windows-build.log" 2>&1 || { tail -40 "$log_dir/windows-build.log"; exit 1; }
