@@ -14,6 +14,7 @@ add_library(hpi SHARED
     ${DEVHOST_PORTABLE_SOURCES}
     devhost/store/file_io_win.cpp
     devhost/hpi/hpi_plugin.cpp
+    devhost/hpi/hpi_maps.cpp
     devhost/hpi/message_capture.cpp
 )
 target_include_directories(hpi PUBLIC ${CMAKE_SOURCE_DIR})
@@ -51,7 +52,7 @@ add_executable(devhost
     devhost/app/devhost.rc
 )
 target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
-target_link_libraries(devhost PRIVATE hpi comctl32 gdi32 user32 shell32)
+target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32)
 add_dependencies(devhost zolva_module)
 
 # Windows tests.
@@ -64,6 +65,9 @@ add_executable(zolva_windows_tests
     tests/windows/plugin_fixture.cpp
     tests/windows/lifecycle_test.cpp
     tests/windows/plugin_dialog_test.cpp
+    tests/windows/host_maps_test.cpp
+    devhost/store/map_file.cpp
+    devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc
 )
 target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)

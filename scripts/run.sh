@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds everything and runs devhost headless
-# under Wine in Xvfb with the plug-in loaded, writing a screenshot under out/.
+# under Wine in Xvfb with the plug-in loaded and the sample map open, writing a
+# screenshot under out/.
 set -euo pipefail
 ZOLVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ZOLVA_ROOT
@@ -18,6 +19,7 @@ echo "== devhost with Zolva.qpl"
 cd "$ZOLVA_ROOT/build/win/bin"
 status=0
 timeout 120 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
+    --map 'Z:'"$ZOLVA_ROOT/samples/jacksboro.map" \
     --profile-dir 'Z:'"$out/profiles" --screenshot 'Z:'"$out/devhost-main.png" || status=$?
 zolva_wine_stop
 [ "$status" -eq 0 ] || { echo "devhost failed (exit $status)"; exit "$status"; }

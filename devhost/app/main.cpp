@@ -1,6 +1,6 @@
 // devhost: loads the plug-in module as a host does and shows its main window.
 //   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
-//               [--screenshot PNG] [--quit]
+//               [--map FILE] [--screenshot PNG] [--quit]
 #include <windows.h>
 #include <shellapi.h>
 
@@ -23,6 +23,7 @@ struct Options {
     int hostVersion = 800;
     std::string profileDir = "profiles";
     std::string screenshot;
+    std::wstring map;
     bool quit = false;
 };
 
@@ -49,6 +50,8 @@ bool ParseOptions(Options* options) {
             options->hostVersion = std::wcstol(args[++i], nullptr, 10);
         } else if (arg == L"--profile-dir" && hasValue) {
             options->profileDir = Narrow(args[++i]);
+        } else if (arg == L"--map" && hasValue) {
+            options->map = args[++i];
         } else if (arg == L"--screenshot" && hasValue) {
             options->screenshot = Narrow(args[++i]);
         } else {
@@ -140,6 +143,11 @@ int main() {
     HMODULE plugin = LoadAndInitPlugin(options);
     devhost::RebuildToolsMenu(window);
     devhost::SetStatusText(window, plugin != nullptr ? L"プラグイン読み込み済み" : L"プラグインなし");
+    if (!options.map.empty()) {
+        unsigned map = devhost::OpenMapFile(window, options.map);
+        if (map == 0) return 1;
+        std::printf("map %u: %s, type %u\n", map, HPI_GetMapFile(map), HPI_GetMapType(map));
+    }
     ::ShowWindow(window, SW_SHOW);
     ::UpdateWindow(window);
 

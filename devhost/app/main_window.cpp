@@ -1,6 +1,7 @@
 #include "devhost/app/main_window.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <string>
 #include <vector>
@@ -14,7 +15,7 @@ const wchar_t kClassName[] = L"DevhostMainWindow";
 const int kStatusBarId = 100;
 const int kToolsMenuIndex = 1;
 
-enum Command { kCommandExit = 100 };
+enum Command { kCommandOpen = 101, kCommandSave = 102, kCommandCloseMap = 103, kCommandExit = 100 };
 
 std::wstring Widen(const char* text) {
     int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -28,6 +29,10 @@ std::wstring Widen(const char* text) {
 HMENU BuildMenuBar() {
     HMENU bar = ::CreateMenu();
     HMENU file = ::CreatePopupMenu();
+    ::AppendMenuW(file, MF_STRING, kCommandOpen, L"地図を開く(&O)...");
+    ::AppendMenuW(file, MF_STRING, kCommandSave, L"保存(&S)");
+    ::AppendMenuW(file, MF_STRING, kCommandCloseMap, L"地図を閉じる(&C)");
+    ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(file, MF_STRING, kCommandExit, L"終了(&X)");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"ファイル(&F)");
     HMENU tools = ::CreatePopupMenu();
@@ -42,9 +47,44 @@ void OnPluginCommand(int index) {
     }
 }
 
+void OnOpenMap(HWND window) {
+    wchar_t path[MAX_PATH] = L"";
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = L"地図ファイル (*.map)\0*.map\0すべてのファイル\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    if (::GetOpenFileNameW(&dialog)) OpenMapFile(window, path);
+}
+
+void OnSaveMap(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return;
+    if (DH_SaveMap(map)) {
+        SetStatusText(window, L"保存しました");
+    } else {
+        ::MessageBoxW(window, L"地図を保存できませんでした。", L"devhost", MB_OK | MB_ICONERROR);
+    }
+}
+
+void OnCloseMap(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return;
+    DH_CloseMap(map);
+    SetStatusText(window, L"地図なし");
+}
+
 LRESULT OnCommand(HWND window, WPARAM wp) {
     int id = LOWORD(wp);
-    if (id == kCommandExit) {
+    if (id == kCommandOpen) {
+        OnOpenMap(window);
+    } else if (id == kCommandSave) {
+        OnSaveMap(window);
+    } else if (id == kCommandCloseMap) {
+        OnCloseMap(window);
+    } else if (id == kCommandExit) {
         ::DestroyWindow(window);
     } else if (id >= kFirstPluginCommand) {
         OnPluginCommand(id - kFirstPluginCommand);
@@ -107,6 +147,21 @@ void RebuildToolsMenu(HWND mainWindow) {
         }
     }
     ::DrawMenuBar(mainWindow);
+}
+
+HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
+    int length = ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &utf8[0], length, nullptr, nullptr);
+    char error[512] = {};
+    HPI_HANDLE map = DH_OpenMap(utf8.c_str(), error, sizeof error);
+    if (map == 0) {
+        std::wstring message = L"地図を開けません: " + Widen(error);
+        ::MessageBoxW(mainWindow, message.c_str(), L"devhost", MB_OK | MB_ICONERROR);
+        return 0;
+    }
+    SetStatusText(mainWindow, path);
+    return map;
 }
 
 void SetStatusText(HWND mainWindow, const std::wstring& text) {

@@ -13,6 +13,8 @@ const int kFirstPluginCommand = 40000;
 HWND CreateMainWindow(HINSTANCE instance);
 // Adds the plug-ins' registered menu entries to the Tools menu.
 void RebuildToolsMenu(HWND mainWindow);
+// Opens a map file and makes it the active base map; shows why when it cannot.
+unsigned OpenMapFile(HWND mainWindow, const std::wstring& path);
 void SetStatusText(HWND mainWindow, const std::wstring& text);
 
 }  // namespace devhost

@@ -39,6 +39,21 @@ HPI_API const char* DH_GetProfilePath(HPI_HANDLE plugin);
 HPI_API int DH_RegistrationCount();
 HPI_API int DH_GetRegistration(int index, DH_REGISTRATION* out);
 
+// Opens a map file and makes it the active base map; 0 (with the reason in `error`,
+// UTF-8, when not null) on failure.
+HPI_API HPI_HANDLE DH_OpenMap(const char* utf8Path, char* error, int errorSize);
+// Sends event 206 to the map hooks, then forgets the map and its display cache.
+HPI_API void DH_CloseMap(HPI_HANDLE map);
+// Asks the map hooks: 203 (edits held?), then 202 (save). 1 saved or nothing to save,
+// 0 when a plug-in holding edits failed to save.
+HPI_API int DH_SaveMap(HPI_HANDLE map);
+// Sets the active view, its window, zoom and centre.
+HPI_API void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center);
+// Number of blocks in a map's display cache.
+HPI_API int DH_DisplayCacheCount(HPI_HANDLE map);
+// Reads a block as the view shows it: display cache, then map hooks (204), then file.
+HPI_API int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples);
+
 // Loads a plug-in module; while capture is on, its message boxes are recorded and
 // answered at once instead of being shown.
 HPI_API HMODULE DH_LoadPlugin(const wchar_t* path);

@@ -9,7 +9,16 @@
 #include <vector>
 
 #include "devhost/hpi/devhost_api.h"
+#include "devhost/store/map_file.h"
 #include "devhost/store/profile_store.h"
+
+// A map open in the host: its file, the reader of its committed state and the display
+// cache of blocks that plug-ins pushed.
+struct OpenMap {
+    std::string path;
+    MapFileReader reader;
+    std::map<int32_t, std::vector<int16_t>> displayCache;
+};
 
 struct HostState {
     int version = 800;
@@ -18,6 +27,19 @@ struct HostState {
     std::string profileDir = "profiles";
     std::vector<DH_REGISTRATION> registrations;
     std::map<HPI_HANDLE, std::unique_ptr<ProfileStore>> profiles;
+    std::map<HPI_HANDLE, std::unique_ptr<OpenMap>> maps;
+    HPI_HANDLE nextMap = 1;
+    HPI_HANDLE activeMap = 0;
+    HPI_HANDLE activeView = 0;
+    HWND viewWindow = nullptr;
+    int zoom = 1;
+    GEOPOS viewCenter = {0.0, 0.0};
+    struct Save {
+        std::unique_ptr<MapSaveSession> session;
+        std::string path;
+    };
+    std::map<HPI_HANDLE, Save> saves;
+    HPI_HANDLE nextSave = 1;
     int messageBoxAnswer = 0;
     std::vector<DH_MESSAGEBOX> messageBoxes;
 };
@@ -25,6 +47,10 @@ struct HostState {
 HostState& Host();
 // The profile of a plug-in, loaded on first use.
 ProfileStore& ProfileOf(HPI_HANDLE plugin);
+// The open map with this handle, or null.
+OpenMap* FindMap(HPI_HANDLE map);
+// Sends an event to every registered map hook; the first nonzero result, else 0.
+long SendMapEvent(int event, HPI_HANDLE map, intptr_t param);
 // Replaces the module's imported MessageBoxW with the recorder. False when the module
 // does not import it.
 bool CaptureMessageBoxesOf(HMODULE module);

@@ -1,0 +1,254 @@
+// Maps, views, block reads, the display cache and the elevation file writer.
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "devhost/hpi/host_state.h"
+#include "host/hpi_win.h"
+
+namespace {
+
+const double kMetresPerDegreeLat = 110574.0;
+const double kMetresPerDegreeLonAtEquator = 111320.0;
+const double kPi = 3.14159265358979323846;
+
+void CopyError(const std::string& text, char* error, int errorSize) {
+    if (error == nullptr || errorSize <= 0) return;
+    std::snprintf(error, static_cast<size_t>(errorSize), "%s", text.c_str());
+}
+
+// Reads a block from the map's file; zeros (and 0) when it cannot.
+int ReadFromFile(OpenMap& map, int32_t code, short* samples) {
+    std::string error;
+    if (map.reader.ReadBlock(code, samples, &error)) return 1;
+    std::fprintf(stderr, "devhost: block %d of %s: %s\n", code, map.path.c_str(), error.c_str());
+    return 0;
+}
+
+// After a save the readers of that file see the new committed state.
+void ReopenMapsOf(const std::string& path) {
+    for (auto& entry : Host().maps) {
+        OpenMap& map = *entry.second;
+        if (map.path != path) continue;
+        std::string error;
+        if (!map.reader.Open(map.path, &error)) {
+            std::fprintf(stderr, "devhost: reopening %s: %s\n", map.path.c_str(), error.c_str());
+        }
+    }
+}
+
+}  // namespace
+
+OpenMap* FindMap(HPI_HANDLE map) {
+    auto found = Host().maps.find(map);
+    return found != Host().maps.end() ? found->second.get() : nullptr;
+}
+
+long SendMapEvent(int event, HPI_HANDLE map, intptr_t param) {
+    // Copied: a hook may register or unregister while it runs.
+    std::vector<DH_REGISTRATION> hooks = Host().registrations;
+    for (const DH_REGISTRATION& hook : hooks) {
+        if (hook.kind != kRegisteredMapHook || hook.proc == nullptr) continue;
+        long result = hook.proc(event, map, param);
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
+extern "C" {
+
+HPI_HANDLE HPI_GetActiveBaseMap() { return Host().activeMap; }
+HPI_HANDLE HPI_GetActiveView() { return Host().activeView; }
+int HPI_IsOpenedMap(HPI_HANDLE map) { return FindMap(map) != nullptr; }
+
+unsigned HPI_GetMapType(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr ? open->reader.header().mapType : 0;
+}
+
+int HPI_IsMAT(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr && open->reader.header().mat != 0;
+}
+
+const char* HPI_GetMapFile(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr ? open->path.c_str() : nullptr;
+}
+
+HPI_HANDLE HPI_OpenAppendEvm(const char* path, int count) {
+    if (path == nullptr || count < 0) return 0;
+    auto session = std::make_unique<MapSaveSession>();
+    std::string error;
+    if (!session->Begin(path, &error)) {
+        std::fprintf(stderr, "devhost: cannot save %s: %s\n", path, error.c_str());
+        return 0;
+    }
+    HostState& host = Host();
+    HPI_HANDLE handle = host.nextSave++;
+    host.saves[handle] = HostState::Save{std::move(session), path};
+    return handle;
+}
+
+unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
+    auto found = Host().saves.find(file);
+    if (found == Host().saves.end() || samples == nullptr) return 1;
+    if (blockId < 0 || blockId % 100 != 0) return 1;
+    std::string error;
+    if (found->second.session->Append(blockId / 100, samples, &error)) return 0;
+    std::fprintf(stderr, "devhost: cannot save block %d: %s\n", blockId / 100, error.c_str());
+    return 1;
+}
+
+unsigned HPI_CloseEvm(HPI_HANDLE file) {
+    auto found = Host().saves.find(file);
+    if (found == Host().saves.end()) return 1;
+    std::unique_ptr<MapSaveSession> session = std::move(found->second.session);
+    std::string path = found->second.path;
+    Host().saves.erase(found);
+    std::string error;
+    bool committed = session->Commit(&error);
+    if (!committed) std::fprintf(stderr, "devhost: save not committed: %s\n", error.c_str());
+    session.reset();
+    ReopenMapsOf(path);
+    return committed ? 0 : 1;
+}
+
+void HPI_ClearViewCache(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    if (open != nullptr) open->displayCache.clear();
+    if (Host().viewWindow != nullptr) ::InvalidateRect(Host().viewWindow, nullptr, FALSE);
+}
+
+int HPI_GetMapBlock(HPI_HANDLE map, long blockId, short* samples, unsigned source) {
+    OpenMap* open = FindMap(map);
+    if (samples == nullptr) return 0;
+    if (open == nullptr || blockId < 0 || blockId % 100 != 0) {
+        std::memset(samples, 0, kMapBlockBytes);
+        return 0;
+    }
+    if (source != kGetBlockFromFile) {
+        HPI_BLOCKREQUEST request = {static_cast<int32_t>(open->reader.header().mapType),
+                                    static_cast<int32_t>(blockId), samples};
+        if (SendMapEvent(kEventMapBlockRequest, map, reinterpret_cast<intptr_t>(&request)) == 1) return 1;
+    }
+    return ReadFromFile(*open, static_cast<int32_t>(blockId / 100), samples);
+}
+
+void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr || samples == nullptr || blockId < 0 || blockId % 100 != 0) return;
+    open->displayCache[static_cast<int32_t>(blockId / 100)].assign(samples, samples + kMapBlockSamples);
+}
+
+void HPI_UpdateView(HPI_HANDLE view, unsigned) {
+    HostState& host = Host();
+    if (view == host.activeView && host.viewWindow != nullptr) {
+        ::InvalidateRect(host.viewWindow, nullptr, FALSE);
+        ::UpdateWindow(host.viewWindow);
+    }
+}
+
+HWND HPI_GetHwnd(HPI_HANDLE view) { return view == Host().activeView ? Host().viewWindow : nullptr; }
+
+int HPI_GetZoomView(HPI_HANDLE view) { return view == Host().activeView ? Host().zoom : 1; }
+
+// Mesh cells are counted from the map's north-west corner; a position west or north of
+// it gives negative coordinates.
+void HPI_PosToMesh(HPI_HANDLE map, GEOPOS pos, long* x, long* y) {
+    OpenMap* open = FindMap(map);
+    long column = 0, row = 0;
+    if (open != nullptr) {
+        const MapHeader& header = open->reader.header();
+        double c = std::floor((pos.lon - header.originLon) / header.cellLon);
+        double r = std::floor((header.originLat - pos.lat) / header.cellLat);
+        const double limit = 2147483647.0;
+        column = static_cast<long>(std::fmax(-limit, std::fmin(limit, c)));
+        row = static_cast<long>(std::fmax(-limit, std::fmin(limit, r)));
+    }
+    if (x != nullptr) *x = column;
+    if (y != nullptr) *y = row;
+}
+
+void HPI_GetViewCenter(HPI_HANDLE view, GEOPOS* pos) {
+    if (pos != nullptr) *pos = view == Host().activeView ? Host().viewCenter : GEOPOS{0.0, 0.0};
+}
+
+// East-west extent shrinks with the cosine of the latitude.
+HPI_SIZE HPI_GetMeshSize(HPI_HANDLE map, double lat) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr) return HPI_SIZE{0, 0};
+    const MapHeader& header = open->reader.header();
+    double cx = header.cellLon * kMetresPerDegreeLonAtEquator * std::cos(lat * kPi / 180.0);
+    double cy = header.cellLat * kMetresPerDegreeLat;
+    return HPI_SIZE{static_cast<int32_t>(std::fabs(cx)), static_cast<int32_t>(cy)};
+}
+
+int HPI_Pump() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            return 0;
+        }
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    return 1;
+}
+
+HPI_HANDLE DH_OpenMap(const char* utf8Path, char* error, int errorSize) {
+    if (utf8Path == nullptr) return 0;
+    auto map = std::make_unique<OpenMap>();
+    map->path = utf8Path;
+    std::string reason;
+    if (!map->reader.Open(map->path, &reason)) {
+        CopyError(reason, error, errorSize);
+        return 0;
+    }
+    HostState& host = Host();
+    HPI_HANDLE handle = host.nextMap++;
+    host.maps.emplace(handle, std::move(map));
+    host.activeMap = handle;
+    return handle;
+}
+
+void DH_CloseMap(HPI_HANDLE map) {
+    if (FindMap(map) == nullptr) return;
+    SendMapEvent(kEventMapClosing, map, 0);
+    HostState& host = Host();
+    host.maps.erase(map);
+    if (host.activeMap == map) host.activeMap = 0;
+}
+
+int DH_SaveMap(HPI_HANDLE map) {
+    if (FindMap(map) == nullptr) return 0;
+    if (SendMapEvent(kEventMapEditsHeld, map, 0) == 0) return 1;
+    return SendMapEvent(kEventMapSave, map, 0) == 1 ? 1 : 0;
+}
+
+void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center) {
+    HostState& host = Host();
+    host.activeView = view;
+    host.viewWindow = window;
+    host.zoom = zoom == 0 ? 1 : zoom;
+    host.viewCenter = center;
+}
+
+int DH_DisplayCacheCount(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr ? static_cast<int>(open->displayCache.size()) : 0;
+}
+
+int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr || samples == nullptr || code < 0) return 0;
+    auto cached = open->displayCache.find(code);
+    if (cached != open->displayCache.end()) {
+        std::memcpy(samples, cached->second.data(), kMapBlockBytes);
+        return 1;
+    }
+    return HPI_GetMapBlock(map, static_cast<long>(code) * 100, samples, 0);
+}
+
+}  // extern "C"
