@@ -20,7 +20,8 @@ cd "$ZOLVA_ROOT/build/win/bin"
 status=0
 timeout 120 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
     --map 'Z:'"$ZOLVA_ROOT/samples/jacksboro.map" \
-    --profile-dir 'Z:'"$out/profiles" --screenshot 'Z:'"$out/devhost-main.png" || status=$?
+    --profile-dir 'Z:'"$out/profiles" --screenshot 'Z:'"$out/devhost-main.png" \
+    --menu-screenshot 'Z:'"$out/devhost-tools-menu.png" || status=$?
 zolva_wine_stop
 [ "$status" -eq 0 ] || { echo "devhost failed (exit $status)"; exit "$status"; }
-echo "output: $out/devhost-main.png"
+echo "output: $out/devhost-main.png $out/devhost-tools-menu.png"

@@ -1,6 +1,6 @@
 // devhost: loads the plug-in module as a host does and shows its main window.
 //   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
-//               [--map FILE] [--screenshot PNG] [--quit]
+//               [--map FILE] [--screenshot PNG] [--menu-screenshot PNG] [--quit]
 #include <windows.h>
 #include <shellapi.h>
 
@@ -23,6 +23,7 @@ struct Options {
     int hostVersion = 800;
     std::string profileDir = "profiles";
     std::string screenshot;
+    std::string menuScreenshot;
     std::wstring map;
     bool quit = false;
 };
@@ -50,6 +51,8 @@ bool ParseOptions(Options* options) {
             options->hostVersion = std::wcstol(args[++i], nullptr, 10);
         } else if (arg == L"--profile-dir" && hasValue) {
             options->profileDir = Narrow(args[++i]);
+        } else if (arg == L"--menu-screenshot" && hasValue) {
+            options->menuScreenshot = Narrow(args[++i]);
         } else if (arg == L"--map" && hasValue) {
             options->map = args[++i];
         } else if (arg == L"--screenshot" && hasValue) {
@@ -110,6 +113,29 @@ void PumpFor(DWORD milliseconds) {
     }
 }
 
+std::string g_menuShotPath;
+bool g_menuShotTaken = false;
+
+// Runs inside the menu's own message loop: the open menu is on screen now.
+void CALLBACK TakeMenuScreenshot(HWND window, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(window, id);
+    std::string error;
+    g_menuShotTaken = SaveWindowScreenshot(window, g_menuShotPath, &error);
+    if (!g_menuShotTaken) std::fprintf(stderr, "devhost: %s\n", error.c_str());
+    ::EndMenu();
+}
+
+// Drops down the Tools menu, where the plug-ins' entries are, and photographs it.
+bool SaveToolsMenuScreenshot(HWND window, const std::string& path) {
+    g_menuShotPath = path;
+    HMENU tools = ::GetSubMenu(::GetMenu(window), 1);
+    RECT item;
+    if (tools == nullptr || !::GetMenuItemRect(window, ::GetMenu(window), 1, &item)) return false;
+    ::SetTimer(window, 1, 400, TakeMenuScreenshot);
+    ::TrackPopupMenu(tools, TPM_LEFTALIGN | TPM_TOPALIGN, item.left, item.bottom, 0, window, nullptr);
+    return g_menuShotTaken;
+}
+
 int RunMessageLoop() {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -159,6 +185,13 @@ int main() {
             std::printf("screenshot: %s\n", options.screenshot.c_str());
         } else {
             std::fprintf(stderr, "devhost: %s\n", error.c_str());
+            result = 1;
+        }
+    }
+    if (!options.menuScreenshot.empty()) {
+        if (SaveToolsMenuScreenshot(window, options.menuScreenshot)) {
+            std::printf("screenshot: %s\n", options.menuScreenshot.c_str());
+        } else {
             result = 1;
         }
     }
