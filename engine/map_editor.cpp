@@ -93,22 +93,22 @@ int16_t* CMapEditor::Lookup(const BlockList& list, LookupCache& cache, int32_t c
     return block->samples;
 }
 
-int16_t* CMapEditor::FindOrLoadBlock(int32_t code) {
-    if (int16_t* samples = Lookup(mapBlocks_, mapCache_, code)) return samples;
-    int index = LoadBlock(code);
+int16_t* CMapEditor::FindOrAdd(BlockList& list, LookupCache& cache, int32_t code,
+                               int (CMapEditor::*add)(int32_t)) {
+    if (int16_t* samples = Lookup(list, cache, code)) return samples;
+    int index = (this->*add)(code);
     if (index < 0) return nullptr;
-    mapCache_.code = code;
-    mapCache_.samples = mapBlocks_.at(index)->samples;
-    return mapCache_.samples;
+    cache.code = code;
+    cache.samples = list.at(index)->samples;
+    return cache.samples;
+}
+
+int16_t* CMapEditor::FindOrLoadBlock(int32_t code) {
+    return FindOrAdd(mapBlocks_, mapCache_, code, &CMapEditor::LoadBlock);
 }
 
 int16_t* CMapEditor::FindOrCreateStrokeBlock(int32_t code) {
-    if (int16_t* samples = Lookup(strokeBlocks_, strokeCache_, code)) return samples;
-    int index = NewStrokeBlock(code);
-    if (index < 0) return nullptr;
-    strokeCache_.code = code;
-    strokeCache_.samples = strokeBlocks_.at(index)->samples;
-    return strokeCache_.samples;
+    return FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
 }
 
 int16_t* CMapEditor::FindBlock(int32_t code) { return Lookup(mapBlocks_, mapCache_, code); }

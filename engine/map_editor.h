@@ -82,6 +82,9 @@ private:
     };
 
     static int16_t* Lookup(const BlockList& list, LookupCache& cache, int32_t code);
+    // Lookup, else `add` (LoadBlock or NewStrokeBlock) and the cache moved to the new block.
+    int16_t* FindOrAdd(BlockList& list, LookupCache& cache, int32_t code,
+                       int (CMapEditor::*add)(int32_t));
 
     BlockList mapBlocks_;
     BlockList strokeBlocks_;
