@@ -33,6 +33,8 @@ add_library(zolva_plugin_code STATIC
     frame/registry.cpp
     frame/statics.cpp
     palette/brush_settings.cpp
+    palette/zolva_palette.cpp
+    engine/stroke_tracker.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(zolva_plugin_code PUBLIC hpi comctl32 gdi32 user32)

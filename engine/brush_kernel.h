@@ -6,6 +6,10 @@
 
 #include <cstdint>
 
+class CMapEditor;
+
+const int kMinBrushSize = 1;
+const int kMaxBrushSize = 32;
 const int kStampSide = 65;
 const int kStampCentre = 32;
 
@@ -21,6 +25,14 @@ public:
     // target altitude; any other method changes neither block. Results beyond the int16
     // range saturate instead of wrapping to the other sign.
     void Apply(int16_t* mapSamples, int16_t* strokeSamples) const;
+    // Rebuilds the weights for a radius (clamped to 1..32, so the window always fits the
+    // table), a shape (0 cone .. 1 flat top) and stores method, altitude + 1 (kept in
+    // range) and strength x 255. Always 1.
+    int Build(int size, int method, int altitude, double strength, double shape);
+    // Merges the weights around (column, row) into the editor's stroke blocks by maximum.
+    // Every cell of the window gets a stroke block, also where its weight is 0; cells at
+    // negative or unaddressable mesh coordinates are skipped.
+    void Stamp(CMapEditor& editor, int64_t column, int64_t row) const;
 
     uint8_t stamp[kStampSide][kStampSide];
     int32_t size;

@@ -1,10 +1,13 @@
-// Turns a left-button drag in a map view into one brush stroke. One static instance.
+// Turns a left-button drag in a map view into one brush stroke: the press starts it on
+// the active base map, each move draws the trail and stamps the brush along the mesh
+// line, the release commits, pushes the changed blocks and redraws. One static instance.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
+#include "host/hpi.h"
 #include "platform/afx.h"
 
 class CStrokeTracker : public CObject {
@@ -12,7 +15,14 @@ public:
     CStrokeTracker() = default;
     ~CStrokeTracker() override { tracking = 0; }
 
+    // 1 when a stroke has started; 0 when the map cannot be edited.
+    int Begin(unsigned pressedView, GEOPOS position, int x, int y);
+    // 0 when no stroke is under way, else 1.
+    int Move(GEOPOS position, int x, int y);
+    int End(GEOPOS position, int x, int y);
     int IsTracking() const { return tracking; }
+    // White discs without outline along the pixel line from the start to the end point.
+    void DrawTrail();
 
     int32_t tracking = 0;
     uint32_t view = 0;
@@ -26,4 +36,10 @@ public:
     int32_t startY = 0;
     int32_t endX = 0;
     int32_t endY = 0;
+
+private:
+    void TakeEndPoint(GEOPOS position, int x, int y);
 };
+
+// Trail disc radius in window pixels: zoom x size, or size / -zoom when zoomed out.
+int TrailRadius(int zoom, int size);

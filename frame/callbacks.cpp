@@ -1,23 +1,83 @@
 // Host events. Each callback only dispatches.
 #include "frame/callbacks.h"
 
+#include "engine/map_editor.h"
 #include "engine/stroke_tracker.h"
 #include "frame/module.h"
 #include "frame/registry.h"
+#include "palette/brush_settings.h"
 
-long MenuProc(int, unsigned, intptr_t) {
-    // Not wired yet: the palette window is not part of the module so far.
+namespace {
+
+long OnEditsHeld(unsigned map) {
+    CMapEditor* editor = FindEditor(map);
+    return editor != nullptr && editor->MapBlockCount() > 0 ? 1 : 0;
+}
+
+// Only editable map types are answered; the block code is the identifier / 100.
+long OnBlockRequest(unsigned map, intptr_t param) {
+    CMapEditor* editor = FindEditor(map);
+    auto* request = reinterpret_cast<HPI_BLOCKREQUEST*>(param);
+    if (editor == nullptr || request == nullptr) return 0;
+    if (request->mapType != 5 && request->mapType != 10) return 0;
+    return editor->CopyBlockOut(BlockCodeOfId(request->blockId), request->samples);
+}
+
+long OnMapClosing(unsigned map) {
+    if (FindEditor(map) != nullptr) DiscardEditor(map);
     return 0;
 }
 
-long MapHookProc(int, unsigned map, intptr_t) {
+// A press starts a stroke whenever a painting method is chosen, even if the stroke is
+// then refused: the press is the plug-in's either way.
+long OnViewPress(unsigned view, const HPI_VIEWEVENT* event) {
+    if (!g_brushSettings.IsPainting()) return 0;
+    g_strokeTracker.Begin(view, event->pos, event->x, event->y);
+    return 1;
+}
+
+long OnViewRelease(const HPI_VIEWEVENT* event) {
+    if (g_strokeTracker.IsTracking()) g_strokeTracker.End(event->pos, event->x, event->y);
+    return 0;
+}
+
+long OnViewMove(const HPI_VIEWEVENT* event) {
+    if (g_strokeTracker.IsTracking()) g_strokeTracker.Move(event->pos, event->x, event->y);
+    return 0;
+}
+
+}  // namespace
+
+long MenuProc(int event, unsigned, intptr_t) {
+    if (event == kEventMenuChosen) g_brushSettings.OpenPalette();
+    return 0;
+}
+
+long MapHookProc(int event, unsigned map, intptr_t param) {
     if (FindEditorSlot(map) < 0) return 0;
-    // Not wired yet: no editor can be registered before the block store exists.
-    return 0;
+    switch (event) {
+    case kEventMapSave:
+        return FindEditor(map) != nullptr ? SaveEditor(map) : 0;
+    case kEventMapEditsHeld:
+        return OnEditsHeld(map);
+    case kEventMapBlockRequest:
+        return OnBlockRequest(map, param);
+    case kEventMapClosing:
+        return OnMapClosing(map);
+    default:
+        return 0;
+    }
 }
 
-long ViewHookProc(int event, unsigned, intptr_t) {
+long ViewHookProc(int event, unsigned view, intptr_t param) {
+    const auto* record = reinterpret_cast<const HPI_VIEWEVENT*>(param);
     switch (event) {
+    case kEventViewPress:
+        return record != nullptr ? OnViewPress(view, record) : 0;
+    case kEventViewRelease:
+        return record != nullptr ? OnViewRelease(record) : 0;
+    case kEventViewMove:
+        return record != nullptr ? OnViewMove(record) : 0;
     case kEventViewTracking:
         return g_strokeTracker.IsTracking();
     default:

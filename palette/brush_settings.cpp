@@ -1,7 +1,9 @@
 #include "palette/brush_settings.h"
 
+#include <new>
+
 #include "frame/module.h"
-#include "host/hpi.h"
+#include "host/hpi_win.h"
 #include "palette/zolva_palette.h"
 
 namespace {
@@ -44,4 +46,40 @@ void CBrushSettings::SaveProfile() const {
     HPI_WriteProfileInt(g_pluginHandle, kKeyStrength, FractionToProfile(strength));
     HPI_WriteProfileInt(g_pluginHandle, kKeyShape, FractionToProfile(shape));
     HPI_WriteProfileInt(g_pluginHandle, kKeyAltitude, altitude);
+}
+
+int CBrushSettings::IsPainting() {
+    if (palette == nullptr || !palette->IsLive()) return 0;
+    PullFromPalette();
+    return method != 0 ? 1 : 0;
+}
+
+void CBrushSettings::PullFromPalette() {
+    if (palette == nullptr) return;
+    palette->ReadControls();
+    method = palette->method;
+    size = palette->size;
+    altitude = palette->altitude;
+    shape = palette->shape;
+    strength = palette->strength;
+}
+
+void CBrushSettings::OpenPalette() {
+    if (palette != nullptr && !palette->IsLive()) {
+        delete palette;
+        palette = nullptr;
+    }
+    if (palette != nullptr) return;
+    LoadProfile();
+    palette = new (std::nothrow) CZolvaPalette;
+    if (palette == nullptr) return;
+    palette->method = method;
+    palette->size = size;
+    palette->altitude = altitude;
+    palette->shape = shape;
+    palette->strength = strength;
+    CWnd owner;
+    owner.m_hWnd = HPI_GetMainWnd();
+    palette->Create(IDD_PALETTE, &owner);
+    palette->ShowWindow(SW_SHOWNORMAL);
 }

@@ -25,6 +25,13 @@ public:
     // Each read passes the current field as the default, so a missing key changes nothing.
     void LoadProfile();
     void SaveProfile() const;
+    // 1 when the palette window is alive and, after pulling its values, a painting
+    // method (not scroll) is chosen; 0 otherwise, without pulling.
+    int IsPainting();
+    // Copies the palette's current control values into the fields.
+    void PullFromPalette();
+    // The menu command: opens the palette seeded from the profile, unless it is open.
+    void OpenPalette();
 
     int32_t method = kDefaultBrushMethod;
     int32_t size = kDefaultBrushSize;

@@ -12,6 +12,9 @@ class CZolvaPalette : public CPluginDialog {
 public:
     CZolvaPalette() : CPluginDialog(IDD_PALETTE, nullptr) {}
 
+    // Takes the controls' current values into the fields.
+    void ReadControls();
+
     int32_t method = 1;
     int32_t size = 20;
     int32_t altitude = 500;

@@ -1,0 +1,107 @@
+#include "engine/stroke_tracker.h"
+
+#include "frame/module.h"
+#include "frame/registry.h"
+#include "host/hpi_win.h"
+#include "palette/brush_settings.h"
+
+namespace {
+
+void DrawDisc(HDC dc, int x, int y, int r) { ::Ellipse(dc, x - r, y - r, x + r, y + r); }
+
+// Walks the pixel line in the brush line's order: the major axis steps every time.
+void DrawDiscLine(HDC dc, int x0, int y0, int x1, int y1, int r) {
+    int dx = x1 > x0 ? x1 - x0 : x0 - x1;
+    int dy = y1 > y0 ? y1 - y0 : y0 - y1;
+    int sx = x0 > x1 ? -1 : 1;
+    int sy = y0 > y1 ? -1 : 1;
+    bool columnMajor = dx > dy;
+    int major = columnMajor ? dx : dy;
+    int minor = columnMajor ? dy : dx;
+    int x = x0, y = y0;
+    for (int d = 2 * minor - major;;) {
+        DrawDisc(dc, x, y, r);
+        if (columnMajor ? x == x1 : y == y1) return;
+        if (d >= 0) {
+            if (columnMajor) y += sy; else x += sx;
+            d += 2 * (minor - major);
+        } else {
+            d += 2 * minor;
+        }
+        if (columnMajor) x += sx; else y += sy;
+    }
+}
+
+}  // namespace
+
+int TrailRadius(int zoom, int size) {
+    if (zoom >= 0) return zoom * size;
+    return size / -zoom;
+}
+
+int CStrokeTracker::Begin(unsigned pressedView, GEOPOS position, int x, int y) {
+    tracking = 1;
+    view = pressedView;
+    viewWindow = HPI_GetHwnd(view);
+    map = HPI_GetActiveBaseMap();
+    if (!EnsureEditor(map)) {
+        tracking = 0;
+        return 0;
+    }
+    ::SetCapture(viewWindow);
+    g_brushSettings.PullFromPalette();
+    MapSetBrush(map, g_brushSettings.size, g_brushSettings.method, g_brushSettings.altitude,
+                g_brushSettings.strength, g_brushSettings.shape);
+    MapBeginStroke(map);
+    long column = 0, row = 0;
+    HPI_PosToMesh(map, position, &column, &row);
+    startColumn = static_cast<int32_t>(column);
+    startRow = static_cast<int32_t>(row);
+    startX = x;
+    startY = y;
+    return 1;
+}
+
+void CStrokeTracker::TakeEndPoint(GEOPOS position, int x, int y) {
+    long column = 0, row = 0;
+    HPI_PosToMesh(map, position, &column, &row);
+    endColumn = static_cast<int32_t>(column);
+    endRow = static_cast<int32_t>(row);
+    endX = x;
+    endY = y;
+    DrawTrail();
+    MapPaintLine(map, startColumn, startRow, endColumn, endRow);
+}
+
+int CStrokeTracker::Move(GEOPOS position, int x, int y) {
+    if (tracking == 0) return 0;
+    TakeEndPoint(position, x, y);
+    startColumn = endColumn;
+    startRow = endRow;
+    startX = endX;
+    startY = endY;
+    return 1;
+}
+
+int CStrokeTracker::End(GEOPOS position, int x, int y) {
+    if (tracking == 0) return 0;
+    TakeEndPoint(position, x, y);
+    MapCommitStroke(map);
+    MapPushToHost(map);
+    HPI_UpdateView(view, 1);
+    ::ReleaseCapture();
+    tracking = 0;
+    return 1;
+}
+
+void CStrokeTracker::DrawTrail() {
+    HDC dc = ::GetDC(viewWindow);
+    if (dc == nullptr) return;
+    int r = TrailRadius(HPI_GetZoomView(view), g_brushSettings.size);
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    DrawDiscLine(dc, startX, startY, endX, endY, r);
+    ::SelectObject(dc, oldBrush);
+    ::SelectObject(dc, oldPen);
+    ::ReleaseDC(viewWindow, dc);
+}
