@@ -24,6 +24,7 @@ add_executable(zolva_native_tests
     tests/native/block_geometry_test.cpp
     tests/native/map_editor_test.cpp
     tests/native/brush_apply_test.cpp
+    tests/native/brush_kernel_test.cpp
 )
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)
