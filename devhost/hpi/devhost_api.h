@@ -57,6 +57,8 @@ HPI_API int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples);
 // Loads a plug-in module; while capture is on, its message boxes are recorded and
 // answered at once instead of being shown.
 HPI_API HMODULE DH_LoadPlugin(const wchar_t* path);
+// Records the message boxes of an already loaded module (or executable) the same way.
+HPI_API int DH_CaptureMessageBoxesOf(HMODULE module);
 // answer > 0: capture on, every box answers it; answer <= 0: capture off.
 HPI_API void DH_CaptureMessageBoxes(int answer);
 HPI_API int DH_MessageBoxCount();

@@ -60,6 +60,8 @@ HMODULE DH_LoadPlugin(const wchar_t* path) {
     return module;
 }
 
+int DH_CaptureMessageBoxesOf(HMODULE module) { return module != nullptr && CaptureMessageBoxesOf(module); }
+
 void DH_CaptureMessageBoxes(int answer) { Host().messageBoxAnswer = answer; }
 
 int DH_MessageBoxCount() { return static_cast<int>(Host().messageBoxes.size()); }
