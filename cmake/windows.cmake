@@ -68,6 +68,7 @@ add_executable(zolva_windows_tests
     tests/windows/lifecycle_test.cpp
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
+    tests/windows/registry_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc
