@@ -32,7 +32,7 @@ inline int RunWithRatios(int argc, char** argv, const std::vector<BenchRatio>& r
         auto figure = reporter.times.find(ratio.name);
         auto base = reporter.times.find(ratio.baseline);
         if (figure == reporter.times.end() || base == reporter.times.end() || base->second <= 0) continue;
-        std::printf("%s: %.2f ns, %.2fx the time of %s (%.2f ns)\n", ratio.name, figure->second,
+        std::printf("%s: %.2f, %.2fx the time of %s (%.2f; both in the table's unit)\n", ratio.name, figure->second,
                     figure->second / base->second, ratio.baseline, base->second);
     }
     benchmark::Shutdown();

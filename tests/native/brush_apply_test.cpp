@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/block_geometry.h"
@@ -50,6 +51,42 @@ TEST(BrushApplyTest, MethodsOnOneSample) {
         EXPECT_EQ(9, map[501]) << row.name;
         EXPECT_EQ(applies ? 9 : 0, stroke[501]) << row.name << ": every stroke sample becomes the undo copy";
     }
+}
+
+TEST(BrushApplyTest, RaiseAndDigStepsForEveryWeightAndStrength) {
+    CBrushKernel kernel;
+    std::vector<int16_t> map(kBlockSamples), stroke(kBlockSamples);
+    for (int method : {1, 2}) {
+        kernel.method = method;
+        for (int strength = 0; strength <= 255; ++strength) {
+            kernel.strength = strength;
+            for (int k = 0; k < kBlockSamples; ++k) {
+                map[k] = 2000;
+                stroke[k] = static_cast<int16_t>(k % 256);
+            }
+            kernel.Apply(map.data(), stroke.data());
+            for (int w = 0; w <= 255; ++w) {
+                int step = (4 * strength * w) / 255;
+                ASSERT_EQ(method == 1 ? 2000 + step : std::max(2000 - step, 0), map[w])
+                    << "method " << method << " S " << strength << " w " << w;
+            }
+        }
+    }
+}
+
+TEST(DivideBy255Test, MatchesIntegerDivision) {
+    for (int32_t n = -600000; n <= 600000; ++n) {
+        ASSERT_EQ(n / 255, DivideBy255(n)) << n;
+    }
+    for (int64_t k = -8421504; k <= 8421504; k += 997) {  // multiples of 255 across int32
+        for (int64_t delta = -1; delta <= 1; ++delta) {
+            int64_t n = k * 255 + delta;
+            if (n < INT32_MIN || n > INT32_MAX) continue;
+            ASSERT_EQ(n / 255, DivideBy255(static_cast<int32_t>(n))) << n;
+        }
+    }
+    EXPECT_EQ(INT32_MAX / 255, DivideBy255(INT32_MAX));
+    EXPECT_EQ(INT32_MIN / 255, DivideBy255(INT32_MIN));
 }
 
 }  // namespace

@@ -1,0 +1,84 @@
+// The brush: building the kernel, stamping, painting a line and applying a block, with
+// Apply beside a plain copy of the block in the same run.
+#include <cstring>
+#include <memory>
+
+#include "bench/ratio_main.h"
+#include "engine/brush_kernel.h"
+#include "engine/map_editor.h"
+
+namespace {
+
+const int kLargestBrush = 32;
+const int kStampCells = (2 * kLargestBrush - 1) * (2 * kLargestBrush - 1);
+
+void BM_Build32(benchmark::State& state) {
+    CBrushKernel kernel;
+    for (auto _ : state) {
+        kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Build32);
+
+// Per stamped cell: the time per iteration divided by the 63 x 63 window.
+void BM_Stamp32(benchmark::State& state) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+    CMapEditor editor;
+    kernel.Stamp(editor, 330, 330);
+    for (auto _ : state) kernel.Stamp(editor, 330, 330);
+    state.counters["ns_per_cell"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kStampCells,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_Stamp32);
+
+// A 100-point stroke across a block corner, stroke blocks already created.
+void BM_PaintLine100(benchmark::State& state) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+    CMapEditor editor;
+    editor.SetBrush(&kernel);
+    editor.PaintLine(270, 290, 369, 350);
+    for (auto _ : state) editor.PaintLine(270, 290, 369, 350);
+    state.counters["ns_per_cell"] = benchmark::Counter(
+        static_cast<double>(state.iterations()) * kStampCells * 100,
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PaintLine100)->Unit(benchmark::kMicrosecond);
+
+void BM_Apply(benchmark::State& state) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, static_cast<int>(state.range(0)), 500, 0.5, 0.3);
+    std::unique_ptr<MapBlock> map(new MapBlock), stroke(new MapBlock), weights(new MapBlock);
+    for (int k = 0; k < kBlockSamples; ++k) {
+        map->samples[k] = static_cast<int16_t>(k % 2000);
+        weights->samples[k] = static_cast<int16_t>(k % 3 == 0 ? 0 : k % 256);
+    }
+    // Each pass restores the weights first, so the figure includes one block copy.
+    for (auto _ : state) {
+        std::memcpy(stroke->samples, weights->samples, kBlockBytes);
+        kernel.Apply(map->samples, stroke->samples);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_Apply)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+void BM_BlockCopy_Baseline(benchmark::State& state) {
+    std::unique_ptr<MapBlock> from(new MapBlock), to(new MapBlock);
+    std::memset(from->samples, 1, kBlockBytes);
+    for (auto _ : state) {
+        std::memcpy(to->samples, from->samples, kBlockBytes);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_BlockCopy_Baseline)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return RunWithRatios(argc, argv, {{"BM_Apply/1", "BM_BlockCopy_Baseline"},
+                                      {"BM_Apply/2", "BM_BlockCopy_Baseline"},
+                                      {"BM_Apply/3", "BM_BlockCopy_Baseline"}});
+}
