@@ -20,10 +20,6 @@ int32_t ReadInt(const char* key, int32_t current) {
 
 }  // namespace
 
-int32_t FractionToProfile(double fraction) { return static_cast<int32_t>(fraction * 100.0); }
-
-double FractionFromProfile(uint32_t stored) { return stored * 0.01; }
-
 CBrushSettings::~CBrushSettings() {
     SaveProfile();
     delete palette;
@@ -33,18 +29,18 @@ CBrushSettings::~CBrushSettings() {
 void CBrushSettings::LoadProfile() {
     method = ReadInt(kKeyMethod, method);
     size = ReadInt(kKeySize, size);
-    strength = FractionFromProfile(HPI_GetProfileInt(g_pluginHandle, kKeyStrength,
-                                                     FractionToProfile(strength)));
-    shape = FractionFromProfile(HPI_GetProfileInt(g_pluginHandle, kKeyShape,
-                                                  FractionToProfile(shape)));
+    strength = FractionFromPercent(HPI_GetProfileInt(g_pluginHandle, kKeyStrength,
+                                                     FractionToPercent(strength)));
+    shape = FractionFromPercent(HPI_GetProfileInt(g_pluginHandle, kKeyShape,
+                                                  FractionToPercent(shape)));
     altitude = ReadInt(kKeyAltitude, altitude);
 }
 
 void CBrushSettings::SaveProfile() const {
     HPI_WriteProfileInt(g_pluginHandle, kKeyMethod, method);
     HPI_WriteProfileInt(g_pluginHandle, kKeySize, size);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyStrength, FractionToProfile(strength));
-    HPI_WriteProfileInt(g_pluginHandle, kKeyShape, FractionToProfile(shape));
+    HPI_WriteProfileInt(g_pluginHandle, kKeyStrength, FractionToPercent(strength));
+    HPI_WriteProfileInt(g_pluginHandle, kKeyShape, FractionToPercent(shape));
     HPI_WriteProfileInt(g_pluginHandle, kKeyAltitude, altitude);
 }
 

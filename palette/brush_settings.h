@@ -1,10 +1,12 @@
 // The brush values outside the palette window, their profile keys, and the palette
 // object. Method: 0 scroll, 1 raise, 2 dig, 3 flatten. Size: radius in samples (1..32).
-// Altitude: flatten target in metres. Strength and shape: 0.0..1.0, stored x 100
-// truncated and read back as the stored value taken unsigned x 0.01.
+// Altitude: flatten target in metres. Strength and shape: 0.0..1.0, stored as whole
+// percent (brush_fraction.h) and read back as the stored value taken unsigned x 0.01.
 #pragma once
 
 #include <cstdint>
+
+#include "palette/brush_fraction.h"
 
 class CZolvaPalette;
 
@@ -40,8 +42,3 @@ public:
     double shape = kDefaultBrushShape;
     CZolvaPalette* palette = nullptr;
 };
-
-// Profile conversions of strength and shape: x 100 truncated toward zero, and back as
-// the stored integer taken unsigned times 0.01 (so 0.29 comes back as 0.28).
-int32_t FractionToProfile(double fraction);
-double FractionFromProfile(uint32_t stored);

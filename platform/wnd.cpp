@@ -18,10 +18,13 @@ CDialog* ModelessOwning(HWND hwnd) {
     return nullptr;
 }
 
+bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+
+bool IsMouseMessage(UINT message) { return message >= WM_MOUSEFIRST && message <= WM_MOUSELAST; }
+
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
     MSG* msg = reinterpret_cast<MSG*>(lp);
-    if (code == HC_ACTION && wp == PM_REMOVE && msg->message >= WM_KEYFIRST &&
-        msg->message <= WM_KEYLAST) {
+    if (code == HC_ACTION && wp == PM_REMOVE && (IsKeyMessage(msg->message) || IsMouseMessage(msg->message))) {
         CDialog* dialog = ModelessOwning(msg->hwnd);
         if (dialog != nullptr && dialog->PreTranslateMessage(msg)) {
             msg->message = WM_NULL;
@@ -182,8 +185,9 @@ BOOL CDialog::DestroyWindow() {
     return ::DestroyWindow(m_hWnd);
 }
 
+// Only keys go through the dialog keyboard interface; mouse messages are dispatched as usual.
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
-    return m_hWnd != nullptr && ::IsDialogMessageW(m_hWnd, msg);
+    return m_hWnd != nullptr && IsKeyMessage(msg->message) && ::IsDialogMessageW(m_hWnd, msg);
 }
 
 BOOL CDialog::OnInitDialog() {

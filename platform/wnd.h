@@ -1,7 +1,8 @@
 // Windows and dialogs on plain Win32, as far as the plug-in needs them.
 // A modeless dialog never sees the host's message loop, so while one exists a thread
-// message hook hands each queued message for it to PreTranslateMessage first; the
-// default PreTranslateMessage runs the dialog keyboard interface (Tab, Esc, Enter).
+// message hook hands each queued key and mouse message for it to PreTranslateMessage
+// first; the default PreTranslateMessage runs the dialog keyboard interface (Tab, Esc,
+// Enter) for keys and lets everything else through.
 #pragma once
 
 #include <string>
