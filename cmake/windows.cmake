@@ -26,6 +26,7 @@ add_library(zolva_plugin_code STATIC
     ${ZOLVA_PORTABLE_SOURCES}
     platform/afx.cpp
     platform/wnd.cpp
+    platform/controls.cpp
     frame/callbacks.cpp
     frame/entry.cpp
     frame/perlin_copy.cpp
@@ -34,6 +35,7 @@ add_library(zolva_plugin_code STATIC
     frame/statics.cpp
     palette/brush_settings.cpp
     palette/zolva_palette.cpp
+    generator/generate_command.cpp
     engine/stroke_tracker.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
@@ -49,6 +51,9 @@ set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX
 add_executable(devhost
     devhost/app/main.cpp
     devhost/app/main_window.cpp
+    devhost/app/map_view.cpp
+    devhost/app/relief.cpp
+    devhost/store/map_file.cpp
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp
     devhost/app/devhost.rc
@@ -68,6 +73,7 @@ add_executable(zolva_windows_tests
     tests/windows/lifecycle_test.cpp
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
+    tests/windows/palette_test.cpp
     tests/windows/registry_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "devhost/app/map_view.h"
 #include "devhost/hpi/devhost_api.h"
 
 namespace devhost {
@@ -14,6 +15,8 @@ namespace {
 const wchar_t kClassName[] = L"DevhostMainWindow";
 const int kStatusBarId = 100;
 const int kToolsMenuIndex = 1;
+
+HWND g_mapView = nullptr;
 
 enum Command { kCommandOpen = 101, kCommandSave = 102, kCommandCloseMap = 103, kCommandExit = 100 };
 
@@ -73,6 +76,7 @@ void OnCloseMap(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) return;
     DH_CloseMap(map);
+    SetViewMap(g_mapView, 0);
     SetStatusText(window, L"地図なし");
 }
 
@@ -92,8 +96,15 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
     return 0;
 }
 
+// The view fills the client area above the status bar.
 LRESULT OnSize(HWND window) {
-    ::SendMessageW(::GetDlgItem(window, kStatusBarId), WM_SIZE, 0, 0);
+    HWND status = ::GetDlgItem(window, kStatusBarId);
+    ::SendMessageW(status, WM_SIZE, 0, 0);
+    RECT client, bar;
+    ::GetClientRect(window, &client);
+    ::GetWindowRect(status, &bar);
+    int height = client.bottom - (bar.bottom - bar.top);
+    if (g_mapView != nullptr) ::MoveWindow(g_mapView, 0, 0, client.right, height > 0 ? height : 0, TRUE);
     return 0;
 }
 
@@ -129,6 +140,8 @@ HWND CreateMainWindow(HINSTANCE instance) {
     if (window == nullptr) return nullptr;
     ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
                       0, window, reinterpret_cast<HMENU>(kStatusBarId), instance, nullptr);
+    g_mapView = CreateMapView(window, instance);
+    OnSize(window);
     return window;
 }
 
@@ -160,9 +173,12 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
         ::MessageBoxW(mainWindow, message.c_str(), L"devhost", MB_OK | MB_ICONERROR);
         return 0;
     }
+    SetViewMap(g_mapView, map);
     SetStatusText(mainWindow, path);
     return map;
 }
+
+HWND MapViewOf(HWND) { return g_mapView; }
 
 void SetStatusText(HWND mainWindow, const std::wstring& text) {
     ::SendMessageW(::GetDlgItem(mainWindow, kStatusBarId), SB_SETTEXTW, 0,

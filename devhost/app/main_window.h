@@ -15,6 +15,7 @@ HWND CreateMainWindow(HINSTANCE instance);
 void RebuildToolsMenu(HWND mainWindow);
 // Opens a map file and makes it the active base map; shows why when it cannot.
 unsigned OpenMapFile(HWND mainWindow, const std::wstring& path);
+HWND MapViewOf(HWND mainWindow);
 void SetStatusText(HWND mainWindow, const std::wstring& text);
 
 }  // namespace devhost

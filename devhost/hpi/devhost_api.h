@@ -7,6 +7,8 @@
 
 #include "host/hpi.h"
 
+struct MapHeader;
+
 enum DhRegistrationKind { kRegisteredMenu = 1, kRegisteredMapHook = 2, kRegisteredViewHook = 3 };
 
 struct DH_REGISTRATION {
@@ -42,6 +44,10 @@ HPI_API int DH_GetRegistration(int index, DH_REGISTRATION* out);
 // Opens a map file and makes it the active base map; 0 (with the reason in `error`,
 // UTF-8, when not null) on failure.
 HPI_API HPI_HANDLE DH_OpenMap(const char* utf8Path, char* error, int errorSize);
+// The map's header (grid size, georeference, type); 0 for an unknown map.
+HPI_API int DH_GetMapHeader(HPI_HANDLE map, MapHeader* header);
+// Sends a view event to the view hooks; the first nonzero result, else 0.
+HPI_API long DH_SendViewEvent(int event, HPI_HANDLE view, HPI_VIEWEVENT* record);
 // Sends event 206 to the map hooks, then forgets the map and its display cache.
 HPI_API void DH_CloseMap(HPI_HANDLE map);
 // Asks the map hooks: 203 (edits held?), then 202 (save). 1 saved or nothing to save,

@@ -213,6 +213,23 @@ HPI_HANDLE DH_OpenMap(const char* utf8Path, char* error, int errorSize) {
     return handle;
 }
 
+int DH_GetMapHeader(HPI_HANDLE map, MapHeader* header) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr || header == nullptr) return 0;
+    *header = open->reader.header();
+    return 1;
+}
+
+long DH_SendViewEvent(int event, HPI_HANDLE view, HPI_VIEWEVENT* record) {
+    std::vector<DH_REGISTRATION> hooks = Host().registrations;
+    for (const DH_REGISTRATION& hook : hooks) {
+        if (hook.kind != kRegisteredViewHook || hook.proc == nullptr) continue;
+        long result = hook.proc(event, view, reinterpret_cast<intptr_t>(record));
+        if (result != 0) return result;
+    }
+    return 0;
+}
+
 void DH_CloseMap(HPI_HANDLE map) {
     if (FindMap(map) == nullptr) return;
     SendMapEvent(kEventMapClosing, map, 0);

@@ -1,0 +1,257 @@
+#include "devhost/app/map_view.h"
+
+#include <windowsx.h>
+
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+#include <vector>
+
+#include "devhost/app/main_window.h"
+#include "devhost/app/relief.h"
+#include "devhost/hpi/devhost_api.h"
+#include "devhost/store/map_file.h"
+
+namespace devhost {
+namespace {
+
+const wchar_t kViewClass[] = L"DevhostMapView";
+const double kMetresPerDegree = 111320.0;
+
+struct ViewState {
+    HPI_HANDLE map = 0;
+    MapHeader header;
+    ReliefView relief;
+    bool scrolling = false;
+    POINT scrollFrom = {0, 0};
+    std::vector<uint32_t> pixels;
+};
+
+ViewState g_view;
+
+// Blocks read for one drawing, by code; the view never keeps them longer.
+class BlockSource {
+public:
+    explicit BlockSource(const ViewState& view) : view_(view) {}
+
+    int16_t Sample(int64_t column, int64_t row, bool* valid) {
+        *valid = column >= 0 && row >= 0 && column < view_.header.width && row < view_.header.height;
+        if (!*valid) return 0;
+        int32_t code = MapBlockCode(static_cast<int32_t>(row), static_cast<int32_t>(column));
+        std::vector<short>& block = blocks_[code];
+        if (block.empty()) {
+            block.assign(kMapBlockSamples, 0);
+            DH_ReadViewBlock(view_.map, code, block.data());
+        }
+        return block[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
+    }
+
+private:
+    const ViewState& view_;
+    std::unordered_map<int32_t, std::vector<short>> blocks_;
+};
+
+GEOPOS MeshToGeo(double column, double row) {
+    return GEOPOS{g_view.header.originLat - row * g_view.header.cellLat,
+                  g_view.header.originLon + column * g_view.header.cellLon};
+}
+
+// Tells the host interface where the view looks now.
+void PublishView(HWND view) {
+    double column = 0, row = 0;
+    PixelToMesh(g_view.relief, g_view.relief.width / 2, g_view.relief.height / 2, &column, &row);
+    DH_SetView(kViewHandle, view, g_view.relief.zoom, MeshToGeo(column, row));
+}
+
+HPI_VIEWEVENT EventAt(int x, int y) {
+    double column = 0, row = 0;
+    PixelToMesh(g_view.relief, x, y, &column, &row);
+    return HPI_VIEWEVENT{x, y, MeshToGeo(column, row)};
+}
+
+LRESULT OnPaint(HWND view) {
+    PAINTSTRUCT paint;
+    HDC dc = ::BeginPaint(view, &paint);
+    ReliefView& relief = g_view.relief;
+    g_view.pixels.assign(static_cast<size_t>(relief.width) * relief.height, 0x00707070);
+    if (g_view.map != 0 && !g_view.pixels.empty()) {
+        BlockSource source(g_view);
+        RenderRelief(relief, [&source](int64_t c, int64_t r, bool* valid) { return source.Sample(c, r, valid); },
+                     g_view.pixels.data());
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = relief.width;
+    info.bmiHeader.biHeight = -relief.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    if (!g_view.pixels.empty()) {
+        ::SetDIBitsToDevice(dc, 0, 0, relief.width, relief.height, 0, 0, 0, relief.height,
+                            g_view.pixels.data(), &info, DIB_RGB_COLORS);
+    }
+    ::EndPaint(view, &paint);
+    return 0;
+}
+
+LRESULT OnSize(HWND view, LPARAM lp) {
+    g_view.relief.width = LOWORD(lp);
+    g_view.relief.height = HIWORD(lp);
+    PublishView(view);
+    return 0;
+}
+
+LRESULT OnButtonDown(HWND view, LPARAM lp) {
+    if (g_view.map == 0) return 0;
+    HPI_VIEWEVENT event = EventAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    if (DH_SendViewEvent(kEventViewPress, kViewHandle, &event) != 0) return 0;
+    g_view.scrolling = true;
+    g_view.scrollFrom = POINT{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ::SetCapture(view);
+    return 0;
+}
+
+LRESULT OnMouseMove(HWND view, LPARAM lp) {
+    int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+    SetStatusText(::GetParent(view), DescribeViewPixel(view, x, y));
+    if (g_view.map == 0) return 0;
+    if (g_view.scrolling) {
+        double scale = g_view.relief.zoom > 0 ? 1.0 / g_view.relief.zoom : -g_view.relief.zoom;
+        g_view.relief.originColumn -= (x - g_view.scrollFrom.x) * scale;
+        g_view.relief.originRow -= (y - g_view.scrollFrom.y) * scale;
+        g_view.scrollFrom = POINT{x, y};
+        PublishView(view);
+        ::InvalidateRect(view, nullptr, FALSE);
+        return 0;
+    }
+    HPI_VIEWEVENT event = EventAt(x, y);
+    DH_SendViewEvent(kEventViewMove, kViewHandle, &event);
+    return 0;
+}
+
+LRESULT OnButtonUp(HWND view, LPARAM lp) {
+    if (g_view.scrolling) {
+        g_view.scrolling = false;
+        ::ReleaseCapture();
+        return 0;
+    }
+    if (g_view.map == 0) return 0;
+    HPI_VIEWEVENT event = EventAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    DH_SendViewEvent(kEventViewRelease, kViewHandle, &event);
+    return 0;
+}
+
+// Zoom steps skip 0 and -1, which would repeat 1.
+int NextZoom(int zoom, bool in) {
+    if (in) return zoom == -2 ? 1 : (zoom < 16 ? zoom + 1 : zoom);
+    return zoom == 1 ? -2 : (zoom > -64 ? zoom - 1 : zoom);
+}
+
+LRESULT OnMouseWheel(HWND view, WPARAM wp, LPARAM lp) {
+    POINT point = {GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    ::ScreenToClient(view, &point);
+    double column = 0, row = 0;
+    PixelToMesh(g_view.relief, point.x, point.y, &column, &row);
+    g_view.relief.zoom = NextZoom(g_view.relief.zoom, GET_WHEEL_DELTA_WPARAM(wp) > 0);
+    double x = 0, y = 0;
+    MeshToPixel(g_view.relief, column, row, &x, &y);
+    double scale = g_view.relief.zoom > 0 ? 1.0 / g_view.relief.zoom : -g_view.relief.zoom;
+    g_view.relief.originColumn += (x - point.x - 0.5) * scale;
+    g_view.relief.originRow += (y - point.y - 0.5) * scale;
+    PublishView(view);
+    ::InvalidateRect(view, nullptr, FALSE);
+    return 0;
+}
+
+LRESULT CALLBACK MapViewProc(HWND view, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_PAINT:
+        return OnPaint(view);
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_SIZE:
+        return OnSize(view, lp);
+    case WM_LBUTTONDOWN:
+        return OnButtonDown(view, lp);
+    case WM_MOUSEMOVE:
+        return OnMouseMove(view, lp);
+    case WM_LBUTTONUP:
+        return OnButtonUp(view, lp);
+    case WM_MOUSEWHEEL:
+        return OnMouseWheel(view, wp, lp);
+    default:
+        return ::DefWindowProcW(view, msg, wp, lp);
+    }
+}
+
+}  // namespace
+
+HWND CreateMapView(HWND parent, HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = MapViewProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kViewClass;
+    ::RegisterClassExW(&windowClass);
+    return ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
+                             parent, nullptr, instance, nullptr);
+}
+
+void SetViewMap(HWND view, HPI_HANDLE map) {
+    g_view.map = 0;
+    if (map != 0 && DH_GetMapHeader(map, &g_view.header)) g_view.map = map;
+    g_view.relief.zoom = 1;
+    if (g_view.map != 0) {
+        double latitude = g_view.header.originLat - g_view.header.height * g_view.header.cellLat / 2;
+        g_view.relief.cellMetresX = g_view.header.cellLon * kMetresPerDegree * std::cos(latitude * 3.14159265358979 / 180);
+        g_view.relief.cellMetresY = g_view.header.cellLat * kMetresPerDegree;
+        SetViewCentre(view, g_view.header.width / 2.0, g_view.header.height / 2.0);
+    }
+    ::InvalidateRect(view, nullptr, FALSE);
+}
+
+void SetViewZoom(HWND view, int zoom) {
+    if (zoom == 0 || zoom == -1) zoom = 1;
+    double column = 0, row = 0;
+    PixelToMesh(g_view.relief, g_view.relief.width / 2, g_view.relief.height / 2, &column, &row);
+    g_view.relief.zoom = zoom;
+    SetViewCentre(view, column, row);
+}
+
+void SetViewCentre(HWND view, double column, double row) {
+    double scale = g_view.relief.zoom > 0 ? 1.0 / g_view.relief.zoom : -g_view.relief.zoom;
+    g_view.relief.originColumn = column - (g_view.relief.width / 2 + 0.5) * scale;
+    g_view.relief.originRow = row - (g_view.relief.height / 2 + 0.5) * scale;
+    PublishView(view);
+    ::InvalidateRect(view, nullptr, FALSE);
+}
+
+POINT MeshToViewPixel(HWND, double column, double row) {
+    double x = 0, y = 0;
+    MeshToPixel(g_view.relief, column + 0.5, row + 0.5, &x, &y);
+    return POINT{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y))};
+}
+
+std::wstring DescribeViewPixel(HWND, int x, int y) {
+    wchar_t text[160];
+    if (g_view.map == 0) {
+        std::swprintf(text, 160, L"地図なし  ズーム %d", g_view.relief.zoom);
+        return text;
+    }
+    double c = 0, r = 0;
+    PixelToMesh(g_view.relief, x, y, &c, &r);
+    long column = static_cast<long>(std::floor(c)), row = static_cast<long>(std::floor(r));
+    bool inside = column >= 0 && row >= 0 && column < g_view.header.width && row < g_view.header.height;
+    if (!inside) {
+        std::swprintf(text, 160, L"列 %ld  行 %ld  (地図外)  ズーム %d", column, row, g_view.relief.zoom);
+        return text;
+    }
+    std::vector<short> block(kMapBlockSamples, 0);
+    DH_ReadViewBlock(g_view.map, MapBlockCode(row, column), block.data());
+    int altitude = block[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
+    std::swprintf(text, 160, L"列 %ld  行 %ld  標高 %d m  ズーム %d", column, row, altitude, g_view.relief.zoom);
+    return text;
+}
+
+}  // namespace devhost
