@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds everything and runs devhost headless
-# under Wine in Xvfb with the plug-in loaded and the sample map open, writing a
-# screenshot under out/.
+# The main job: installs what is missing, builds everything and runs the scripted tour of
+# devhost (samples/tour.zscript) headless under Wine in Xvfb on a copy of the sample map,
+# writing screenshots, the edited map and a summary under out/.
 set -euo pipefail
 ZOLVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ZOLVA_ROOT
@@ -15,13 +15,16 @@ echo "== building"
 zolva_build_windows >"$out/build.log" 2>&1 || { tail -40 "$out/build.log"; exit 1; }
 zolva_wine_setup
 
-echo "== devhost with Zolva.qpl"
+echo "== the tour: devhost with Zolva.qpl on the sample map"
+cp "$ZOLVA_ROOT/samples/jacksboro.map" "$out/tour.map"
+rm -rf "$out/profiles"
 cd "$ZOLVA_ROOT/build/win/bin"
 status=0
-timeout 120 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
-    --map 'Z:'"$ZOLVA_ROOT/samples/jacksboro.map" \
-    --profile-dir 'Z:'"$out/profiles" --screenshot 'Z:'"$out/devhost-main.png" \
+timeout 300 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
+    --profile-dir 'Z:'"$out/profiles" --out 'Z:'"$out" \
+    --map 'Z:'"$out/tour.map" --script 'Z:'"$ZOLVA_ROOT/samples/tour.zscript" \
+    --compare 'Z:'"$ZOLVA_ROOT/samples/jacksboro.map" \
     --menu-screenshot 'Z:'"$out/devhost-tools-menu.png" || status=$?
 zolva_wine_stop
-[ "$status" -eq 0 ] || { echo "devhost failed (exit $status)"; exit "$status"; }
-echo "output: $out/devhost-main.png $out/devhost-tools-menu.png"
+[ "$status" -eq 0 ] || { echo "the tour failed (exit $status)"; exit "$status"; }
+echo "output: $out/tour.map (the edited map), $out/before.png, $out/after.png, $out/devhost-tools-menu.png"

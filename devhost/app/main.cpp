@@ -1,6 +1,7 @@
 // devhost: loads the plug-in module as a host does and shows its main window.
 //   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
-//               [--map FILE] [--screenshot PNG] [--menu-screenshot PNG] [--quit]
+//               [--map FILE] [--script FILE] [--out DIR] [--compare ORIGINAL]
+//               [--screenshot PNG] [--menu-screenshot PNG] [--quit]
 #include <windows.h>
 #include <shellapi.h>
 
@@ -10,6 +11,8 @@
 #include <vector>
 
 #include "devhost/app/main_window.h"
+#include "devhost/app/script.h"
+#include "devhost/app/summary.h"
 #include "devhost/app/screenshot.h"
 #include "devhost/hpi/devhost_api.h"
 #include "frame/exports.h"
@@ -25,6 +28,9 @@ struct Options {
     std::string screenshot;
     std::string menuScreenshot;
     std::wstring map;
+    std::string script;
+    std::string out;
+    std::string compare;
     bool quit = false;
 };
 
@@ -53,6 +59,12 @@ bool ParseOptions(Options* options) {
             options->profileDir = Narrow(args[++i]);
         } else if (arg == L"--menu-screenshot" && hasValue) {
             options->menuScreenshot = Narrow(args[++i]);
+        } else if (arg == L"--script" && hasValue) {
+            options->script = Narrow(args[++i]);
+        } else if (arg == L"--out" && hasValue) {
+            options->out = Narrow(args[++i]);
+        } else if (arg == L"--compare" && hasValue) {
+            options->compare = Narrow(args[++i]);
         } else if (arg == L"--map" && hasValue) {
             options->map = args[++i];
         } else if (arg == L"--screenshot" && hasValue) {
@@ -136,6 +148,33 @@ bool SaveToolsMenuScreenshot(HWND window, const std::string& path) {
     return g_menuShotTaken;
 }
 
+// Runs the script; a failure names the line and the reason.
+bool RunSessionScript(HWND window, const Options& options) {
+    devhost::ScriptResult result = devhost::RunScript(window, options.script, options.out);
+    if (!result.ok) {
+        std::fprintf(stderr, "devhost: %s:%d: %s\n", options.script.c_str(), result.line, result.reason.c_str());
+        return false;
+    }
+    std::printf("script %s: %d lines done\n", options.script.c_str(), result.line);
+    return true;
+}
+
+// Summary of what the session changed in the active map's file against the original.
+bool PrintChanges(const std::string& original) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return false;
+    devhost::MapChanges changes;
+    std::string error;
+    if (!devhost::CompareMapFiles(original, HPI_GetMapFile(map), &changes, &error)) {
+        std::fprintf(stderr, "devhost: cannot compare with %s: %s\n", original.c_str(), error.c_str());
+        return false;
+    }
+    std::printf("map %s: %d of %d blocks edited, %ld samples changed, altitude change %+d .. %+d m\n",
+                HPI_GetMapFile(map), changes.blocksChanged, changes.blocksCompared, changes.samplesChanged,
+                changes.smallestChange, changes.largestChange);
+    return true;
+}
+
 int RunMessageLoop() {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
@@ -188,6 +227,8 @@ int main() {
             result = 1;
         }
     }
+    if (!options.script.empty() && !RunSessionScript(window, options)) result = 2;
+    if (result == 0 && !options.compare.empty() && !PrintChanges(options.compare)) result = 1;
     if (!options.menuScreenshot.empty()) {
         if (SaveToolsMenuScreenshot(window, options.menuScreenshot)) {
             std::printf("screenshot: %s\n", options.menuScreenshot.c_str());

@@ -1,0 +1,270 @@
+#include "devhost/app/script.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "devhost/app/main_window.h"
+#include "devhost/app/map_view.h"
+#include "devhost/app/screenshot.h"
+#include "devhost/hpi/devhost_api.h"
+#include "devhost/store/file_io.h"
+
+namespace devhost {
+namespace {
+
+const int kUndoButton = 8513;
+const wchar_t kPaletteTitle[] = L"地形エディタ";
+
+struct Failure {
+    std::string reason;
+};
+
+std::wstring Widen(const std::string& text) {
+    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (length <= 1) return std::wstring();
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
+}
+
+void Pump(DWORD milliseconds) {
+    DWORD start = ::GetTickCount();
+    MSG msg;
+    do {
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        if (milliseconds > 0) ::Sleep(5);
+    } while (::GetTickCount() - start < milliseconds);
+}
+
+struct PaletteSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindPaletteWindow(HWND window, LPARAM lp) {
+    auto* search = reinterpret_cast<PaletteSearch*>(lp);
+    wchar_t title[64] = {};
+    ::GetWindowTextW(window, title, 64);
+    if (::IsWindowVisible(window) && ::GetWindow(window, GW_OWNER) == search->owner &&
+        std::wstring(title) == kPaletteTitle) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND Palette(HWND mainWindow) {
+    PaletteSearch search = {mainWindow, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindPaletteWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND PaletteControl(HWND mainWindow, int id) {
+    HWND palette = Palette(mainWindow);
+    if (palette == nullptr) throw Failure{"the palette is not open"};
+    HWND control = ::GetDlgItem(palette, id);
+    if (control == nullptr) throw Failure{"the palette has no control " + std::to_string(id)};
+    return control;
+}
+
+class Runner {
+public:
+    Runner(HWND mainWindow, std::string outputFolder)
+        : main_(mainWindow), view_(MapViewOf(mainWindow)), output_(std::move(outputFolder)) {}
+
+    void Execute(const std::string& command, std::istringstream& args);
+
+private:
+    std::string Path(const std::string& path) const {
+        bool absolute = path.size() > 1 && (path[0] == '/' || path[0] == '\\' || path[1] == ':');
+        return absolute || output_.empty() ? path : output_ + "/" + path;
+    }
+    static int Number(std::istringstream& args, const char* what) {
+        std::string word;
+        if (!(args >> word)) throw Failure{std::string("missing ") + what};
+        char* end = nullptr;
+        long value = std::strtol(word.c_str(), &end, 10);
+        if (*end != '\0') throw Failure{std::string("not a number for ") + what + ": " + word};
+        return static_cast<int>(value);
+    }
+    static std::string Rest(std::istringstream& args) {
+        std::string rest;
+        std::getline(args >> std::ws, rest);
+        return rest;
+    }
+
+    void Open(std::istringstream& args);
+    void Menu(std::istringstream& args);
+    void Click(int id);
+    void Slider(std::istringstream& args);
+    void Type(std::istringstream& args);
+    void Key(std::istringstream& args);
+    void Drag(POINT from, POINT to, int steps);
+    void Save();
+    void Screenshot(std::istringstream& args);
+
+    HWND main_;
+    HWND view_;
+    std::string output_;
+};
+
+void Runner::Open(std::istringstream& args) {
+    std::string path = Path(Rest(args));
+    if (OpenMapFile(main_, Widen(path)) == 0) throw Failure{"cannot open map " + path};
+}
+
+void Runner::Menu(std::istringstream& args) {
+    std::string text = Rest(args);
+    for (int i = 0; i < DH_RegistrationCount(); ++i) {
+        DH_REGISTRATION entry;
+        if (DH_GetRegistration(i, &entry) && entry.kind == kRegisteredMenu && entry.hasText &&
+            text == entry.text && entry.proc != nullptr) {
+            entry.proc(kEventMenuChosen, 0, 0);
+            return;
+        }
+    }
+    throw Failure{"no menu entry \"" + text + "\""};
+}
+
+void Runner::Click(int id) {
+    HWND control = PaletteControl(main_, id);
+    if (!::IsWindowEnabled(control)) throw Failure{"control " + std::to_string(id) + " is disabled"};
+    ::SendMessageW(control, BM_CLICK, 0, 0);
+}
+
+// As a user's drag ends: the thumb position, then the end of the tracking.
+void Runner::Slider(std::istringstream& args) {
+    int id = Number(args, "control id");
+    int position = Number(args, "position");
+    HWND slider = PaletteControl(main_, id);
+    UINT message = (::GetWindowLongW(slider, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, position);
+    HWND palette = ::GetParent(slider);
+    ::SendMessageW(palette, message, MAKEWPARAM(TB_THUMBPOSITION, position), reinterpret_cast<LPARAM>(slider));
+    ::SendMessageW(palette, message, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(slider));
+}
+
+void Runner::Type(std::istringstream& args) {
+    int id = Number(args, "control id");
+    HWND edit = PaletteControl(main_, id);
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(Rest(args)).c_str()));
+}
+
+// Keys go through the thread's message queue, as the user's would.
+void Runner::Key(std::istringstream& args) {
+    std::string name = Rest(args);
+    WPARAM key = name == "ESCAPE" ? VK_ESCAPE : name == "TAB" ? VK_TAB : name == "ENTER" ? VK_RETURN : 0;
+    if (key == 0) throw Failure{"unknown key " + name};
+    HWND palette = Palette(main_);
+    if (palette == nullptr) throw Failure{"the palette is not open"};
+    HWND focus = ::GetFocus();
+    HWND target = focus != nullptr && (focus == palette || ::IsChild(palette, focus)) ? focus : palette;
+    ::PostMessageW(target, WM_KEYDOWN, key, 1);
+    ::PostMessageW(target, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+    Pump(50);
+}
+
+void Runner::Drag(POINT from, POINT to, int steps) {
+    if (steps < 1) throw Failure{"a drag needs at least one step"};
+    ::SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+    for (int i = 1; i <= steps; ++i) {
+        int x = from.x + (to.x - from.x) * i / steps;
+        int y = from.y + (to.y - from.y) * i / steps;
+        ::SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+        Pump(0);
+    }
+    ::SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+    Pump(0);
+}
+
+void Runner::Save() {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) throw Failure{"no map is open"};
+    if (!DH_SaveMap(map)) throw Failure{"the map could not be saved"};
+}
+
+void Runner::Screenshot(std::istringstream& args) {
+    std::string path = Path(Rest(args));
+    HWND windows[] = {main_, Palette(main_)};
+    Pump(100);
+    std::string error;
+    if (!SaveScreenshotOfWindows(windows, 2, path, &error)) throw Failure{error};
+    std::printf("screenshot: %s\n", path.c_str());
+}
+
+void Runner::Execute(const std::string& command, std::istringstream& args) {
+    if (command == "open") return Open(args);
+    if (command == "menu") return Menu(args);
+    if (command == "click") return Click(Number(args, "control id"));
+    if (command == "slider") return Slider(args);
+    if (command == "type") return Type(args);
+    if (command == "key") return Key(args);
+    if (command == "undo") return Click(kUndoButton);
+    if (command == "save") return Save();
+    if (command == "screenshot") return Screenshot(args);
+    if (command == "wait") return Pump(static_cast<DWORD>(Number(args, "milliseconds")));
+    if (command == "zoom") return SetViewZoom(view_, Number(args, "zoom"));
+    if (command == "centre") {
+        int column = Number(args, "column");
+        return SetViewCentre(view_, column, Number(args, "row"));
+    }
+    if (command == "drag" || command == "dragmesh") {
+        int a = Number(args, "x0"), b = Number(args, "y0"), c = Number(args, "x1"), d = Number(args, "y1");
+        std::string steps;
+        int count = (args >> steps) ? std::atoi(steps.c_str()) : 10;
+        POINT from = {a, b}, to = {c, d};
+        if (command == "dragmesh") {
+            from = MeshToViewPixel(view_, a, b);
+            to = MeshToViewPixel(view_, c, d);
+        }
+        return Drag(from, to, count);
+    }
+    throw Failure{"unknown command \"" + command + "\""};
+}
+
+}  // namespace
+
+ScriptResult RunScript(HWND mainWindow, const std::string& utf8Path, const std::string& outputFolder) {
+    ScriptResult result;
+    std::FILE* file = OpenFileUtf8(utf8Path, "rb");
+    if (file == nullptr) {
+        result.ok = false;
+        result.reason = "cannot read the script " + utf8Path;
+        return result;
+    }
+    std::string text;
+    char buffer[4096];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
+    std::fclose(file);
+
+    Runner runner(mainWindow, outputFolder);
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        ++result.line;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        std::istringstream args(line);
+        std::string command;
+        if (!(args >> command) || command[0] == '#') continue;
+        try {
+            runner.Execute(command, args);
+            Pump(0);
+        } catch (const Failure& failure) {
+            result.ok = false;
+            result.reason = failure.reason;
+            return result;
+        }
+    }
+    return result;
+}
+
+}  // namespace devhost

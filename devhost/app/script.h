@@ -1,0 +1,36 @@
+// Scripted sessions: a plain text file of commands, one per line, that drive devhost and
+// the plug-in as a user would. Blank lines and lines starting with '#' are skipped.
+//
+//   open PATH                    open a map file (relative paths: from the output folder)
+//   menu TEXT                    choose the Tools menu entry with this text
+//   click ID                     click a palette button (BM_CLICK)
+//   slider ID POS                move a palette slider and release it
+//   type ID TEXT                 replace the text of a palette edit box
+//   key ESCAPE|TAB|ENTER         press a key in the palette
+//   drag X0 Y0 X1 Y1 [STEPS]     drag in the map view between client pixels
+//   dragmesh C0 R0 C1 R1 [STEPS] drag between mesh cells (column, row)
+//   undo                         click the palette's undo button
+//   save                         save the map (the plug-ins write their edits)
+//   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel)
+//   centre COLUMN ROW            centre the view on a mesh cell
+//   wait MS                      let the windows run for a while
+//   screenshot PATH              PNG of the main window with the palette
+//
+// A failing command stops the script with its line number and the reason.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace devhost {
+
+struct ScriptResult {
+    bool ok = true;
+    int line = 0;
+    std::string reason;
+};
+
+ScriptResult RunScript(HWND mainWindow, const std::string& utf8Path, const std::string& outputFolder);
+
+}  // namespace devhost
