@@ -53,6 +53,8 @@ add_executable(devhost
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
     devhost/app/relief.cpp
+    devhost/app/script.cpp
+    devhost/app/summary.cpp
     devhost/store/map_file.cpp
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp
