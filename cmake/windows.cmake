@@ -76,6 +76,8 @@ add_executable(zolva_windows_tests
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
     tests/windows/palette_test.cpp
+    tests/windows/palette_test_support.cpp
+    tests/windows/palette_test_window.cpp
     tests/windows/registry_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp

@@ -2,18 +2,21 @@
 
 #include <cstdio>
 #include <cwchar>
-#include <vector>
 
 namespace {
 
 // Modeless dialogs alive on this thread; the message hook exists while there are any.
-std::vector<CDialog*> g_modeless;
+// Plain arrays with no destructor: dialogs destroyed by other static objects' teardown
+// at unload must still find the list intact and take the hook down with them.
+const int kMaxModeless = 16;
+CDialog* g_modeless[kMaxModeless];
+int g_modelessCount = 0;
 HHOOK g_messageHook = nullptr;
 
 CDialog* ModelessOwning(HWND hwnd) {
-    for (CDialog* dialog : g_modeless) {
-        HWND top = dialog->GetSafeHwnd();
-        if (top != nullptr && (hwnd == top || ::IsChild(top, hwnd))) return dialog;
+    for (int i = 0; i < g_modelessCount; ++i) {
+        HWND top = g_modeless[i]->GetSafeHwnd();
+        if (top != nullptr && (hwnd == top || ::IsChild(top, hwnd))) return g_modeless[i];
     }
     return nullptr;
 }
@@ -36,7 +39,8 @@ LRESULT CALLBACK GetMessageHook(int code, WPARAM wp, LPARAM lp) {
 }
 
 void AddModeless(CDialog* dialog) {
-    g_modeless.push_back(dialog);
+    if (g_modelessCount == kMaxModeless) return;
+    g_modeless[g_modelessCount++] = dialog;
     if (g_messageHook == nullptr) {
         g_messageHook = ::SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr,
                                             ::GetCurrentThreadId());
@@ -44,13 +48,12 @@ void AddModeless(CDialog* dialog) {
 }
 
 void RemoveModeless(CDialog* dialog) {
-    for (size_t i = 0; i < g_modeless.size(); ++i) {
-        if (g_modeless[i] == dialog) {
-            g_modeless.erase(g_modeless.begin() + static_cast<std::ptrdiff_t>(i));
-            break;
-        }
+    for (int i = 0; i < g_modelessCount; ++i) {
+        if (g_modeless[i] != dialog) continue;
+        g_modeless[i] = g_modeless[--g_modelessCount];
+        break;
     }
-    if (g_modeless.empty() && g_messageHook != nullptr) {
+    if (g_modelessCount == 0 && g_messageHook != nullptr) {
         ::UnhookWindowsHookEx(g_messageHook);
         g_messageHook = nullptr;
     }

@@ -68,12 +68,18 @@ double Polygon(double x, double y, const std::vector<double>& pts) {
     return d;
 }
 
+// Shapes are designed on the whole 32 x 32 cell and drawn shrunk about its centre by
+// this factor, because the palette's buttons show only the middle of each icon.
+double g_scale = 1.0;
+
+double Unscaled(int pixel) { return 16 + (pixel + 0.5 - 16) / g_scale; }
+
 template <typename Shape>
 // Fills a shape with a dark outline; `blend` softens the edge by one pixel.
 void Paint(Canvas& c, int ox, Shape shape, Rgb fill, Rgb outline, bool blend) {
     for (int y = 0; y < kIcon; ++y) {
         for (int x = 0; x < kIcon; ++x) {
-            double d = shape(x + 0.5, y + 0.5);
+            double d = shape(Unscaled(x), Unscaled(y)) * g_scale;
             Rgb& p = c.At(ox + x, y);
             if (!blend) {
                 if (d < -1.0) p = fill;
@@ -173,7 +179,7 @@ const Rgb kDarkBrown{90, 45, 15};
 void DrawSoftDisc(Canvas& c, int ox, double radius) {
     for (int y = 0; y < kIcon; ++y) {
         for (int x = 0; x < kIcon; ++x) {
-            double r = std::hypot(x + 0.5 - 16, y + 0.5 - 16) / radius;
+            double r = std::hypot(Unscaled(x) - 16, Unscaled(y) - 16) / radius;
             if (r >= 1.0) continue;
             double t = std::clamp(1.25 * (1.0 - r * r), 0.0, 1.0);
             c.At(ox + x, y) = Mix(kGrey, kBrown, t);
@@ -183,8 +189,8 @@ void DrawSoftDisc(Canvas& c, int ox, double radius) {
 
 void DrawDrop(Canvas& c, int ox, double height) {
     double r = std::max(2.5, height * 0.32);
-    double cy = 30 - r;
-    double top = 30 - height;
+    double cy = 29 - r;
+    double top = 29 - height;
     auto drop = [=](double x, double y) {
         double round = Circle(x, y, 16, cy, r);
         if (y >= cy) return round;
@@ -288,6 +294,8 @@ std::vector<Rgb> PresetPalette() {
 int main(int argc, char** argv) {
     std::string folder = argc > 1 ? std::string(argv[1]) + "/" : std::string();
 
+    // Method buttons show about 24 x 21 pixels of their icon, preset buttons about 20 x 20.
+    g_scale = 0.7;
     Canvas methods(4 * kIcon, kIcon, kYellow);
     DrawHand(methods, 0);
     DrawMound(methods, kIcon);
@@ -295,6 +303,7 @@ int main(int argc, char** argv) {
     DrawVehicle(methods, 3 * kIcon);
     std::vector<Rgb> methodPalette(kMethodPalette, kMethodPalette + 16);
 
+    g_scale = 0.6;
     Canvas presets(15 * kIcon, kIcon, kGrey);
     const double discRadii[5] = {3, 5.5, 8.5, 11.5, 15};
     const double dropHeights[5] = {8, 13, 18, 23, 28};
