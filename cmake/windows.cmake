@@ -79,6 +79,7 @@ add_executable(zolva_windows_tests
     tests/windows/palette_test_support.cpp
     tests/windows/palette_test_window.cpp
     tests/windows/registry_test.cpp
+    tests/windows/stroke_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc

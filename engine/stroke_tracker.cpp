@@ -5,12 +5,8 @@
 #include "host/hpi_win.h"
 #include "palette/brush_settings.h"
 
-namespace {
-
-void DrawDisc(HDC dc, int x, int y, int r) { ::Ellipse(dc, x - r, y - r, x + r, y + r); }
-
-// Walks the pixel line in the brush line's order: the major axis steps every time.
-void DrawDiscLine(HDC dc, int x0, int y0, int x1, int y1, int r) {
+// The major axis steps every time; D >= 0 steps the minor one.
+std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1) {
     int dx = x1 > x0 ? x1 - x0 : x0 - x1;
     int dy = y1 > y0 ? y1 - y0 : y0 - y1;
     int sx = x0 > x1 ? -1 : 1;
@@ -18,10 +14,12 @@ void DrawDiscLine(HDC dc, int x0, int y0, int x1, int y1, int r) {
     bool columnMajor = dx > dy;
     int major = columnMajor ? dx : dy;
     int minor = columnMajor ? dy : dx;
+    std::vector<POINT> points;
+    points.reserve(static_cast<size_t>(major) + 1);
     int x = x0, y = y0;
     for (int d = 2 * minor - major;;) {
-        DrawDisc(dc, x, y, r);
-        if (columnMajor ? x == x1 : y == y1) return;
+        points.push_back(POINT{x, y});
+        if (columnMajor ? x == x1 : y == y1) return points;
         if (d >= 0) {
             if (columnMajor) y += sy; else x += sx;
             d += 2 * (minor - major);
@@ -31,8 +29,6 @@ void DrawDiscLine(HDC dc, int x0, int y0, int x1, int y1, int r) {
         if (columnMajor) x += sx; else y += sy;
     }
 }
-
-}  // namespace
 
 int TrailRadius(int zoom, int size) {
     if (zoom >= 0) return zoom * size;
@@ -100,7 +96,9 @@ void CStrokeTracker::DrawTrail() {
     int r = TrailRadius(HPI_GetZoomView(view), g_brushSettings.size);
     HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
     HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-    DrawDiscLine(dc, startX, startY, endX, endY, r);
+    for (const POINT& point : TrailPoints(startX, startY, endX, endY)) {
+        ::Ellipse(dc, point.x - r, point.y - r, point.x + r, point.y + r);
+    }
     ::SelectObject(dc, oldBrush);
     ::SelectObject(dc, oldPen);
     ::ReleaseDC(viewWindow, dc);

@@ -1,0 +1,231 @@
+// Strokes from the view hook of the real module to the saved map file: the press,
+// moves and release, the trail, undo, and the cases that must neither crash nor write.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "devhost/store/map_file.h"
+#include "engine/brush_kernel.h"
+#include "engine/map_editor.h"
+#include "engine/stroke_tracker.h"
+#include "frame/module.h"
+#include "host/hpi_win.h"
+#include "res/resource.h"
+#include "tests/windows/palette_test_support.h"
+
+namespace {
+
+const int kSide = 640;
+const double kOriginLat = 35.0, kOriginLon = 139.0, kCell = 0.001;
+const HPI_HANDLE kView = 1;
+
+int16_t Ground(int row, int col) { return static_cast<int16_t>(300 + (row * 7 + col * 3) % 400); }
+
+GEOPOS Geo(int column, int row) {
+    return GEOPOS{kOriginLat - (row + 0.5) * kCell, kOriginLon + (column + 0.5) * kCell};
+}
+
+class StrokeTest : public PaletteFixture {
+protected:
+    void SetUp() override {
+        PaletteFixture::SetUp();
+        path_ = Utf8(ExecutableFolder()) + "stroke-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".map";
+        MapHeader header;
+        header.width = header.height = kSide;
+        header.originLat = kOriginLat;
+        header.originLon = kOriginLon;
+        header.cellLat = header.cellLon = kCell;
+        std::vector<int16_t> grid(static_cast<size_t>(kSide) * kSide);
+        for (int r = 0; r < kSide; ++r) {
+            for (int c = 0; c < kSide; ++c) grid[static_cast<size_t>(r) * kSide + c] = Ground(r, c);
+        }
+        std::string error;
+        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+        original_ = ReadFileBytes(path_);
+        map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
+        ASSERT_NE(0u, map_);
+        view_ = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 200, 200,
+                                  nullptr, nullptr, nullptr, nullptr);
+        DH_SetView(kView, view_, 1, Geo(320, 320));
+        ASSERT_TRUE(Start());
+    }
+    void TearDown() override {
+        DH_CloseMap(map_);  // while the module's map hook is still there to hear 206
+        Unload();
+        if (view_ != nullptr) ::DestroyWindow(view_);
+        std::remove(path_.c_str());
+        PaletteFixture::TearDown();
+    }
+
+    long Event(int event, int column, int row, int x = 5, int y = 5) {
+        HPI_VIEWEVENT record = {x, y, Geo(column, row)};
+        return viewHook_(event, kView, reinterpret_cast<intptr_t>(&record));
+    }
+    long Tracking() { return viewHook_(kEventViewTracking, kView, 0); }
+
+    std::string path_;
+    std::string original_;
+    HPI_HANDLE map_ = 0;
+    HWND view_ = nullptr;
+};
+
+TEST_F(StrokeTest, DragRaisesExactlyAsTheKernelPredictsAndNothingElse) {
+    ASSERT_NE(nullptr, Open());
+    const int points[][2] = {{300, 100}, {310, 104}, {330, 110}, {345, 118}};
+    EXPECT_EQ(1, Event(kEventViewPress, points[0][0], points[0][1]));
+    EXPECT_EQ(1, Tracking());
+    for (int i = 1; i < 3; ++i) EXPECT_EQ(0, Event(kEventViewMove, points[i][0], points[i][1]));
+    EXPECT_EQ(0, Event(kEventViewRelease, points[3][0], points[3][1]));
+    EXPECT_EQ(0, Tracking());
+    EXPECT_GT(DH_DisplayCacheCount(map_), 0) << "the stroke was pushed to the host";
+    ASSERT_EQ(1, DH_SaveMap(map_));
+
+    // The same stroke with the palette's defaults: size 20, strength 0.5, shape 0.
+    std::string before = Utf8(ExecutableFolder()) + "stroke-reference.map";
+    {
+        std::FILE* file = std::fopen(before.c_str(), "wb");
+        std::fwrite(original_.data(), 1, original_.size(), file);
+        std::fclose(file);
+    }
+    HPI_HANDLE original = DH_OpenMap(before.c_str(), nullptr, 0);
+    CBrushKernel kernel;
+    kernel.Build(20, 1, 500, 0.5, 0.0);
+    CMapEditor expected;
+    expected.SetMap(original);
+    expected.SetBrush(&kernel);
+    for (int i = 0; i < 3; ++i) expected.PaintLine(points[i][0], points[i][1], points[i + 1][0], points[i + 1][1]);
+    expected.CommitStroke();
+
+    MapFileReader saved;
+    std::string error;
+    ASSERT_TRUE(saved.Open(path_, &error)) << error;
+    std::vector<int16_t> samples(kMapBlockSamples), want(kMapBlockSamples);
+    int changedBlocks = 0;
+    for (int32_t code : {0, 1, 100, 101}) {
+        ASSERT_TRUE(saved.ReadBlock(code, samples.data(), &error));
+        const int16_t* edited = expected.FindBlock(code);
+        if (edited != nullptr) {
+            ++changedBlocks;
+            EXPECT_EQ(0, std::memcmp(edited, samples.data(), kMapBlockBytes)) << "block " << code;
+        } else {
+            HPI_GetMapBlock(original, code * 100, want.data(), 2);
+            EXPECT_EQ(0, std::memcmp(want.data(), samples.data(), kMapBlockBytes)) << "untouched block " << code;
+        }
+    }
+    EXPECT_EQ(2, changedBlocks) << "the stroke crosses from block 0 into block 1";
+    expected.FreeAll();
+    DH_CloseMap(original);
+    std::remove(before.c_str());
+}
+
+TEST_F(StrokeTest, PressAndReleaseInPlaceStampsOnceAndUndoRestoresTheFile) {
+    HWND palette = Open();
+    ASSERT_NE(nullptr, palette);
+    EXPECT_EQ(1, Event(kEventViewPress, 50, 60));
+    EXPECT_EQ(0, Event(kEventViewRelease, 50, 60));
+    EXPECT_EQ(1, DH_DisplayCacheCount(map_));
+    std::vector<short> shown(kMapBlockSamples);
+    DH_ReadViewBlock(map_, 0, shown.data());
+    EXPECT_EQ(Ground(60, 50) + (4 * 127 * 255) / 255, shown[60 * 320 + 50]) << "the centre, full weight";
+    EXPECT_EQ(Ground(60, 70), shown[60 * 320 + 70]) << "beyond the radius";
+
+    Click(palette, IDC_UNDO_BUTTON);
+    PumpMessages();
+    DH_ReadViewBlock(map_, 0, shown.data());
+    EXPECT_EQ(Ground(60, 50), shown[60 * 320 + 50]) << "undo pushed the old samples";
+    ASSERT_EQ(1, DH_SaveMap(map_));
+    MapFileReader saved;
+    std::string error;
+    ASSERT_TRUE(saved.Open(path_, &error));
+    std::vector<int16_t> samples(kMapBlockSamples);
+    ASSERT_TRUE(saved.ReadBlock(0, samples.data(), &error));
+    for (int r = 0; r < 320; ++r) {
+        for (int c = 0; c < 320; ++c) ASSERT_EQ(Ground(r, c), samples[r * 320 + c]) << r << "," << c;
+    }
+    Click(palette, IDC_UNDO_BUTTON);  // a second undo changes nothing
+    PumpMessages();
+    DH_ReadViewBlock(map_, 0, shown.data());
+    EXPECT_EQ(Ground(60, 50), shown[60 * 320 + 50]);
+}
+
+TEST_F(StrokeTest, MoveAndEndWithoutAPressDoNothing) {
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(0, Event(kEventViewMove, 10, 10));
+    EXPECT_EQ(0, Event(kEventViewRelease, 10, 10));
+    EXPECT_EQ(0, Tracking());
+    EXPECT_EQ(0, DH_DisplayCacheCount(map_));
+    EXPECT_EQ(0, g_strokeTracker.Move(Geo(1, 1), 1, 1)) << "the linked tracker, never begun";
+    EXPECT_EQ(0, g_strokeTracker.End(Geo(1, 1), 1, 1));
+}
+
+TEST_F(StrokeTest, PressOnARefusedMapWarnsAndStartsNothing) {
+    ASSERT_NE(nullptr, Open());
+    DH_CloseMap(map_);  // the active base map is gone
+    int boxes = DH_MessageBoxCount();
+    EXPECT_EQ(1, Event(kEventViewPress, 10, 10)) << "the press is the plug-in's either way";
+    EXPECT_EQ(0, Tracking());
+    EXPECT_EQ(boxes + 1, DH_MessageBoxCount());
+    EXPECT_EQ(0, Event(kEventViewRelease, 10, 10));
+    map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
+    EXPECT_EQ(original_, ReadFileBytes(path_)) << "nothing was written";
+}
+
+TEST_F(StrokeTest, MapClosedDuringAStrokeNeitherCrashesNorWrites) {
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(1, Event(kEventViewPress, 100, 100));
+    EXPECT_EQ(0, Event(kEventViewMove, 120, 100));
+    DH_CloseMap(map_);  // event 206 discards the editor mid-stroke
+    EXPECT_EQ(0, Event(kEventViewMove, 140, 100));
+    EXPECT_EQ(0, Event(kEventViewRelease, 150, 100));
+    EXPECT_EQ(0, Tracking());
+    EXPECT_EQ(original_, ReadFileBytes(path_));
+    map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
+}
+
+TEST(TrailTest, RadiusAndPoints) {
+    const struct {
+        int zoom, size, radius;
+    } rows[] = {{2, 5, 10}, {1, 20, 20}, {0, 5, 0}, {-3, 5, 1}, {-8, 5, 0}, {-2, 32, 16}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.radius, TrailRadius(row.zoom, row.size)) << "zoom " << row.zoom << " size " << row.size;
+    }
+    std::vector<POINT> points = TrailPoints(0, 0, 4, 1);
+    const POINT expected[] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}};
+    ASSERT_EQ(5u, points.size());
+    for (size_t i = 0; i < points.size(); ++i) {
+        EXPECT_EQ(expected[i].x, points[i].x) << i;
+        EXPECT_EQ(expected[i].y, points[i].y) << i;
+    }
+    EXPECT_EQ(1u, TrailPoints(7, 7, 7, 7).size());
+}
+
+TEST_F(StrokeTest, TrailDiscsAreWhiteOnTheView) {
+    ASSERT_NE(nullptr, Open());
+    DH_SetView(kView, view_, 2, Geo(320, 320));
+    // Size 5 at zoom 2: discs of radius 10 at the pixel line from (40, 40) to (60, 40).
+    HWND palette = FindPalette();
+    ::SendDlgItemMessageW(palette, IDC_SIZE_SLIDER, TBM_SETPOS, TRUE, 5);
+    ::UpdateWindow(view_);
+    HDC before = ::GetDC(view_);
+    COLORREF background = ::GetPixel(before, 50, 52);
+    ::ReleaseDC(view_, before);
+    ASSERT_NE(RGB(255, 255, 255), background);
+    EXPECT_EQ(1, Event(kEventViewPress, 100, 100, 40, 40));
+    EXPECT_EQ(0, Event(kEventViewMove, 101, 100, 60, 40));
+    HDC dc = ::GetDC(view_);
+    COLORREF inside = ::GetPixel(dc, 50, 45);
+    COLORREF edge = ::GetPixel(dc, 40, 49);
+    COLORREF outside = ::GetPixel(dc, 50, 52);
+    ::ReleaseDC(view_, dc);
+    EXPECT_EQ(RGB(255, 255, 255), inside);
+    EXPECT_EQ(RGB(255, 255, 255), edge) << "radius 10 reaches 9 pixels below the centre";
+    EXPECT_EQ(background, outside) << "beyond the radius the view is untouched";
+    Event(kEventViewRelease, 101, 100, 60, 40);
+}
+
+}  // namespace
