@@ -38,18 +38,32 @@ public:
         *valid = column >= 0 && row >= 0 && column < view_.header.width && row < view_.header.height;
         if (!*valid) return 0;
         int32_t code = MapBlockCode(static_cast<int32_t>(row), static_cast<int32_t>(column));
-        std::vector<short>& block = blocks_[code];
-        if (block.empty()) {
-            block.assign(kMapBlockSamples, 0);
-            DH_ReadViewBlock(view_.map, code, block.data());
+        if (code != lastCode_ || last_ == nullptr) {
+            std::vector<short>& block = blocks_[code];
+            if (block.empty()) {
+                block.assign(kMapBlockSamples, 0);
+                DH_ReadViewBlock(view_.map, code, block.data());
+            }
+            lastCode_ = code;
+            last_ = block.data();
         }
-        return block[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
+        return last_[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
     }
 
 private:
     const ViewState& view_;
     std::unordered_map<int32_t, std::vector<short>> blocks_;
+    int32_t lastCode_ = -1;
+    const short* last_ = nullptr;
 };
+
+// The block under the pointer, for the status bar; dropped whenever the view redraws.
+struct StatusBlock {
+    int32_t code = -1;
+    std::vector<short> samples;
+};
+
+StatusBlock g_statusBlock;
 
 GEOPOS MeshToGeo(double column, double row) {
     return GEOPOS{g_view.header.originLat - row * g_view.header.cellLat,
@@ -70,6 +84,7 @@ HPI_VIEWEVENT EventAt(int x, int y) {
 }
 
 LRESULT OnPaint(HWND view) {
+    g_statusBlock.code = -1;
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(view, &paint);
     ReliefView& relief = g_view.relief;
@@ -233,6 +248,8 @@ POINT MeshToViewPixel(HWND, double column, double row) {
     return POINT{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y))};
 }
 
+HPI_VIEWEVENT ViewEventAt(HWND, int x, int y) { return EventAt(x, y); }
+
 std::wstring DescribeViewPixel(HWND, int x, int y) {
     wchar_t text[160];
     if (g_view.map == 0) {
@@ -247,9 +264,13 @@ std::wstring DescribeViewPixel(HWND, int x, int y) {
         std::swprintf(text, 160, L"列 %ld  行 %ld  (地図外)  ズーム %d", column, row, g_view.relief.zoom);
         return text;
     }
-    std::vector<short> block(kMapBlockSamples, 0);
-    DH_ReadViewBlock(g_view.map, MapBlockCode(row, column), block.data());
-    int altitude = block[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
+    int32_t code = MapBlockCode(row, column);
+    if (code != g_statusBlock.code) {
+        g_statusBlock.samples.assign(kMapBlockSamples, 0);
+        DH_ReadViewBlock(g_view.map, code, g_statusBlock.samples.data());
+        g_statusBlock.code = code;
+    }
+    int altitude = g_statusBlock.samples[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
     std::swprintf(text, 160, L"列 %ld  行 %ld  標高 %d m  ズーム %d", column, row, altitude, g_view.relief.zoom);
     return text;
 }

@@ -22,6 +22,8 @@ void SetViewZoom(HWND view, int zoom);
 void SetViewCentre(HWND view, double column, double row);
 // Client pixel of a mesh position (its centre).
 POINT MeshToViewPixel(HWND view, double column, double row);
+// The view event record (pixel and geographic position) for a client pixel.
+HPI_VIEWEVENT ViewEventAt(HWND view, int x, int y);
 // Line for the status bar: mesh column/row and altitude under a pixel, and the zoom.
 std::wstring DescribeViewPixel(HWND view, int x, int y);
 

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -110,6 +111,9 @@ private:
     void Drag(POINT from, POINT to, int steps);
     void Save();
     void Screenshot(std::istringstream& args);
+    void ViewSize(std::istringstream& args);
+    void MeasureMoves(std::istringstream& args);
+    void MeasureRedraw(std::istringstream& args);
 
     HWND main_;
     HWND view_;
@@ -200,6 +204,74 @@ void Runner::Screenshot(std::istringstream& args) {
     std::printf("screenshot: %s\n", path.c_str());
 }
 
+// Makes the view's client area the given size by resizing the main window around it.
+void Runner::ViewSize(std::istringstream& args) {
+    int width = Number(args, "width");
+    int height = Number(args, "height");
+    RECT view, frame;
+    ::GetClientRect(view_, &view);
+    ::GetWindowRect(main_, &frame);
+    ::SetWindowPos(main_, nullptr, 0, 0, frame.right - frame.left + width - view.right,
+                   frame.bottom - frame.top + height - view.bottom, SWP_NOMOVE | SWP_NOZORDER);
+    Pump(50);
+}
+
+double Microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+    LARGE_INTEGER frequency;
+    ::QueryPerformanceFrequency(&frequency);
+    return (to.QuadPart - from.QuadPart) * 1e6 / frequency.QuadPart;
+}
+
+void PrintFigures(const char* what, std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    double median = times[times.size() / 2];
+    double p99 = times[std::min(times.size() - 1, times.size() * 99 / 100)];
+    std::printf("%s: %zu samples, median %.1f us, 99th percentile %.1f us\n", what, times.size(), median, p99);
+}
+
+// Time spent in the view hooks per pointer move of a stroke, each move PIXELS long; the
+// host's own work for the move (status bar) is left out.
+void Runner::MeasureMoves(std::istringstream& args) {
+    int count = Number(args, "count");
+    int pixels = Number(args, "pixels");
+    if (count < 1) throw Failure{"measure-moves needs a count"};
+    RECT client;
+    ::GetClientRect(view_, &client);
+    int x = client.right / 2 - pixels / 2, y = client.bottom / 2;
+    ::SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        x += (i % 2 == 0) ? pixels : -pixels;
+        HPI_VIEWEVENT event = ViewEventAt(view_, x, y);
+        LARGE_INTEGER from, to;
+        ::QueryPerformanceCounter(&from);
+        DH_SendViewEvent(kEventViewMove, kViewHandle, &event);
+        ::QueryPerformanceCounter(&to);
+        times.push_back(Microseconds(from, to));
+    }
+    ::SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    Pump(0);
+    PrintFigures("pointer move", times);
+}
+
+void Runner::MeasureRedraw(std::istringstream& args) {
+    int count = Number(args, "count");
+    if (count < 1) throw Failure{"measure-redraw needs a count"};
+    std::vector<double> times;
+    for (int i = 0; i < count; ++i) {
+        LARGE_INTEGER from, to;
+        ::QueryPerformanceCounter(&from);
+        ::InvalidateRect(view_, nullptr, FALSE);
+        ::UpdateWindow(view_);
+        ::QueryPerformanceCounter(&to);
+        times.push_back(Microseconds(from, to));
+    }
+    RECT client;
+    ::GetClientRect(view_, &client);
+    std::printf("view %ldx%ld: ", client.right, client.bottom);
+    PrintFigures("full redraw", times);
+}
+
 void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "open") return Open(args);
     if (command == "menu") return Menu(args);
@@ -210,6 +282,9 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "undo") return Click(kUndoButton);
     if (command == "save") return Save();
     if (command == "screenshot") return Screenshot(args);
+    if (command == "viewsize") return ViewSize(args);
+    if (command == "measure-moves") return MeasureMoves(args);
+    if (command == "measure-redraw") return MeasureRedraw(args);
     if (command == "wait") return Pump(static_cast<DWORD>(Number(args, "milliseconds")));
     if (command == "zoom") return SetViewZoom(view_, Number(args, "zoom"));
     if (command == "centre") {

@@ -15,6 +15,10 @@
 //   centre COLUMN ROW            centre the view on a mesh cell
 //   wait MS                      let the windows run for a while
 //   screenshot PATH              PNG of the main window with the palette
+//   viewsize W H                 resize the main window so the view is W x H pixels
+//   measure-moves COUNT PIXELS   a stroke of COUNT moves, PIXELS each; prints the time per
+//                                move (median, 99th percentile)
+//   measure-redraw COUNT         prints the time of a full redraw of the view
 //
 // A failing command stops the script with its line number and the reason.
 #pragma once
