@@ -16,6 +16,8 @@ namespace {
 
 using PaletteTest = PaletteFixture;
 
+std::wstring FormatNumber(int value) { return std::to_wstring(value); }
+
 TEST_F(PaletteTest, TemplateBuildsEveryControlWhereItBelongs) {
     ASSERT_TRUE(Start());
     HWND palette = Open();
@@ -180,12 +182,31 @@ TEST_F(PaletteTest, AltitudeSliderUpdatesTheBoxExceptWhileDragged) {
     HWND edit = ::GetDlgItem(palette, IDC_ALTITUDE_EDIT);
     Click(palette, IDC_METHOD_FLATTEN);
 
-    ::SendMessageW(slider, TBM_SETPOS, TRUE, 3000);
-    ::SendMessageW(palette, WM_HSCROLL, MAKEWPARAM(SB_THUMBTRACK, 3000), reinterpret_cast<LPARAM>(slider));
+    // Drag the thumb to the right: the slider follows, the box waits for the release.
+    RECT thumb;
+    ::SendMessageW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    int grabX = (thumb.left + thumb.right) / 2, grabY = (thumb.top + thumb.bottom) / 2;
+    ::SendMessageW(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grabX, grabY));
+    ::SendMessageW(slider, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grabX + 25, grabY));
+    int dragged = SliderPos(palette, IDC_ALTITUDE_SLIDER);
+    EXPECT_GT(dragged, 500) << "the thumb moved";
     EXPECT_EQ(L"500", TextOf(edit)) << "no update while the thumb is dragged";
-    ::SendMessageW(palette, WM_HSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 3000), reinterpret_cast<LPARAM>(slider));
-    EXPECT_EQ(L"3000", TextOf(edit)) << "the release updates the box";
+    ::SendMessageW(slider, WM_LBUTTONUP, 0, MAKELPARAM(grabX + 25, grabY));
+    PumpMessages();
+    EXPECT_EQ(FormatNumber(dragged), TextOf(edit)) << "the release updates the box";
 
+    // A click on the track left of the thumb pages down at once.
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, 3000);
+    ::SendMessageW(slider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&thumb));
+    RECT channel;
+    ::SendMessageW(slider, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&channel));
+    ::SendMessageW(slider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(channel.left + 2, grabY));
+    ::SendMessageW(slider, WM_LBUTTONUP, 0, MAKELPARAM(channel.left + 2, grabY));
+    PumpMessages();
+    EXPECT_EQ(2000, SliderPos(palette, IDC_ALTITUDE_SLIDER)) << "one page of 1000";
+    EXPECT_EQ(L"2000", TextOf(edit)) << "a track click updates the box";
+
+    ::SendMessageW(slider, TBM_SETPOS, TRUE, 3000);
     ::SendMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
     ::SendMessageW(slider, WM_KEYUP, VK_RIGHT, 0);
     EXPECT_EQ(3001, SliderPos(palette, IDC_ALTITUDE_SLIDER));

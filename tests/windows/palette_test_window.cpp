@@ -390,21 +390,26 @@ TEST_F(PaletteUndoTest, UndoRestoresTheStrokeOnceAndASecondUndoChangesNothing) {
     EXPECT_EQ(original, ViewBlock()) << "and changes nothing";
 }
 
-// Screen pixels of the palette's client area, top-down, 0x00RRGGBB.
-struct ClientPixels {
+// Screen pixels of a window, frame and caption included, top-down, 0x00RRGGBB; `At`
+// takes client coordinates.
+struct WindowPixels {
     int width = 0, height = 0;
+    POINT client = {0, 0};  // client origin within the picture
     std::vector<uint32_t> pixels;
-    uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+    uint32_t At(int x, int y) const {
+        return pixels[static_cast<size_t>(y + client.y) * width + x + client.x];
+    }
 };
 
-ClientPixels CaptureClient(HWND window) {
-    ClientPixels shot;
-    RECT client;
-    ::GetClientRect(window, &client);
+WindowPixels CaptureWindow(HWND window) {
+    WindowPixels shot;
+    RECT rect;
+    ::GetWindowRect(window, &rect);
     POINT origin = {0, 0};
     ::ClientToScreen(window, &origin);
-    shot.width = client.right;
-    shot.height = client.bottom;
+    shot.width = rect.right - rect.left;
+    shot.height = rect.bottom - rect.top;
+    shot.client = {origin.x - rect.left, origin.y - rect.top};
     HDC screen = ::GetDC(nullptr);
     HDC memory = ::CreateCompatibleDC(screen);
     BITMAPINFO info = {};
@@ -416,7 +421,7 @@ ClientPixels CaptureClient(HWND window) {
     void* bits = nullptr;
     HBITMAP bitmap = ::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ previous = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, shot.width, shot.height, screen, origin.x, origin.y, SRCCOPY);
+    ::BitBlt(memory, 0, 0, shot.width, shot.height, screen, rect.left, rect.top, SRCCOPY);
     ::GdiFlush();
     const auto* bgra = static_cast<const uint32_t*>(bits);
     shot.pixels.assign(bgra, bgra + static_cast<size_t>(shot.width) * shot.height);
@@ -428,7 +433,7 @@ ClientPixels CaptureClient(HWND window) {
     return shot;
 }
 
-bool WritePng(const ClientPixels& shot, const std::string& path) {
+bool WritePng(const WindowPixels& shot, const std::string& path) {
     std::vector<uint8_t> rgb;
     for (uint32_t pixel : shot.pixels) {
         rgb.push_back(static_cast<uint8_t>(pixel >> 16));
@@ -455,7 +460,7 @@ TEST_F(PaletteWindowTest, ScreenshotShowsTheGroupFramesAndTheMethodIcons) {
     PumpMessages();
     ::Sleep(200);
     PumpMessages();
-    ClientPixels shot = CaptureClient(palette);
+    WindowPixels shot = CaptureWindow(palette);
     ASSERT_GT(shot.width, 0);
     std::string path = Utf8(ExecutableFolder()) + "palette.png";
     EXPECT_TRUE(WritePng(shot, path)) << path;
