@@ -5,9 +5,11 @@ set(ZOLVA_PORTABLE_SOURCES
     engine/block_geometry.cpp
     engine/brush_kernel.cpp
     engine/map_editor.cpp
+    generator/terrain_generator.cpp
 )
 
 # devhost's portable parts: profile store (and later the map files and noise).
 set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
+    devhost/services/perlin_noise.cpp
 )

@@ -1,5 +1,8 @@
 #include "tests/native/fake_host.h"
 
+#include <map>
+#include <string>
+
 #include "engine/block_geometry.h"
 #include "host/hpi.h"
 
@@ -29,4 +32,22 @@ extern "C" int HPI_GetMapBlock(HPI_HANDLE map, long blockId, short* samples, uns
 extern "C" void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     TheFakeHost().calls.push_back(
         {FakeHostCall::kReplaceCache, map, blockId, 0, std::vector<int16_t>(samples, samples + kBlockSamples)});
+}
+
+// Profile values by key, for the parts that persist settings.
+std::map<std::string, int32_t>& FakeProfile() {
+    static std::map<std::string, int32_t> values;
+    return values;
+}
+
+HPI_HANDLE g_pluginHandle = 7;
+
+extern "C" unsigned HPI_GetProfileInt(HPI_HANDLE, const char* key, int def) {
+    auto found = FakeProfile().find(key);
+    return static_cast<unsigned>(found != FakeProfile().end() ? found->second : def);
+}
+
+extern "C" int HPI_WriteProfileInt(HPI_HANDLE, const char* key, int value) {
+    FakeProfile()[key] = value;
+    return 1;
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 struct FakeHostCall {
@@ -25,3 +27,5 @@ struct FakeHost {
 FakeHost& TheFakeHost();
 // The sample value the fake host delivers for a block identifier and sample index.
 int16_t FakeHostSample(long blockId, int index);
+// Profile values the fake host holds, by key.
+std::map<std::string, int32_t>& FakeProfile();

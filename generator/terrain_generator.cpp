@@ -1,0 +1,165 @@
+#include "generator/terrain_generator.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+#include "engine/block_geometry.h"
+#include "engine/map_editor.h"
+#include "host/hpi.h"
+#include "host/perlin.h"
+
+extern HPI_HANDLE g_pluginHandle;
+
+namespace {
+
+const char kKeyEdge[] = "Gen_Edge";
+const char kKeyMethod[] = "Gen_Method";
+const char kKeyMaxAlt[] = "Gen_MaxAlt";
+const char kKeyMinAlt[] = "Gen_MinAlt";
+const char kKeyDist[] = "Gen_Dist";
+const char kKeyPersistance[] = "Gen_Persistance";
+const char kKeyMag[] = "Gen_Mag";
+const int kProgressRowStep = 10;
+const int kRandMax = 32767;
+
+int ReadInt(const char* key, int current) {
+    return static_cast<int>(HPI_GetProfileInt(g_pluginHandle, key, current));
+}
+
+double ReadFraction(const char* key, double current) {
+    return GenerationFractionFromProfile(
+        HPI_GetProfileInt(g_pluginHandle, key, GenerationFractionToProfile(current)));
+}
+
+// (rand() x d x d) / 32767 - d x d / 2, the product formed in 64 bits.
+double RandomOffset(int64_t d) {
+    int64_t draw = std::rand() % (kRandMax + 1);
+    return static_cast<double>((draw * d * d) / kRandMax) - static_cast<double>(d * d) * 0.5;
+}
+
+// Rows and columns the square may write: the mesh where every block has its own
+// identifier. Anything outside is skipped, never addressed.
+struct Span {
+    int64_t first;
+    int64_t last;  // inclusive; last < first when empty
+};
+
+Span Clip(int64_t centre, int64_t d, int64_t limit) {
+    return Span{std::max<int64_t>(centre - d, 0), std::min<int64_t>(centre + d - 1, limit - 1)};
+}
+
+// Generated altitude at one sample; the noise difference is clamped so the truncation to
+// int never overflows, whatever a damaged profile put into the persistence.
+int64_t Altitude(const CTerrainGenerator& parameters, double a, double b, int64_t span) {
+    double v = parameters.MinAlt + (a - b + 1.0) * static_cast<double>(span) * 0.5;
+    v = std::min(std::max(v, -1e15), 1e15);
+    return static_cast<int64_t>(v);
+}
+
+// Returns false when a stroke block cannot be had.
+bool GenerateRow(const CTerrainGenerator& parameters, CMapEditor& editor, CPerlinNoise& first,
+                 CPerlinNoise& second, int octaves, int64_t row, Span columns, int64_t span) {
+    int32_t code = 0, index = 0;
+    for (int64_t column = columns.first; column <= columns.last; ++column) {
+        if (!LocateSample(column, row, &code, &index)) continue;
+        int16_t* stroke = editor.FindOrCreateStrokeBlock(code);
+        if (stroke == nullptr) return false;
+        double a = first.PerlinNoise2D(static_cast<double>(column), static_cast<double>(row), octaves);
+        double b = second.PerlinNoise2D(static_cast<double>(column), static_cast<double>(row), octaves);
+        stroke[index] = EncodeGeneratedAltitude(Altitude(parameters, a, b, span));
+    }
+    return true;
+}
+
+}  // namespace
+
+int32_t GenerationFractionToProfile(double value) {
+    double scaled = value * 1000.0;
+    if (!(scaled > INT32_MIN)) return INT32_MIN;
+    if (!(scaled < INT32_MAX)) return INT32_MAX;
+    return static_cast<int32_t>(scaled);
+}
+
+double GenerationFractionFromProfile(uint32_t stored) { return stored * 0.001; }
+
+int16_t EncodeGeneratedAltitude(int64_t altitude) {
+    int64_t kept = std::min<int64_t>(std::max<int64_t>(altitude, 0), INT16_MAX - 1);
+    return static_cast<int16_t>(kept + 1);
+}
+
+void CTerrainGenerator::LoadProfile() {
+    Edge = ReadInt(kKeyEdge, Edge);
+    Method = ReadInt(kKeyMethod, Method);
+    MaxAlt = ReadInt(kKeyMaxAlt, MaxAlt);
+    MinAlt = ReadInt(kKeyMinAlt, MinAlt);
+    Dist = ReadInt(kKeyDist, Dist);
+    Persistance = ReadFraction(kKeyPersistance, Persistance);
+    Mag = ReadFraction(kKeyMag, Mag);
+}
+
+void CTerrainGenerator::SaveProfile() const {
+    HPI_WriteProfileInt(g_pluginHandle, kKeyEdge, Edge);
+    HPI_WriteProfileInt(g_pluginHandle, kKeyMethod, Method);
+    HPI_WriteProfileInt(g_pluginHandle, kKeyMaxAlt, MaxAlt);
+    HPI_WriteProfileInt(g_pluginHandle, kKeyMinAlt, MinAlt);
+    HPI_WriteProfileInt(g_pluginHandle, kKeyDist, Dist);
+    HPI_WriteProfileInt(g_pluginHandle, kKeyPersistance, GenerationFractionToProfile(Persistance));
+    HPI_WriteProfileInt(g_pluginHandle, kKeyMag, GenerationFractionToProfile(Mag));
+}
+
+int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, GenerationProgress& progress) {
+    auto first = std::make_unique<CPerlinNoise>();
+    auto second = std::make_unique<CPerlinNoise>();
+    int result = 1;
+    // A square wider than the mesh adds nothing; the bound also keeps d x d x 32767 in 64 bits.
+    int64_t d = std::min<int64_t>(Dist, kMaxMeshColumns);
+    double offset1 = RandomOffset(d);
+    double offset2 = RandomOffset(d);
+    first->enabled = 1;
+    first->Create(Persistance, Mag * 50, Mag * 50, offset1);
+    second->enabled = 1;
+    second->Create(Persistance, Mag * 50, Mag * 50, offset2);
+    double spacing = 1.0, finest = 1.0;
+    int octaves = first->GetOctaves(spacing, finest) + 1;
+    progress.Open();
+    progress.SetPos(0);
+    int64_t span = static_cast<int64_t>(MaxAlt) - MinAlt;
+    editor.ClearStroke();
+
+    Span rows = Clip(row, d, kMaxMeshRows);
+    Span columns = Clip(column, d, kMaxMeshColumns);
+    int64_t firstRow = static_cast<int64_t>(row) - d;
+    for (int64_t r = rows.first; r <= rows.last; ++r) {
+        if (!GenerateRow(*this, editor, *first, *second, octaves, r, columns, span)) {
+            result = 0;
+            break;
+        }
+        int64_t k = r - firstRow;
+        if (k % kProgressRowStep != 0) continue;
+        progress.SetPos(static_cast<int>((100 * k) / (2 * d + 1)));
+        progress.Pump();
+        if (progress.Aborted()) break;
+    }
+    progress.Close();
+
+    for (int i = 0; i < editor.StrokeBlockCount(); ++i) {
+        MapBlock* stroke = const_cast<MapBlock*>(editor.StrokeBlockAt(i));
+        int16_t* map = editor.FindOrLoadBlock(stroke->code);
+        if (map != nullptr) Blend(map, stroke->samples);
+    }
+    return result;
+}
+
+void CTerrainGenerator::Blend(int16_t* mapSamples, int16_t* strokeSamples) const {
+    if (Method != kBlendAdd && Method != kBlendSubtract && Method != kBlendReplace) return;
+    for (int k = 0; k < kBlockSamples; ++k) {
+        int32_t m = mapSamples[k];
+        int32_t s = strokeSamples[k];
+        strokeSamples[k] = static_cast<int16_t>(m);
+        if (s <= 0) continue;
+        int32_t result = Method == kBlendAdd ? m + (s - 1) : Method == kBlendSubtract ? std::max(m - (s - 1), 0) : s - 1;
+        mapSamples[k] = static_cast<int16_t>(std::min<int32_t>(result, INT16_MAX));
+    }
+}

@@ -1,0 +1,277 @@
+#include "generator/terrain_generator.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "engine/map_editor.h"
+#include "host/perlin.h"
+#include "tests/native/fake_host.h"
+
+namespace {
+
+// Records what the synthesis did with its window; aborts once asked to after N pumps.
+class FakeProgress : public GenerationProgress {
+public:
+    void Open() override { ++opens; }
+    void SetPos(int percent) override { positions.push_back(percent); }
+    void Pump() override { ++pumps; }
+    bool Aborted() const override { return abortAfterPumps > 0 && pumps >= abortAfterPumps; }
+    void Close() override { ++closes; }
+
+    std::vector<int> positions;
+    int pumps = 0;
+    int opens = 0;
+    int closes = 0;
+    int abortAfterPumps = 0;
+};
+
+int g_budget = -1;
+int g_calls = 0;
+int g_failingCall = 0;  // this allocation (counted from 1) fails; 0: none
+MapBlock* Budgeted() {
+    if (++g_calls == g_failingCall) return nullptr;
+    if (g_budget == 0) return nullptr;
+    if (g_budget > 0) --g_budget;
+    return new (std::nothrow) MapBlock;
+}
+void Release(MapBlock* block) { delete block; }
+
+class GeneratorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        TheFakeHost().Reset();
+        g_budget = -1;
+        g_calls = 0;
+        g_failingCall = 0;
+        SetMapBlockAllocator(Budgeted, Release);
+        editor_.SetMap(3);
+    }
+    void TearDown() override {
+        editor_.FreeAll();
+        SetMapBlockAllocator(nullptr, nullptr);
+    }
+
+    std::vector<int32_t> StrokeCodes() const {
+        std::vector<int32_t> codes;
+        for (int i = 0; i < editor_.StrokeBlockCount(); ++i) codes.push_back(editor_.StrokeBlockAt(i)->code);
+        return codes;
+    }
+    // Map sample at a mesh point, loading as the editor would.
+    int Sample(int column, int row) {
+        return editor_.FindOrLoadBlock(static_cast<int32_t>(BlockCodeOf(row, column)))[SampleIndexOf(row, column)];
+    }
+
+    CTerrainGenerator generator_;
+    CMapEditor editor_;
+    FakeProgress progress_;
+};
+
+TEST_F(GeneratorTest, NonPositiveDistGeneratesNothingButEmptiesTheUndoCopy) {
+    for (int dist : {0, -5}) {
+        editor_.FindOrCreateStrokeBlock(0)[0] = 200;
+        generator_.Dist = dist;
+        EXPECT_EQ(1, generator_.Generate(editor_, 500, 500, progress_)) << dist;
+        EXPECT_EQ(0, editor_.StrokeBlockCount()) << dist;
+        EXPECT_EQ(0, editor_.MapBlockCount()) << dist;
+    }
+}
+
+TEST_F(GeneratorTest, ProgressAfterEveryTenthRowNeverReachingAHundred) {
+    generator_.Dist = 160;
+    ASSERT_EQ(1, generator_.Generate(editor_, 480, 480, progress_));
+    std::vector<int> expected = {0};
+    for (int k = 0; k <= 310; k += 10) expected.push_back(100 * k / 321);
+    EXPECT_EQ(expected, progress_.positions);
+    EXPECT_EQ(96, progress_.positions.back());
+    EXPECT_EQ(32, progress_.pumps);
+    EXPECT_EQ(1, progress_.opens);
+    EXPECT_EQ(1, progress_.closes);
+}
+
+TEST_F(GeneratorTest, SquareCoversOneTwoOrFourBlocks) {
+    const struct {
+        int column, row;
+        std::vector<int32_t> codes;
+    } rows[] = {
+        {480, 480, {101}},
+        {320, 480, {100, 101}},
+        {480, 320, {1, 101}},
+        {400, 400, {0, 1, 100, 101}},
+    };
+    generator_.Dist = 160;
+    for (const auto& row : rows) {
+        editor_.FreeAll();
+        ASSERT_EQ(1, generator_.Generate(editor_, row.column, row.row, progress_));
+        EXPECT_EQ(row.codes, StrokeCodes()) << row.column << "," << row.row;
+        EXPECT_EQ(static_cast<int>(row.codes.size()), editor_.MapBlockCount());
+    }
+}
+
+TEST_F(GeneratorTest, ReplaceStaysInTheBandAndUndoRestoresExactly) {
+    generator_.Dist = 40;
+    generator_.MinAlt = -1000;
+    generator_.MaxAlt = 3000;
+    ASSERT_EQ(1, generator_.Generate(editor_, 100, 100, progress_));
+    int lowest = INT_MAX, highest = INT_MIN;
+    for (int r = 60; r < 140; ++r) {
+        for (int c = 60; c < 140; ++c) {
+            lowest = std::min(lowest, Sample(c, r));
+            highest = std::max(highest, Sample(c, r));
+        }
+    }
+    EXPECT_GE(lowest, 0) << "generated altitudes below 0 arrive as 0";
+    EXPECT_LE(highest, 3000);
+    EXPECT_GT(highest, lowest + 100) << "the field has relief";
+    EXPECT_EQ(FakeHostSample(0, 59 * 320 + 59), Sample(59, 59)) << "outside the square";
+    editor_.RestoreFromStroke();
+    for (int r = 55; r < 145; ++r) {
+        for (int c = 55; c < 145; ++c) ASSERT_EQ(FakeHostSample(0, r * 320 + c), Sample(c, r)) << c << "," << r;
+    }
+}
+
+TEST_F(GeneratorTest, AbortAfterTheFirstTenRowsBlendsExactlyTheRowsDone) {
+    generator_.Dist = 50;
+    progress_.abortAfterPumps = 2;  // the pump after row k = 10
+    ASSERT_EQ(1, generator_.Generate(editor_, 100, 100, progress_));
+    EXPECT_EQ(2, progress_.pumps);
+    for (int r = 50; r <= 60; ++r) EXPECT_NE(FakeHostSample(0, r * 320 + 70), Sample(70, r)) << r;
+    for (int r = 61; r < 150; ++r) ASSERT_EQ(FakeHostSample(0, r * 320 + 70), Sample(70, r)) << r;
+}
+
+TEST_F(GeneratorTest, AllocationFailureStopsBlendsTheRowsDoneAndReports) {
+    generator_.Dist = 160;
+    // Rows 240..559 of columns 320..639: block 1, then block 101 from row 320 on, whose
+    // stroke block is the allocation that fails.
+    g_failingCall = 2;
+    EXPECT_EQ(0, generator_.Generate(editor_, 480, 400, progress_));
+    ASSERT_EQ((std::vector<int32_t>{1}), StrokeCodes());
+    EXPECT_EQ(1, progress_.closes);
+    EXPECT_NE(FakeHostSample(100, 300 * 320 + 80), Sample(400, 300)) << "rows before the failure are blended";
+    EXPECT_EQ(FakeHostSample(10100, 10 * 320 + 80), Sample(400, 330)) << "rows after it are not generated";
+}
+
+TEST_F(GeneratorTest, SquareAtTheOriginAndHugeDistStayInsideTheMesh) {
+    generator_.Dist = 30;
+    ASSERT_EQ(1, generator_.Generate(editor_, 5, 5, progress_));
+    EXPECT_EQ((std::vector<int32_t>{0}), StrokeCodes());
+    editor_.FreeAll();
+    generator_.Dist = INT_MAX;
+    g_budget = 3;
+    EXPECT_EQ(0, generator_.Generate(editor_, 0, 0, progress_)) << "stops when memory runs out";
+    EXPECT_LE(editor_.StrokeBlockCount(), 3);
+}
+
+struct BlendRow {
+    const char* name;
+    int method;
+    int16_t map, stroke, expectedMap;
+};
+
+TEST(GeneratorBlendTest, Methods) {
+    const BlendRow rows[] = {
+        {"add", 1, 100, 51, 150},
+        {"add altitude 0", 1, 100, 1, 100},
+        {"add saturates", 1, 32000, 2001, 32767},
+        {"subtract", 2, 100, 51, 50},
+        {"subtract stops at 0", 2, 100, 501, 0},
+        {"subtract altitude 0 from a negative", 2, -40, 1, 0},
+        {"subtract altitude 0", 2, 40, 1, 40},
+        {"replace", 3, 100, 778, 777},
+        {"replace with 0", 3, -5, 1, 0},
+        {"untouched", 3, 100, 0, 100},
+        {"method 0", 0, 100, 51, 100},
+        {"method 4", 4, 100, 51, 100},
+    };
+    for (const BlendRow& row : rows) {
+        CTerrainGenerator generator;
+        generator.Method = row.method;
+        std::vector<int16_t> map(kBlockSamples, 7), stroke(kBlockSamples, 0);
+        map[9] = row.map;
+        stroke[9] = row.stroke;
+        generator.Blend(map.data(), stroke.data());
+        EXPECT_EQ(row.expectedMap, map[9]) << row.name;
+        bool applies = row.method >= 1 && row.method <= 3;
+        EXPECT_EQ(applies ? row.map : row.stroke, stroke[9]) << row.name << ": undo copy";
+        EXPECT_EQ(applies ? 7 : 0, stroke[10]) << row.name;
+    }
+}
+
+TEST(GeneratorEncodingTest, NeverWrapsIntoAnUntouchedValue) {
+    const struct {
+        int64_t altitude;
+        int16_t stored;
+    } rows[] = {{-1000, 1}, {0, 1}, {1, 2}, {4000, 4001}, {32765, 32766}, {32766, 32767}, {32767, 32767},
+                {1000000, 32767}};
+    for (const auto& row : rows) EXPECT_EQ(row.stored, EncodeGeneratedAltitude(row.altitude)) << row.altitude;
+}
+
+TEST(GeneratorProfileTest, RoundTripAndDefaults) {
+    FakeProfile().clear();
+    CTerrainGenerator loaded;
+    loaded.LoadProfile();
+    EXPECT_EQ(3, loaded.Method) << "a missing key keeps the default";
+    EXPECT_EQ(160, loaded.Dist);
+    loaded.MinAlt = -250;
+    loaded.Persistance = 0.9;
+    loaded.Mag = 1.0471285480508996;
+    loaded.SaveProfile();
+    EXPECT_EQ(900, FakeProfile()["Gen_Persistance"]);
+    EXPECT_EQ(1047, FakeProfile()["Gen_Mag"]);
+    EXPECT_EQ(-250, FakeProfile()["Gen_MinAlt"]);
+    CTerrainGenerator again;
+    again.LoadProfile();
+    EXPECT_EQ(-250, again.MinAlt) << "negative altitudes survive";
+    EXPECT_DOUBLE_EQ(0.9, again.Persistance);
+    EXPECT_DOUBLE_EQ(1.047, again.Mag);
+    FakeProfile()["Gen_Mag"] = -1;  // a damaged profile: read as unsigned
+    again.LoadProfile();
+    EXPECT_GT(again.Mag, 4e6);
+    FakeProfile().clear();
+}
+
+TEST(PerlinNoiseTest, DeterministicPerSeedAndBounded) {
+    CPerlinNoise a, b, c;
+    a.Create(0.5, 50, 50, 1234.0);
+    b.Create(0.5, 50, 50, 1234.0);
+    c.Create(0.5, 50, 50, -977.5);
+    double one = 1.0, other = 1.0;
+    int octaves = a.GetOctaves(one, other) + 1;
+    EXPECT_EQ(5, octaves) << "wavelengths from 50 samples down to about 3";
+    int different = 0;
+    double lowest = 0, highest = 0;
+    for (int y = 0; y < 200; y += 3) {
+        for (int x = 0; x < 200; x += 3) {
+            double va = a.PerlinNoise2D(x, y, octaves);
+            ASSERT_EQ(va, b.PerlinNoise2D(x, y, octaves));
+            ASSERT_EQ(va, a.PerlinNoise2D(x, y, octaves));
+            double diff = va - c.PerlinNoise2D(x, y, octaves);
+            different += diff != 0;
+            lowest = std::min(lowest, diff);
+            highest = std::max(highest, diff);
+        }
+    }
+    EXPECT_GT(different, 4000) << "another seed gives another field";
+    EXPECT_GE(lowest, -2.0);
+    EXPECT_LE(highest, 2.0);
+    EXPECT_LT(lowest, -0.3) << "the difference uses the band";
+    EXPECT_GT(highest, 0.3);
+}
+
+TEST(PerlinNoiseTest, DamagedParametersStayFinite) {
+    CPerlinNoise noise;
+    noise.Create(-3.0, 0.0, -5.0, 1.0);
+    double one = 1.0, other = 1.0;
+    int octaves = noise.GetOctaves(one, other) + 1;
+    EXPECT_GE(octaves, 1);
+    EXPECT_TRUE(std::isfinite(noise.PerlinNoise2D(10.5, 3.25, octaves)));
+    noise.Create(4294967.295, 500, 500, 2.0);
+    EXPECT_TRUE(std::isfinite(noise.PerlinNoise2D(10.5, 3.25, 16)));
+}
+
+}  // namespace
