@@ -58,17 +58,23 @@ int64_t Altitude(const CTerrainGenerator& parameters, double a, double b, int64_
     return static_cast<int64_t>(v);
 }
 
-// Returns false when a stroke block cannot be had.
+// Returns false when a stroke block cannot be had. The stroke block is found once per
+// run of columns inside one block; samples are visited in column order as before.
 bool GenerateRow(const CTerrainGenerator& parameters, CMapEditor& editor, CPerlinNoise& first,
                  CPerlinNoise& second, int octaves, int64_t row, Span columns, int64_t span) {
-    int32_t code = 0, index = 0;
-    for (int64_t column = columns.first; column <= columns.last; ++column) {
-        if (!LocateSample(column, row, &code, &index)) continue;
+    int64_t column = columns.first;
+    while (column <= columns.last) {
+        int64_t runEnd = std::min<int64_t>(columns.last, (column / kBlockSide + 1) * kBlockSide - 1);
+        int32_t code = 0, index = 0;
+        if (!LocateSample(column, row, &code, &index)) return true;
         int16_t* stroke = editor.FindOrCreateStrokeBlock(code);
         if (stroke == nullptr) return false;
-        double a = first.PerlinNoise2D(static_cast<double>(column), static_cast<double>(row), octaves);
-        double b = second.PerlinNoise2D(static_cast<double>(column), static_cast<double>(row), octaves);
-        stroke[index] = EncodeGeneratedAltitude(Altitude(parameters, a, b, span));
+        for (; column <= runEnd; ++column, ++index) {
+            double x = static_cast<double>(column), y = static_cast<double>(row);
+            double a = first.PerlinNoise2D(x, y, octaves);
+            double b = second.PerlinNoise2D(x, y, octaves);
+            stroke[index] = EncodeGeneratedAltitude(Altitude(parameters, a, b, span));
+        }
     }
     return true;
 }
