@@ -3,6 +3,7 @@
 
 #include "engine/map_editor.h"
 #include "engine/stroke_tracker.h"
+#include "frame/generation_guard.h"
 #include "frame/module.h"
 #include "frame/registry.h"
 #include "palette/brush_settings.h"
@@ -23,14 +24,18 @@ long OnBlockRequest(unsigned map, intptr_t param) {
     return editor->CopyBlockOut(BlockCodeOfId(request->blockId), request->samples);
 }
 
+// The map being generated keeps its editor until the generation has ended.
 long OnMapClosing(unsigned map) {
+    if (DeferDiscardWhileGenerating(map)) return 0;
     if (FindEditor(map) != nullptr) DiscardEditor(map);
     return 0;
 }
 
 // A press starts a stroke whenever a painting method is chosen, even if the stroke is
-// then refused: the press is the plug-in's either way.
+// then refused: the press is the plug-in's either way. While a generation runs, presses
+// are left to the host.
 long OnViewPress(unsigned view, const HPI_VIEWEVENT* event) {
+    if (IsGenerating()) return 0;
     if (!g_brushSettings.IsPainting()) return 0;
     g_strokeTracker.Begin(view, event->pos, event->x, event->y);
     return 1;

@@ -3,6 +3,7 @@
 #include <climits>
 #include <cwchar>
 
+#include "frame/generation_guard.h"
 #include "frame/module.h"
 #include "frame/registry.h"
 #include "generator/generate_command.h"
@@ -276,8 +277,10 @@ void CZolvaPalette::OnPreset(int presetId) {
     }
 }
 
-// The stroke blocks hold the samples from before the last stroke or generation.
+// The stroke blocks hold the samples from before the last stroke or generation. While a
+// generation is filling them, undo is ignored.
 void CZolvaPalette::OnUndo() {
+    if (IsGenerating()) return;
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     HPI_HANDLE view = HPI_GetActiveView();
     MapRestoreFromStroke(map);

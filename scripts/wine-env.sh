@@ -5,7 +5,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 zolva_wine_setup() {
-    local marker="$WINEPREFIX/.zolva-setup-2"
+    local marker="$WINEPREFIX/.zolva-setup-3"
     [ -f "$marker" ] && return 0
     echo "setting up the Wine prefix in $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
@@ -15,6 +15,10 @@ zolva_wine_setup() {
     wine reg add "$key" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
     wine reg add "$key" /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f >/dev/null 2>&1
     wine reg add "$key" /v Tahoma /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+    # Caption buttons are drawn with Marlett; this Wine does not find its own copy.
+    if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+    fi
     # Xvfb has no window manager: let Wine draw captions and frames itself.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1

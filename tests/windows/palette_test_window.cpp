@@ -15,11 +15,11 @@
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #define STB_IMAGE_WRITE_STATIC
-// Debian's libstb-dev; the cross compiler does not search /usr/include itself.
+// Debian's libstb-dev.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 #pragma GCC diagnostic ignored "-Wunused-function"
-#include "/usr/include/stb/stb_image_write.h"
+#include <stb_image_write.h>
 #pragma GCC diagnostic pop
 
 namespace {

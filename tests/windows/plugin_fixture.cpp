@@ -36,6 +36,8 @@ void PluginTest::SetUp() {
     profileDir_ = Utf8(ExecutableFolder()) + "profiles-" + info->test_suite_name() + "-" + info->name();
     DH_SetProfileDir(profileDir_.c_str());
     std::remove(DH_GetProfilePath(kTestPluginHandle));
+    // Asking for the path loaded the old file; start again from the empty folder.
+    DH_SetProfileDir(profileDir_.c_str());
 }
 
 void PluginTest::TearDown() {

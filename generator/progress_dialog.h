@@ -1,0 +1,34 @@
+// A small modeless window with a one-line message, a bar from 0 to 100 and, on request,
+// an abort button. Long work creates it, moves the bar, pumps the host's messages
+// through it and polls `Aborted`. Calls stay harmless when the window could not be made.
+#pragma once
+
+#include <string>
+
+#include "frame/plugin_dialog.h"
+
+class CProgressDlg : public CPluginDialog {
+public:
+    CProgressDlg(const char* text, int ShowAbort, CWnd* parent);
+    ~CProgressDlg() override = default;
+
+    void DoDataExchange(CDataExchange* dx) override;
+    BOOL OnInitDialog() override;
+    BOOL OnCommand(WPARAM wp, LPARAM lp) override;
+
+    // Values above 100 are lowered to 100; smaller ones go to the bar as they are.
+    void SetPos(int percent);
+    // One HPI_Pump; its result.
+    int Pump();
+
+    // Message handlers
+    void OnAbort();
+
+    CWnd progressBar;
+    std::wstring messageText;
+    int ShowAbort;
+    int Aborted;
+
+private:
+    void CentreOnScreen();
+};
