@@ -29,6 +29,8 @@ add_library(zolva_plugin_code STATIC
     platform/controls.cpp
     frame/callbacks.cpp
     frame/entry.cpp
+    frame/generation_guard.cpp
+    generator/progress_dialog.cpp
     frame/perlin_copy.cpp
     frame/plugin_dialog.cpp
     frame/registry.cpp
@@ -80,10 +82,12 @@ add_executable(zolva_windows_tests
     tests/windows/palette_test_window.cpp
     tests/windows/registry_test.cpp
     tests/windows/stroke_test.cpp
+    tests/windows/progress_dialog_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc
 )
+target_include_directories(zolva_windows_tests SYSTEM PRIVATE ${STB_INCLUDE_DIR})
 target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)
 add_dependencies(zolva_windows_tests zolva_module)
 include(cmake/devhost_store.cmake)
