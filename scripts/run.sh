@@ -27,4 +27,4 @@ timeout 300 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
     --menu-screenshot 'Z:'"$out/devhost-tools-menu.png" || status=$?
 zolva_wine_stop
 [ "$status" -eq 0 ] || { echo "the tour failed (exit $status)"; exit "$status"; }
-echo "output: $out/tour.map (the edited map), $out/before.png, $out/after.png, $out/devhost-tools-menu.png"
+echo "output: $out/tour.map (the edited map); screenshots $out/before.png, $out/generation-dialog.png, $out/after-generation.png, $out/after.png, $out/devhost-tools-menu.png"

@@ -18,6 +18,8 @@ namespace devhost {
 namespace {
 
 const int kUndoButton = 8513;
+const int kGenerateButton = 8518;
+const wchar_t kGenerationTitle[] = L"地形の生成";
 const wchar_t kPaletteTitle[] = L"地形エディタ";
 
 struct Failure {
@@ -76,6 +78,69 @@ HWND PaletteControl(HWND mainWindow, int id) {
     return control;
 }
 
+// Answers for the next generation dialog, applied from a timer inside its modal loop.
+struct DialogAnswer {
+    enum Kind { kText, kSlider, kClick } kind;
+    int id;
+    std::wstring text;
+    int position;
+};
+
+struct PendingDialog {
+    std::vector<DialogAnswer> answers;
+    std::string screenshot;
+    HWND owner = nullptr;
+    int button = IDOK;
+    bool answered = false;
+    std::string error;
+};
+
+PendingDialog g_pending;
+
+BOOL CALLBACK FindGenerationDialog(HWND window, LPARAM lp) {
+    wchar_t title[64] = {};
+    ::GetWindowTextW(window, title, 64);
+    if (!::IsWindowVisible(window) || std::wstring(title) != kGenerationTitle) return TRUE;
+    *reinterpret_cast<HWND*>(lp) = window;
+    return FALSE;
+}
+
+void ApplyAnswer(HWND dialog, const DialogAnswer& answer) {
+    HWND control = ::GetDlgItem(dialog, answer.id);
+    if (control == nullptr) {
+        g_pending.error = "the generation dialog has no control " + std::to_string(answer.id);
+        return;
+    }
+    if (answer.kind == DialogAnswer::kText) {
+        ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.text.c_str()));
+    } else if (answer.kind == DialogAnswer::kSlider) {
+        ::SendMessageW(control, TBM_SETPOS, TRUE, answer.position);
+        ::SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, answer.position), reinterpret_cast<LPARAM>(control));
+        ::SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(control));
+    } else {
+        ::SendMessageW(control, BM_CLICK, 0, 0);
+    }
+}
+
+void CALLBACK AnswerGenerationDialog(HWND, UINT, UINT_PTR id, DWORD) {
+    HWND dialog = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindGenerationDialog, reinterpret_cast<LPARAM>(&dialog));
+    if (dialog == nullptr) return;
+    ::KillTimer(nullptr, id);
+    for (const DialogAnswer& answer : g_pending.answers) ApplyAnswer(dialog, answer);
+    if (!g_pending.screenshot.empty()) {
+        HWND windows[] = {g_pending.owner, dialog};
+        std::string error;
+        if (SaveScreenshotOfWindows(windows, 2, g_pending.screenshot, &error)) {
+            std::printf("screenshot: %s\n", g_pending.screenshot.c_str());
+        } else {
+            g_pending.error = error;
+        }
+    }
+    g_pending.answered = true;
+    ::PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(g_pending.button, BN_CLICKED), 0);
+}
+
 class Runner {
 public:
     Runner(HWND mainWindow, std::string outputFolder)
@@ -112,6 +177,8 @@ private:
     void Save();
     void Screenshot(std::istringstream& args);
     void ViewSize(std::istringstream& args);
+    void Answer(const std::string& command, std::istringstream& args);
+    void Generate(std::istringstream& args, int button);
     void MeasureMoves(std::istringstream& args);
     void MeasureRedraw(std::istringstream& args);
 
@@ -204,6 +271,36 @@ void Runner::Screenshot(std::istringstream& args) {
     std::printf("screenshot: %s\n", path.c_str());
 }
 
+void Runner::Answer(const std::string& command, std::istringstream& args) {
+    DialogAnswer answer = {DialogAnswer::kClick, Number(args, "control id"), std::wstring(), 0};
+    if (command == "answer") {
+        answer.kind = DialogAnswer::kText;
+        answer.text = Widen(Rest(args));
+    } else if (command == "answer-slider") {
+        answer.kind = DialogAnswer::kSlider;
+        answer.position = Number(args, "position");
+    }
+    g_pending.answers.push_back(answer);
+}
+
+// Clicks the palette's generate button; the dialog it opens gets the queued answers, is
+// photographed if asked, and is closed with OK or cancel.
+void Runner::Generate(std::istringstream& args, int button) {
+    std::string shot = Rest(args);
+    g_pending.screenshot = shot.empty() ? std::string() : Path(shot);
+    g_pending.owner = main_;
+    g_pending.button = button;
+    g_pending.answered = false;
+    g_pending.error.clear();
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 100, AnswerGenerationDialog);
+    Click(kGenerateButton);
+    ::KillTimer(nullptr, timer);
+    g_pending.answers.clear();
+    if (!g_pending.error.empty()) throw Failure{g_pending.error};
+    if (!g_pending.answered) throw Failure{"the generation dialog did not appear"};
+    Pump(50);
+}
+
 // Makes the view's client area the given size by resizing the main window around it.
 void Runner::ViewSize(std::istringstream& args) {
     int width = Number(args, "width");
@@ -283,6 +380,9 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "save") return Save();
     if (command == "screenshot") return Screenshot(args);
     if (command == "viewsize") return ViewSize(args);
+    if (command == "answer" || command == "answer-slider" || command == "answer-click") return Answer(command, args);
+    if (command == "generate") return Generate(args, IDOK);
+    if (command == "generate-cancel") return Generate(args, IDCANCEL);
     if (command == "measure-moves") return MeasureMoves(args);
     if (command == "measure-redraw") return MeasureRedraw(args);
     if (command == "wait") return Pump(static_cast<DWORD>(Number(args, "milliseconds")));

@@ -9,6 +9,12 @@
 //   key ESCAPE|TAB|ENTER         press a key in the palette
 //   drag X0 Y0 X1 Y1 [STEPS]     drag in the map view between client pixels
 //   dragmesh C0 R0 C1 R1 [STEPS] drag between mesh cells (column, row)
+//   answer ID TEXT               for the next generation dialog: text of an edit box
+//   answer-slider ID POS         ... move a slider
+//   answer-click ID              ... click a button (a blend method)
+//   generate [PNG]               click the palette's generate button, answer the dialog
+//                                (photographing it when a path is given) and confirm
+//   generate-cancel [PNG]        the same, but cancel the dialog
 //   undo                         click the palette's undo button
 //   save                         save the map (the plug-ins write their edits)
 //   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel)
