@@ -38,6 +38,8 @@ add_library(zolva_plugin_code STATIC
     palette/brush_settings.cpp
     palette/zolva_palette.cpp
     generator/generate_command.cpp
+    generator/generation_dialog.cpp
+    generator/terrain_gen_dlg.cpp
     engine/stroke_tracker.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
@@ -82,6 +84,7 @@ add_executable(zolva_windows_tests
     tests/windows/palette_test_window.cpp
     tests/windows/registry_test.cpp
     tests/windows/stroke_test.cpp
+    tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
     devhost/store/map_file.cpp
     devhost/store/file_io_win.cpp

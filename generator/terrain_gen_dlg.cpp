@@ -1,0 +1,242 @@
+#include "generator/terrain_gen_dlg.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cwchar>
+#include <cwctype>
+
+#include "res/resource.h"
+
+namespace {
+
+const int kSliderMinimumAltitude = -10000;
+
+bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
+
+// Index just past the digits starting at `i`; `count` is increased by their number.
+size_t SkipDigits(const std::wstring& text, size_t i, size_t& count) {
+    while (i < text.size() && IsDigit(text[i])) ++i, ++count;
+    return i;
+}
+
+// Radio group exchange that walks the controls in template order from `firstId` up to
+// the next control starting a group, counting radio buttons whether shown or not: the
+// border buttons are never shown, and a walk by visible group members would never find
+// them (nor come back to the first one).
+void ExchangeRadioGroup(CDataExchange* dx, int firstId, int& index) {
+    HWND button = dx->dialog->GetDlgItem(firstId);
+    if (dx->saveAndValidate) index = -1;
+    for (int i = 0; button != nullptr;) {
+        if (::SendMessageW(button, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) {
+            if (!dx->saveAndValidate) {
+                ::SendMessageW(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
+            } else if (::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+                index = i;
+                return;
+            }
+            ++i;
+        }
+        button = ::GetWindow(button, GW_HWNDNEXT);
+        if (button != nullptr && (::GetWindowLongW(button, GWL_STYLE) & WS_GROUP)) break;
+    }
+}
+
+// Moves the thumb to `position` and redraws it where the current range puts it. Some
+// trackbars keep the thumb where it was drawn when only the range changes and the
+// position stays; passing through both ends makes them place it again. Setting a
+// position sends no scroll message.
+void PlaceThumb(CSliderCtrl& slider, int position) {
+    slider.SetPos(INT_MIN);
+    slider.SetPos(INT_MAX);
+    slider.SetPos(position);
+}
+
+}  // namespace
+
+int LeadingInteger(const std::wstring& text) {
+    long long value = std::wcstoll(text.c_str(), nullptr, 10);
+    if (value < INT_MIN) return INT_MIN;
+    if (value > INT_MAX) return INT_MAX;
+    return static_cast<int>(value);
+}
+
+// Only plain decimal notation is read: no hexadecimal, no "inf" or "nan".
+double LeadingNumber(const std::wstring& text) {
+    size_t i = 0;
+    while (i < text.size() && std::iswspace(text[i])) ++i;
+    const size_t start = i;
+    if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) ++i;
+    size_t digits = 0;
+    i = SkipDigits(text, i, digits);
+    if (i < text.size() && text[i] == L'.') i = SkipDigits(text, i + 1, digits);
+    if (digits == 0) return 0.0;
+    if (i < text.size() && (text[i] == L'e' || text[i] == L'E')) {
+        size_t j = i + 1;
+        if (j < text.size() && (text[j] == L'+' || text[j] == L'-')) ++j;
+        size_t exponentDigits = 0;
+        j = SkipDigits(text, j, exponentDigits);
+        if (exponentDigits > 0) i = j;
+    }
+    return std::wcstod(text.substr(start, i - start).c_str(), nullptr);
+}
+
+int TruncateToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(INT_MAX)) return INT_MAX;
+    if (value <= static_cast<double>(INT_MIN)) return INT_MIN;
+    return static_cast<int>(value);
+}
+
+std::wstring FormatInteger(int value) {
+    wchar_t buffer[16];
+    std::swprintf(buffer, 16, L"%d", value);
+    return buffer;
+}
+
+// Wide enough for any finite double in fixed notation.
+std::wstring FormatTenths(double value) {
+    wchar_t buffer[400];
+    std::swprintf(buffer, 400, L"%.1f", value);
+    return buffer;
+}
+
+int RoughnessPosition(double persistence) {
+    if (!(persistence >= 0.0)) persistence = 0.0;
+    if (persistence > 1.0) persistence = 1.0;
+    return TruncateToInt((1.0 - persistence) * 100.0);
+}
+
+int ReliefPosition(double magnification) {
+    if (!(magnification >= 0.1)) magnification = 0.1;
+    if (magnification > 10.0) magnification = 10.0;
+    return TruncateToInt((std::log10(magnification) + 1.0) * 50.0);
+}
+
+double PersistenceAt(int roughnessPosition) { return 1.0 - roughnessPosition * 0.01; }
+
+double MagnificationAt(int reliefPosition) { return std::pow(10.0, (reliefPosition - 50) * 0.02); }
+
+int RangePosition(const std::wstring& rangeText) { return TruncateToInt(LeadingNumber(rangeText) * 10.0); }
+
+CTerrainGenDlg::CTerrainGenDlg(CWnd* parent) : CPluginDialog(IDD_GENERATION, parent) {}
+
+void CTerrainGenDlg::DoDataExchange(CDataExchange* dx) {
+    const bool outer = exchanging;
+    exchanging = true;
+    DDX_Control(dx, IDC_GEN_MIN_ALT_SLIDER, minAltSlider);
+    DDX_Control(dx, IDC_GEN_ROUGHNESS_SLIDER, roughnessSlider);
+    DDX_Control(dx, IDC_GEN_RANGE_SLIDER, rangeSlider);
+    DDX_Control(dx, IDC_GEN_RELIEF_SLIDER, reliefSlider);
+    DDX_Control(dx, IDC_GEN_MAX_ALT_SLIDER, maxAltSlider);
+    ExchangeRadioGroup(dx, IDC_GEN_EDGE_SMOOTH, edge);
+    ExchangeRadioGroup(dx, IDC_GEN_METHOD_ADD, method);
+    DDX_Text(dx, IDC_GEN_MAX_ALT_EDIT, maxAltText);
+    DDX_Text(dx, IDC_GEN_RANGE_EDIT, rangeText);
+    DDX_Text(dx, IDC_GEN_MIN_ALT_EDIT, minAltText);
+    exchanging = outer;
+}
+
+BOOL CTerrainGenDlg::OnInitDialog() {
+    CPluginDialog::OnInitDialog();
+    InitializeSliders();
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CTerrainGenDlg::OnOK() {
+    UpdateData(TRUE);
+    persistance = PersistenceAt(roughnessSlider.GetPos());
+    mag = MagnificationAt(reliefSlider.GetPos());
+    CPluginDialog::OnOK();
+}
+
+BOOL CTerrainGenDlg::OnCommand(WPARAM wp, LPARAM lp) {
+    if (HIWORD(wp) != EN_CHANGE || exchanging) return CPluginDialog::OnCommand(wp, lp);
+    switch (LOWORD(wp)) {
+    case IDC_GEN_MAX_ALT_EDIT:
+        return OnMaxAltChange(), TRUE;
+    case IDC_GEN_MIN_ALT_EDIT:
+        return OnMinAltChange(), TRUE;
+    case IDC_GEN_RANGE_EDIT:
+        return OnRangeChange(), TRUE;
+    default:
+        return CPluginDialog::OnCommand(wp, lp);
+    }
+}
+
+BOOL CTerrainGenDlg::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_HSCROLL:
+        return OnHScroll(reinterpret_cast<HWND>(lp)), FALSE;
+    default:
+        return CPluginDialog::OnMessage(msg, wp, lp, result);
+    }
+}
+
+// Every scroll code counts, a thumb drag included: the boxes follow the thumb.
+// Roughness and relief have no box and are read only by OnOK.
+void CTerrainGenDlg::OnHScroll(HWND scrollBar) {
+    UpdateData(TRUE);
+    switch (::GetDlgCtrlID(scrollBar)) {
+    case IDC_GEN_RANGE_SLIDER:
+        rangeText = FormatTenths(rangeSlider.GetPos() * 0.1);
+        break;
+    case IDC_GEN_MAX_ALT_SLIDER:
+        maxAltText = FormatInteger(maxAltSlider.GetPos());
+        LimitMinimumToMaximum();
+        break;
+    case IDC_GEN_MIN_ALT_SLIDER:
+        minAltText = FormatInteger(minAltSlider.GetPos());
+        break;
+    default:
+        return;
+    }
+    UpdateData(FALSE);
+}
+
+// The minimum box keeps what it shows; the next exchange from the controls takes it again.
+void CTerrainGenDlg::OnMaxAltChange() {
+    UpdateData(TRUE);
+    maxAltSlider.SetPos(LeadingInteger(maxAltText));
+    LimitMinimumToMaximum();
+}
+
+void CTerrainGenDlg::OnMinAltChange() {
+    UpdateData(TRUE);
+    minAltSlider.SetPos(LeadingInteger(minAltText));
+}
+
+void CTerrainGenDlg::OnRangeChange() {
+    UpdateData(TRUE);
+    rangeSlider.SetPos(RangePosition(rangeText));
+}
+
+// Every range is set with redraw; a slider clamps a position outside its range while the
+// box beside it keeps its text.
+void CTerrainGenDlg::InitializeSliders() {
+    const int maximum = LeadingInteger(maxAltText);
+    const struct {
+        CSliderCtrl* slider;
+        int minimum, maximum, page, position;
+    } setups[] = {
+        {&roughnessSlider, 1, 100, 10, RoughnessPosition(persistance)},
+        {&reliefSlider, 1, 100, 10, ReliefPosition(mag)},
+        {&rangeSlider, 1, 1000, 100, RangePosition(rangeText)},
+        {&maxAltSlider, 1, 10000, 100, maximum},
+        {&minAltSlider, kSliderMinimumAltitude, maximum, 100, LeadingInteger(minAltText)},
+    };
+    for (const auto& setup : setups) {
+        setup.slider->SetRange(setup.minimum, setup.maximum, TRUE);
+        setup.slider->SetPageSize(setup.page);
+        PlaceThumb(*setup.slider, setup.position);
+    }
+}
+
+void CTerrainGenDlg::LimitMinimumToMaximum() {
+    const int maximum = LeadingInteger(maxAltText);
+    minAltSlider.SetRange(kSliderMinimumAltitude, maximum, TRUE);
+    if (maximum >= LeadingInteger(minAltText)) return PlaceThumb(minAltSlider, minAltSlider.GetPos());
+    minAltText = maxAltText;
+    PlaceThumb(minAltSlider, maximum);
+}
