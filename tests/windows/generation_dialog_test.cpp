@@ -127,6 +127,35 @@ int CheckedMethod(HWND dialog) {
     return checked;
 }
 
+// A click on generate that has not come back within the limit (a dialog that never
+// reaches its message loop cannot be answered by the timer) ends the test run at once
+// instead of letting it hang.
+class Watchdog {
+public:
+    Watchdog() : done_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+        thread_ = ::CreateThread(nullptr, 0, Watch, done_, 0, nullptr);
+    }
+    ~Watchdog() {
+        ::SetEvent(done_);
+        ::WaitForSingleObject(thread_, INFINITE);
+        ::CloseHandle(thread_);
+        ::CloseHandle(done_);
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    static DWORD WINAPI Watch(void* done) {
+        if (::WaitForSingleObject(done, 30000) != WAIT_TIMEOUT) return 0;
+        std::fprintf(stderr, "FATAL: the generate button did not return within 30 s\n");
+        std::fflush(stderr);
+        ::TerminateProcess(::GetCurrentProcess(), 3);
+        return 0;
+    }
+    HANDLE done_;
+    HANDLE thread_;
+};
+
 GEOPOS Geo(int column, int row) {
     return GEOPOS{kOriginLat - (row + 0.5) * kCellLat, kOriginLon + (column + 0.5) * kCellLon};
 }
@@ -169,6 +198,7 @@ protected:
         pending.script = std::move(script);
         g_pending = &pending;
         pending.timer = ::SetTimer(nullptr, 0, kAnswerPeriodMs, AnswerDialog);
+        Watchdog watchdog;
         ::SendDlgItemMessageW(palette_, IDC_GENERATE_BUTTON, BM_CLICK, 0, 0);
         ::KillTimer(nullptr, pending.timer);
         PumpMessages();
