@@ -20,28 +20,6 @@ size_t SkipDigits(const std::wstring& text, size_t i, size_t& count) {
     return i;
 }
 
-// Radio group exchange that walks the controls in template order from `firstId` up to
-// the next control starting a group, counting radio buttons whether shown or not: the
-// border buttons are never shown, and a walk by visible group members would never find
-// them (nor come back to the first one).
-void ExchangeRadioGroup(CDataExchange* dx, int firstId, int& index) {
-    HWND button = dx->dialog->GetDlgItem(firstId);
-    if (dx->saveAndValidate) index = -1;
-    for (int i = 0; button != nullptr;) {
-        if (::SendMessageW(button, WM_GETDLGCODE, 0, 0) & DLGC_RADIOBUTTON) {
-            if (!dx->saveAndValidate) {
-                ::SendMessageW(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
-            } else if (::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-                index = i;
-                return;
-            }
-            ++i;
-        }
-        button = ::GetWindow(button, GW_HWNDNEXT);
-        if (button != nullptr && (::GetWindowLongW(button, GWL_STYLE) & WS_GROUP)) break;
-    }
-}
-
 // Moves the thumb to `position` and redraws it where the current range puts it. Some
 // trackbars keep the thumb where it was drawn when only the range changes and the
 // position stays; passing through both ends makes them place it again. Setting a
@@ -129,8 +107,8 @@ void CTerrainGenDlg::DoDataExchange(CDataExchange* dx) {
     DDX_Control(dx, IDC_GEN_RANGE_SLIDER, rangeSlider);
     DDX_Control(dx, IDC_GEN_RELIEF_SLIDER, reliefSlider);
     DDX_Control(dx, IDC_GEN_MAX_ALT_SLIDER, maxAltSlider);
-    ExchangeRadioGroup(dx, IDC_GEN_EDGE_SMOOTH, edge);
-    ExchangeRadioGroup(dx, IDC_GEN_METHOD_ADD, method);
+    DDX_Radio(dx, IDC_GEN_EDGE_SMOOTH, edge);
+    DDX_Radio(dx, IDC_GEN_METHOD_ADD, method);
     DDX_Text(dx, IDC_GEN_MAX_ALT_EDIT, maxAltText);
     DDX_Text(dx, IDC_GEN_RANGE_EDIT, rangeText);
     DDX_Text(dx, IDC_GEN_MIN_ALT_EDIT, minAltText);

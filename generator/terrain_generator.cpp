@@ -119,8 +119,9 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
     auto first = std::make_unique<CPerlinNoise>();
     auto second = std::make_unique<CPerlinNoise>();
     int result = 1;
-    // A square wider than the mesh adds nothing; the bound also keeps d x d x 32767 in 64 bits.
-    int64_t d = std::min<int64_t>(Dist, kMaxMeshColumns);
+    // A square wider than the mesh adds nothing; the bounds also keep d x d x 32767 in
+    // 64 bits for any stored Dist, negative ones included (those generate nothing).
+    int64_t d = std::min<int64_t>(std::max<int64_t>(Dist, -kMaxMeshColumns), kMaxMeshColumns);
     double offset1 = RandomOffset(d);
     double offset2 = RandomOffset(d);
     first->enabled = 1;

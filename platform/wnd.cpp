@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <vector>
 
 namespace {
 
@@ -82,24 +83,41 @@ void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
     if (control.m_hWnd == nullptr) control.m_hWnd = dx->dialog->GetDlgItem(id);
 }
 
+namespace {
+
+bool IsRadioButton(HWND control) {
+    LONG type = ::GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+// The buttons of the group that starts at `first`, in template order: following
+// siblings up to the next control that starts a group. Hidden and disabled buttons count,
+// which the system's group walk would skip.
+std::vector<HWND> RadioGroup(HWND first) {
+    std::vector<HWND> buttons;
+    for (HWND control = first; control != nullptr; control = ::GetWindow(control, GW_HWNDNEXT)) {
+        if (control != first && (::GetWindowLongW(control, GWL_STYLE) & WS_GROUP)) break;
+        if (IsRadioButton(control)) buttons.push_back(control);
+    }
+    return buttons;
+}
+
+}  // namespace
+
 void DDX_Radio(CDataExchange* dx, int firstId, int& index) {
-    HWND button = dx->dialog->GetDlgItem(firstId);
+    std::vector<HWND> buttons = RadioGroup(dx->dialog->GetDlgItem(firstId));
     if (!dx->saveAndValidate) {
-        for (int i = 0; button != nullptr; ++i) {
-            ::SendMessageW(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
-            button = ::GetNextDlgGroupItem(dx->dialog->m_hWnd, button, FALSE);
-            if (button == dx->dialog->GetDlgItem(firstId)) break;
+        for (size_t i = 0; i < buttons.size(); ++i) {
+            ::SendMessageW(buttons[i], BM_SETCHECK, static_cast<int>(i) == index ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         return;
     }
     index = -1;
-    for (int i = 0; button != nullptr; ++i) {
-        if (::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            index = i;
+    for (size_t i = 0; i < buttons.size(); ++i) {
+        if (::SendMessageW(buttons[i], BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            index = static_cast<int>(i);
             return;
         }
-        button = ::GetNextDlgGroupItem(dx->dialog->m_hWnd, button, FALSE);
-        if (button == dx->dialog->GetDlgItem(firstId)) break;
     }
 }
 

@@ -73,7 +73,7 @@ protected:
 };
 
 TEST_F(GeneratorTest, NonPositiveDistGeneratesNothingButEmptiesTheUndoCopy) {
-    for (int dist : {0, -5}) {
+    for (int dist : {0, -5, INT_MIN}) {
         editor_.FindOrCreateStrokeBlock(0)[0] = 200;
         generator_.Dist = dist;
         EXPECT_EQ(1, generator_.Generate(editor_, 500, 500, progress_)) << dist;
