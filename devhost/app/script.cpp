@@ -129,6 +129,8 @@ void CALLBACK AnswerGenerationDialog(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     for (const DialogAnswer& answer : g_pending.answers) ApplyAnswer(dialog, answer);
     if (!g_pending.screenshot.empty()) {
+        ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+        ::GdiFlush();
         HWND windows[] = {g_pending.owner, dialog};
         std::string error;
         if (SaveScreenshotOfWindows(windows, 2, g_pending.screenshot, &error)) {
