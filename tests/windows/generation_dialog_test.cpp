@@ -530,4 +530,111 @@ TEST(GenerationConversionsTest, PositionsTruncateSaturateAndStayInsideTheSliderR
     EXPECT_EQ(INT_MAX, RangePosition(L"1e200"));
 }
 
+// Carries out an action while the generation runs: posted from inside the dialog, it
+// waits (re-posting itself) until the progress window is up, and records whether it came
+// in time.
+struct ReentryProbe {
+    std::function<void()> action;
+    bool duringGeneration = false;
+    bool done = false;
+};
+ReentryProbe* g_probe = nullptr;
+const UINT kProbeMessage = WM_APP + 17;
+
+BOOL CALLBACK FindProgressWindow(HWND window, LPARAM found) {
+    if (ClassOf(window) != L"#32770" || TextOf(window) != L"準備中" || !::IsWindowVisible(window)) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+LRESULT CALLBACK ProbeProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg != kProbeMessage || g_probe == nullptr || g_probe->done) return ::DefWindowProcW(window, msg, wp, lp);
+    HWND progress = nullptr;
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindProgressWindow, reinterpret_cast<LPARAM>(&progress));
+    if (progress == nullptr && FindGenerationDialog() != nullptr) {
+        ::PostMessageW(window, kProbeMessage, 0, 0);  // the dialog is still closing
+        return 0;
+    }
+    g_probe->duringGeneration = progress != nullptr;
+    g_probe->done = true;
+    g_probe->action();
+    return 0;
+}
+
+class ReentryTest : public GenerationDialogTest {
+protected:
+    void SetUp() override {
+        GenerationDialogTest::SetUp();
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = ProbeProc;
+        windowClass.lpszClassName = L"ZolvaReentryProbe";
+        ::RegisterClassW(&windowClass);
+        probeWindow_ = ::CreateWindowW(L"ZolvaReentryProbe", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+        DH_GetRegistration(2, &mapHook_);
+    }
+    void TearDown() override {
+        ::DestroyWindow(probeWindow_);
+        g_probe = nullptr;
+        GenerationDialogTest::TearDown();
+    }
+
+    // Confirms a replace generation of a small square and runs `action` while it runs.
+    void GenerateWhile(std::function<void()> action) {
+        Store("Gen_Dist", 100);
+        probe_.action = std::move(action);
+        g_probe = &probe_;
+        ASSERT_TRUE(Confirm([this](HWND) { ::PostMessageW(probeWindow_, kProbeMessage, 0, 0); }));
+        PumpMessages();
+        ASSERT_TRUE(probe_.done);
+        EXPECT_TRUE(probe_.duringGeneration) << "the action came after the generation had ended";
+    }
+    int Shown(int column, int row) {
+        std::vector<short> block(kMapBlockSamples);
+        DH_ReadViewBlock(map_, 0, block.data());
+        return block[static_cast<size_t>(row * 320 + column)];
+    }
+
+    HWND probeWindow_ = nullptr;
+    DH_REGISTRATION mapHook_ = {};
+    ReentryProbe probe_;
+};
+
+TEST_F(ReentryTest, UndoClickDuringAGenerationIsIgnored) {
+    GenerateWhile([this] { ::SendDlgItemMessageW(palette_, IDC_UNDO_BUTTON, BM_CLICK, 0, 0); });
+    int generated = Shown(320 - 50, 320 - 50);  // the square around (320, 320) reaches block 0
+    EXPECT_NE(100, generated) << "the generation went through";
+    ::SendDlgItemMessageW(palette_, IDC_UNDO_BUTTON, BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(100, Shown(320 - 50, 320 - 50)) << "the undo copy survived and restores the ground";
+}
+
+TEST_F(ReentryTest, GenerateClickDuringAGenerationIsIgnored) {
+    // A second generation would open a second dialog that nobody answers; the watchdog
+    // would end the run.
+    GenerateWhile([this] { ::SendDlgItemMessageW(palette_, IDC_GENERATE_BUTTON, BM_CLICK, 0, 0); });
+    EXPECT_EQ(nullptr, FindGenerationDialog());
+}
+
+TEST_F(ReentryTest, PressInAViewDuringAGenerationStartsNothing) {
+    long answer = -1;
+    GenerateWhile([this, &answer] {
+        HPI_VIEWEVENT event = {10, 10, Geo(300, 300)};
+        answer = viewHook_(kEventViewPress, kView, reinterpret_cast<intptr_t>(&event));
+    });
+    EXPECT_EQ(0, answer) << "the press is left to the host";
+    EXPECT_EQ(0, viewHook_(kEventViewTracking, kView, 0));
+}
+
+TEST_F(ReentryTest, MapClosedDuringAGenerationIsDiscardedAfterIt) {
+    HPI_HANDLE closed = map_;
+    GenerateWhile([this] {
+        DH_CloseMap(map_);
+        map_ = 0;
+    });
+    EXPECT_EQ(0, mapHook_.proc(kEventMapEditsHeld, closed, 0)) << "the editor is gone once the generation ended";
+    map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
+    ASSERT_NE(0u, map_);
+    EXPECT_EQ(100, Shown(0, 0)) << "nothing was written to the file";
+}
+
 }  // namespace
