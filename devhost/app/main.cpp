@@ -13,11 +13,14 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/script.h"
 #include "devhost/app/summary.h"
+#include "devhost/app/text.h"
 #include "devhost/app/screenshot.h"
 #include "devhost/hpi/devhost_api.h"
 #include "frame/exports.h"
 
 namespace {
+
+using devhost::Narrow;
 
 const HPI_HANDLE kPluginHandle = 1;
 
@@ -33,15 +36,6 @@ struct Options {
     std::string compare;
     bool quit = false;
 };
-
-std::string Narrow(const std::wstring& text) {
-    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) return std::string();
-    std::string narrow(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(length - 1));
-    return narrow;
-}
 
 bool ParseOptions(Options* options) {
     int count = 0;

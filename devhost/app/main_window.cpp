@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devhost/app/map_view.h"
+#include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
 
 namespace devhost {
@@ -19,15 +20,6 @@ const int kToolsMenuIndex = 1;
 HWND g_mapView = nullptr;
 
 enum Command { kCommandOpen = 101, kCommandSave = 102, kCommandCloseMap = 103, kCommandExit = 100 };
-
-std::wstring Widen(const char* text) {
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
 
 HMENU BuildMenuBar() {
     HMENU bar = ::CreateMenu();
@@ -48,6 +40,21 @@ void OnPluginCommand(int index) {
     if (DH_GetRegistration(index, &entry) && entry.proc != nullptr) {
         entry.proc(kEventMenuChosen, 0, 0);
     }
+}
+
+// Unsaved edits of the active map are offered for saving; false when the user cancels or
+// the save failed, so that nothing is lost.
+bool OfferToSave(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0 || !DH_MapEditsHeld(map)) return true;
+    int answer = ::MessageBoxW(window, L"地図に保存されていない変更があります。保存しますか?", L"devhost",
+                               MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (answer == IDCANCEL) return false;
+    if (answer == IDYES && !DH_SaveMap(map)) {
+        ::MessageBoxW(window, L"地図を保存できませんでした。", L"devhost", MB_OK | MB_ICONERROR);
+        return false;
+    }
+    return true;
 }
 
 void OnOpenMap(HWND window) {
@@ -74,7 +81,7 @@ void OnSaveMap(HWND window) {
 
 void OnCloseMap(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map == 0) return;
+    if (map == 0 || !OfferToSave(window)) return;
     DH_CloseMap(map);
     SetViewMap(g_mapView, 0);
     SetStatusText(window, L"地図なし");
@@ -89,7 +96,7 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
     } else if (id == kCommandCloseMap) {
         OnCloseMap(window);
     } else if (id == kCommandExit) {
-        ::DestroyWindow(window);
+        ::SendMessageW(window, WM_CLOSE, 0, 0);
     } else if (id >= kFirstPluginCommand) {
         OnPluginCommand(id - kFirstPluginCommand);
     }
@@ -108,12 +115,19 @@ LRESULT OnSize(HWND window) {
     return 0;
 }
 
+LRESULT OnClose(HWND window) {
+    if (OfferToSave(window)) ::DestroyWindow(window);
+    return 0;
+}
+
 LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND:
         return OnCommand(window, wp);
     case WM_SIZE:
         return OnSize(window);
+    case WM_CLOSE:
+        return OnClose(window);
     case WM_DESTROY:
         ::PostQuitMessage(0);
         return 0;

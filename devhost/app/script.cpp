@@ -11,6 +11,7 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/screenshot.h"
+#include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
 #include "devhost/store/file_io.h"
 
@@ -25,15 +26,6 @@ const wchar_t kPaletteTitle[] = L"地形エディタ";
 struct Failure {
     std::string reason;
 };
-
-std::wstring Widen(const std::string& text) {
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
 
 void Pump(DWORD milliseconds) {
     DWORD start = ::GetTickCount();

@@ -53,6 +53,8 @@ HPI_API void DH_CloseMap(HPI_HANDLE map);
 // Asks the map hooks: 203 (edits held?), then 202 (save). 1 saved or nothing to save,
 // 0 when a plug-in holding edits failed to save.
 HPI_API int DH_SaveMap(HPI_HANDLE map);
+// 1 when a plug-in holds edits of the map (event 203).
+HPI_API int DH_MapEditsHeld(HPI_HANDLE map);
 // Sets the active view, its window, zoom and centre.
 HPI_API void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center);
 // Number of blocks in a map's display cache.

@@ -244,6 +244,10 @@ int DH_SaveMap(HPI_HANDLE map) {
     return SendMapEvent(kEventMapSave, map, 0) == 1 ? 1 : 0;
 }
 
+int DH_MapEditsHeld(HPI_HANDLE map) {
+    return FindMap(map) != nullptr && SendMapEvent(kEventMapEditsHeld, map, 0) != 0;
+}
+
 void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center) {
     HostState& host = Host();
     host.activeView = view;
