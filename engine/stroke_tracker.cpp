@@ -49,20 +49,21 @@ int CStrokeTracker::Begin(unsigned pressedView, GEOPOS position, int x, int y) {
     MapSetBrush(map, g_brushSettings.size, g_brushSettings.method, g_brushSettings.altitude,
                 g_brushSettings.strength, g_brushSettings.shape);
     MapBeginStroke(map);
-    long column = 0, row = 0;
-    HPI_PosToMesh(map, position, &column, &row);
-    startColumn = static_cast<int32_t>(column);
-    startRow = static_cast<int32_t>(row);
+    ToMesh(position, &startColumn, &startRow);
     startX = x;
     startY = y;
     return 1;
 }
 
+void CStrokeTracker::ToMesh(GEOPOS position, int32_t* column, int32_t* row) const {
+    long x = 0, y = 0;
+    HPI_PosToMesh(map, position, &x, &y);
+    *column = static_cast<int32_t>(x);
+    *row = static_cast<int32_t>(y);
+}
+
 void CStrokeTracker::TakeEndPoint(GEOPOS position, int x, int y) {
-    long column = 0, row = 0;
-    HPI_PosToMesh(map, position, &column, &row);
-    endColumn = static_cast<int32_t>(column);
-    endRow = static_cast<int32_t>(row);
+    ToMesh(position, &endColumn, &endRow);
     endX = x;
     endY = y;
     DrawTrail();

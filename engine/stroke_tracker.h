@@ -38,6 +38,8 @@ public:
     int32_t endY = 0;
 
 private:
+    // Mesh column and row of a position on the stroke's map.
+    void ToMesh(GEOPOS position, int32_t* column, int32_t* row) const;
     void TakeEndPoint(GEOPOS position, int x, int y);
 };
 
