@@ -1,13 +1,13 @@
 # devhost's map files: the store, its tests, fuzz target, benchmark and the map tool.
 # Included by both builds.
 if(WIN32)
-    target_sources(hpi PRIVATE devhost/store/map_file.cpp)
+    target_sources(hpi PRIVATE ${DEVHOST_MAP_FILE_SOURCES})
     return()
 endif()
 
 option(ZOLVA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 
-target_sources(devhost_portable PRIVATE devhost/store/map_file.cpp)
+target_sources(devhost_portable PRIVATE ${DEVHOST_MAP_FILE_SOURCES})
 
 add_executable(zolva-make-map devhost/tools/make_map.cpp devhost/tools/sidecar_json.cpp)
 target_link_libraries(zolva-make-map PRIVATE devhost_portable)
@@ -33,7 +33,7 @@ if(ZOLVA_FUZZ)
     # The store is compiled into the target itself, so all of it carries the fuzzer's
     # coverage instrumentation.
     set(FUZZ_FLAGS -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
-    add_executable(map_file_fuzz fuzz/map_file_fuzz.cpp devhost/store/map_file.cpp
+    add_executable(map_file_fuzz fuzz/map_file_fuzz.cpp ${DEVHOST_MAP_FILE_SOURCES}
                    devhost/store/file_io_posix.cpp)
     target_include_directories(map_file_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)

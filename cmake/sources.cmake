@@ -13,3 +13,12 @@ set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
     devhost/services/perlin_noise.cpp
 )
+
+# devhost's map files: checksums, byte encoding, the session scanner, reader and writer.
+set(DEVHOST_MAP_FILE_SOURCES
+    devhost/store/map_checksum.cpp
+    devhost/store/map_codec.cpp
+    devhost/store/map_scan.cpp
+    devhost/store/map_file_reader.cpp
+    devhost/store/map_file_writer.cpp
+)

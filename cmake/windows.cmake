@@ -59,7 +59,7 @@ add_executable(devhost
     devhost/app/relief.cpp
     devhost/app/script.cpp
     devhost/app/summary.cpp
-    devhost/store/map_file.cpp
+    ${DEVHOST_MAP_FILE_SOURCES}
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp
     devhost/app/devhost.rc
@@ -86,7 +86,7 @@ add_executable(zolva_windows_tests
     tests/windows/stroke_test.cpp
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
-    devhost/store/map_file.cpp
+    ${DEVHOST_MAP_FILE_SOURCES}
     devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc
 )

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -35,6 +36,8 @@ struct MapHeader {
     double cellLon = 0.0;        // cell size east-west, degrees, > 0
     uint32_t mapType = 5;        // 5 and 10 are editable elevation maps
     uint32_t mat = 0;            // nonzero: MAT flag set
+    // Blocks of the save written when the map was made; set by MapFileBuilder.
+    uint32_t creationBlocks = 0;
 };
 
 // Block code of the block holding (row, col); both must be >= 0.
@@ -47,16 +50,40 @@ bool MapBlockOrigin(int32_t code, int32_t* row, int32_t* col);
 bool CreateMapFile(const std::string& path, const MapHeader& header, const int16_t* samples,
                    std::string* error);
 
+// Writes a new map block by block, so that memory stays one block whatever the grid's
+// size. The map is written to a temporary file beside `path` and takes its name only once
+// it is whole; a builder destroyed unfinished leaves `path` as it was.
+class MapFileBuilder {
+public:
+    MapFileBuilder();
+    ~MapFileBuilder();
+    MapFileBuilder(const MapFileBuilder&) = delete;
+    MapFileBuilder& operator=(const MapFileBuilder&) = delete;
+
+    bool Begin(const std::string& path, const MapHeader& header, std::string* error);
+    // Each block of the grid at most once.
+    bool Add(int32_t code, const int16_t* samples, std::string* error);
+    // Commits the blocks, puts the file on disk and gives it its name.
+    bool Finish(std::string* error);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
 // A map file opened for reading: the header and an index of the newest committed copy
 // of each block. Opening refuses a wrong magic number, an unknown version, impossible
-// dimensions or a truncated header with a clear message, and builds no partial map.
+// dimensions, a truncated header or a file with no readable data with a clear message,
+// and builds no partial map. The file stays open until the reader is reopened or
+// destroyed, so renaming or replacing it meanwhile does not change what is read.
 class MapFileReader {
 public:
     bool Open(const std::string& path, std::string* error);
 
     const MapHeader& header() const { return header_; }
-    // Fills the block; a block never saved is all zeros. False (and zeros) only when the
-    // file cannot be read any more or the stored copy fails its checksum.
+    // Fills the block; a block never saved is all zeros. False (and zeros) when the file
+    // cannot be read any more, the stored copy fails its checksum, or the block has no
+    // readable copy in a file where damaged data may have held one.
     bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
     bool HasBlock(int32_t code) const;
     std::vector<int32_t> BlockCodes() const;
@@ -70,13 +97,16 @@ private:
     };
 
     std::string path_;
+    std::shared_ptr<std::FILE> file_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
     std::vector<std::string> warnings_;
+    bool damaged_ = false;
 };
 
-// One save: blocks appended, then committed. Destroying an uncommitted session leaves
-// the file as it was before the save as far as any reader can tell.
+// One save: blocks appended, then committed, all or nothing. Destroying an uncommitted
+// session leaves the file as it was before the save as far as any reader can tell; after
+// a failed append the commit fails and writes nothing.
 class MapSaveSession {
 public:
     MapSaveSession();  // defined where Impl is complete
@@ -86,10 +116,14 @@ public:
 
     // Opens an existing map file for appending; checks its header first.
     bool Begin(const std::string& path, std::string* error);
-    // False for a code outside the map's grid or a failed write.
+    // A block holding no sample of the map (wholly outside its grid), or identical to its
+    // newest saved copy, writes nothing. False for a negative code or a failed write.
     bool Append(int32_t code, const int16_t* samples, std::string* error);
-    // Writes the commit record and puts the file on disk.
+    // Writes the commit record and puts the file on disk; a save that wrote no block
+    // leaves the file untouched.
     bool Commit(std::string* error);
+    // Block records written so far.
+    uint32_t written() const;
 
 private:
     struct Impl;

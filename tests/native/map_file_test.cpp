@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -197,17 +198,48 @@ TEST(MapFileTest, NewestCommittedCopyWins) {
     EXPECT_FALSE(reader.HasBlock(100));
 }
 
-TEST(MapFileTest, AppendRefusesCodesOutsideTheGrid) {
+// A block wholly outside the grid holds no sample of the map: appending it writes nothing
+// and succeeds. A failed append makes the whole save fail, leaving the file untouched.
+TEST(MapFileTest, SavesAreAllOrNothingAndSkipBlocksOutsideTheGrid) {
     std::string path = EmptyMap("outside.map", 403, 344);
-    MapSaveSession session;
+    Save(path, {{0, 1}});
+    const std::vector<uint8_t> before = ReadBytes(path);
     std::string error;
-    ASSERT_TRUE(session.Begin(path, &error)) << error;
-    for (int32_t code : {2, 200, 10000, 1000000, -1}) {
-        error.clear();
-        EXPECT_FALSE(session.Append(code, PatternBlock(0).data(), &error)) << "code " << code;
-        EXPECT_NE(std::string::npos, error.find("outside")) << "code " << code << ": " << error;
+    {
+        MapSaveSession session;
+        ASSERT_TRUE(session.Begin(path, &error)) << error;
+        for (int32_t code : {2, 200, 10000, 1000000}) {
+            EXPECT_TRUE(session.Append(code, PatternBlock(0).data(), &error)) << "code " << code << ": " << error;
+        }
+        EXPECT_EQ(0u, session.written());
+        EXPECT_TRUE(session.Commit(&error)) << error;
     }
-    EXPECT_TRUE(session.Append(101, PatternBlock(0).data(), &error)) << error;
+    EXPECT_EQ(before, ReadBytes(path)) << "a save of nothing writes nothing";
+
+    MapSaveSession session;
+    ASSERT_TRUE(session.Begin(path, &error)) << error;
+    ASSERT_TRUE(session.Append(101, PatternBlock(5).data(), &error)) << error;
+    EXPECT_FALSE(session.Append(-1, PatternBlock(0).data(), &error));
+    EXPECT_FALSE(session.Append(100, PatternBlock(6).data(), &error)) << "the save has already failed";
+    EXPECT_FALSE(session.Commit(&error));
+    EXPECT_NE(std::string::npos, error.find("nothing was written")) << error;
+    EXPECT_EQ(before, ReadBytes(path));
+}
+
+// Saving blocks identical to their newest stored copies adds nothing to the file.
+TEST(MapFileTest, UnchangedBlocksAreNotWrittenAgain) {
+    std::string path = EmptyMap("unchanged.map", 700, 700);
+    Save(path, {{0, 1}, {1, 2}});
+    const uint64_t size = fs::file_size(path);
+    Save(path, {{0, 1}, {1, 2}});
+    EXPECT_EQ(size, fs::file_size(path));
+    Save(path, {{0, 1}, {1, 3}});
+    EXPECT_EQ(size + kBlockRecordBytes + kCommitBytes, fs::file_size(path)) << "only the changed block";
+    MapFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    EXPECT_EQ(PatternBlock(1), ReadOrFail(reader, 0));
+    EXPECT_EQ(PatternBlock(3), ReadOrFail(reader, 1));
 }
 
 TEST(MapFileTest, UncommittedSaveLeavesTheFileAsItWas) {
@@ -449,6 +481,85 @@ TEST(MapFileTest, DamageCostsOnlyWhatItTouches) {
         ASSERT_GE(saved.size(), bytes.size()) << row.name;
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), saved.begin())) << row.name;
     }
+}
+
+// The save written when a map was made is never a torn save: damage to it costs only the
+// blocks it touches, never the whole first save, and a block without a readable copy is
+// reported as unreadable rather than passed off as sea level.
+TEST(MapFileTest, DamageToTheFirstSaveCostsOnlyTheBlocksItTouches) {
+    const int32_t side = 700;  // 3 x 3 blocks
+    std::vector<int16_t> grid(size_t(side) * side);
+    for (size_t i = 0; i < grid.size(); ++i) grid[i] = static_cast<int16_t>(i % 9000 + 1);
+    std::string path = TempPath("made.map");
+    std::string error;
+    ASSERT_TRUE(CreateMapFile(path, SmallHeader(side, side), grid.data(), &error)) << error;
+    const std::vector<uint8_t> good = ReadBytes(path);
+    const uint64_t commit = kHeaderBytes + 9 * kBlockRecordBytes;
+    ASSERT_EQ(commit + kCommitBytes, good.size());
+    const struct {
+        const char* name;
+        uint64_t flip;     // byte to damage, or 0
+        uint64_t cut;      // length to cut the file to, or 0
+        std::vector<int32_t> lost;
+    } rows[] = {
+        {"code of the first block", kHeaderBytes + 4, 0, {0}},
+        {"a sample of block 101", kHeaderBytes + 4 * kBlockRecordBytes + 5000, 0, {101}},
+        {"the commit record", commit + 30, 0, {}},
+        {"cut inside block 102", 0, kHeaderBytes + 5 * kBlockRecordBytes + 100, {102, 200, 201, 202}},
+    };
+    std::string copy = TempPath("made_copy.map");
+    for (const auto& row : rows) {
+        std::vector<uint8_t> bytes = good;
+        if (row.flip != 0) bytes[row.flip] ^= 0x40;
+        if (row.cut != 0) bytes.resize(row.cut);
+        WriteBytes(copy, bytes);
+        for (int pass = 0; pass < 2; ++pass) {
+            MapFileReader reader;
+            ASSERT_TRUE(reader.Open(copy, &error)) << row.name << ": " << error;
+            EXPECT_EQ(row.lost.empty(), reader.warnings().empty()) << row.name << "\n" << JoinWarnings(reader);
+            for (int32_t code : {0, 1, 2, 100, 101, 102, 200, 201, 202}) {
+                bool lost = std::find(row.lost.begin(), row.lost.end(), code) != row.lost.end();
+                std::vector<int16_t> block(kMapBlockSamples, 7);
+                EXPECT_EQ(!lost, reader.ReadBlock(code, block.data(), &error)) << row.name << ", block " << code;
+                if (lost) {
+                    EXPECT_NE(std::string::npos, error.find("readable")) << error;
+                }
+                EXPECT_EQ(lost, IsAllZero(block)) << row.name << ", block " << code;
+            }
+            // Saving afterwards stays visible, the damaged bytes kept.
+            if (pass == 0) Save(copy, {{1, 4}});
+        }
+        MapFileReader after;
+        ASSERT_TRUE(after.Open(copy, &error)) << error;
+        EXPECT_EQ(PatternBlock(4), ReadOrFail(after, 1)) << row.name;
+    }
+}
+
+TEST(MapFileTest, AFileWithNoReadableDataIsRefused) {
+    std::vector<int16_t> grid(320 * 320, 100);
+    std::string path = TempPath("unreadable.map");
+    std::string error;
+    ASSERT_TRUE(CreateMapFile(path, SmallHeader(320, 320), grid.data(), &error)) << error;
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    bytes[kHeaderBytes + 12 + 77] ^= 0x01;
+    WriteBytes(path, bytes);
+    MapFileReader reader;
+    EXPECT_FALSE(reader.Open(path, &error));
+    EXPECT_NE(std::string::npos, error.find("no readable data")) << error;
+}
+
+// The reader keeps its file: renaming it away and putting another map in its place does
+// not change what it reads.
+TEST(MapFileTest, ReaderKeepsReadingTheFileItOpened) {
+    std::string path = EmptyMap("kept.map", 403, 344);
+    Save(path, {{1, 1}});
+    MapFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(path, &error)) << error;
+    fs::rename(path, path + ".away");
+    EmptyMap("kept.map", 403, 344);
+    Save(path, {{1, 2}});
+    EXPECT_EQ(PatternBlock(1), ReadOrFail(reader, 1));
 }
 
 TEST(MapFileTest, ReadBlockCatchesDamageAfterOpening) {

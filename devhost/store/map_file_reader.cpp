@@ -1,0 +1,91 @@
+// Reading a map file: the index of the newest readable copy of each block.
+#include <cstring>
+
+#include "devhost/store/file_io.h"
+#include "devhost/store/map_format.h"
+
+using namespace mapfile;
+
+namespace {
+
+std::string BlockWarning(const ScannedBlock& block, bool inGrid, bool hasPrevious) {
+    std::string where = "block " + std::to_string(block.code) + " at offset " + Offset(block.offset);
+    if (!inGrid) return where + " lies outside the map's grid; ignored";
+    return where + " fails its checksum; " +
+           (hasPrevious ? "the previous saved copy is used" : "it reads as zeros");
+}
+
+void CloseFile(std::FILE* file) {
+    if (file != nullptr) std::fclose(file);
+}
+
+}  // namespace
+
+bool MapFileReader::Open(const std::string& path, std::string* error) {
+    path_ = path;
+    file_.reset();
+    header_ = MapHeader();
+    blocks_.clear();
+    warnings_.clear();
+    damaged_ = false;
+    std::shared_ptr<std::FILE> file(OpenFileUtf8(path, "rb"), CloseFile);
+    if (!file) return SetError(error, "cannot open map file " + path), false;
+    MapHeader header;
+    ScanResult scan;
+    uint64_t fileSize = 0;
+    std::string problem;
+    if (!ScanFile(file.get(), true, &header, &scan, &fileSize, &problem)) {
+        return SetError(error, "map file " + path + ": " + problem), false;
+    }
+    bool damaged = scan.damaged;
+    for (const ScannedBlock& block : scan.committed) {
+        bool inGrid = CodeInGrid(header, block.code);
+        if (inGrid && block.intact) {
+            blocks_[block.code] = BlockCopy{block.offset, block.checksum};
+            continue;
+        }
+        // A damaged record's code is as doubtful as its samples.
+        damaged = damaged || !block.intact;
+        scan.warnings.push_back(BlockWarning(block, inGrid, blocks_.count(block.code) != 0));
+    }
+    if (damaged && blocks_.empty()) {
+        blocks_.clear();
+        std::string reason = "map file " + path + " holds no readable data";
+        if (!scan.warnings.empty()) reason += " (" + scan.warnings.front() + ")";
+        return SetError(error, reason), false;
+    }
+    file_ = std::move(file);
+    header_ = header;
+    warnings_ = std::move(scan.warnings);
+    damaged_ = damaged;
+    return true;
+}
+
+bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error) const {
+    std::memset(samples, 0, kMapBlockBytes);
+    auto found = blocks_.find(code);
+    if (found == blocks_.end()) {
+        if (!damaged_ || !CodeInGrid(header_, code)) return true;
+        return SetError(error, "block " + std::to_string(code) + " of " + path_ +
+                                   " has no readable copy, and damaged data in the file may have held one"),
+               false;
+    }
+    std::vector<uint8_t> stored(kMapBlockBytes);
+    if (!file_ || !ReadAt(file_.get(), found->second.offset, stored.data(), stored.size())) {
+        return SetError(error, "cannot read block " + std::to_string(code) + " of " + path_), false;
+    }
+    if (BlockChecksum(code, stored.data()) != found->second.checksum) {
+        return SetError(error, "block " + std::to_string(code) + " of " + path_ + " fails its checksum"), false;
+    }
+    SamplesFromStored(stored.data(), samples);
+    return true;
+}
+
+bool MapFileReader::HasBlock(int32_t code) const { return blocks_.count(code) != 0; }
+
+std::vector<int32_t> MapFileReader::BlockCodes() const {
+    std::vector<int32_t> codes;
+    codes.reserve(blocks_.size());
+    for (const auto& entry : blocks_) codes.push_back(entry.first);
+    return codes;
+}

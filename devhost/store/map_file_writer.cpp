@@ -1,0 +1,247 @@
+// Writing map files: a new map built block by block, and save sessions appended to an
+// existing one.
+#include <algorithm>
+#include <cstring>
+
+#include "devhost/store/file_io.h"
+#include "devhost/store/map_format.h"
+
+using namespace mapfile;
+
+namespace {
+
+// Copies the block at (row0, col0) out of a row-major grid; cells past the edges are 0.
+void ExtractBlock(const MapHeader& h, const int16_t* grid, int32_t row0, int32_t col0, int16_t* block) {
+    std::memset(block, 0, kMapBlockBytes);
+    int32_t rows = std::min(kMapBlockSide, h.height - row0);
+    int32_t cols = std::min(kMapBlockSide, h.width - col0);
+    for (int32_t r = 0; r < rows; ++r) {
+        const int16_t* source = grid + (static_cast<size_t>(row0) + r) * static_cast<size_t>(h.width) + col0;
+        std::memcpy(block + static_cast<size_t>(r) * kMapBlockSide, source, cols * sizeof(int16_t));
+    }
+}
+
+// Positions the file where a new session goes: over an interrupted save's remains, or
+// after damaged data (kept, since it may be recoverable), at the next 4-byte offset.
+bool PrepareSessionStart(std::FILE* file, const ScanResult& scan, uint64_t fileSize, uint64_t* start) {
+    if (scan.tailIsInterruptedSave) {
+        *start = scan.committedEnd;
+        if (fileSize > *start && !TruncateTo(file, *start)) return false;
+        return SeekTo(file, *start);
+    }
+    *start = (fileSize + 3) / 4 * 4;
+    const uint8_t zeros[4] = {0, 0, 0, 0};
+    return SeekTo(file, fileSize) && WriteAll(file, zeros, static_cast<size_t>(*start - fileSize)) &&
+           SeekTo(file, *start);
+}
+
+}  // namespace
+
+// ---- a new map ----
+
+struct MapFileBuilder::Impl {
+    std::FILE* file = nullptr;
+    std::string path;
+    std::string temporary;
+    MapHeader header;
+    uint32_t count = 0;
+    uint32_t crc = 0;
+    bool failed = false;
+    std::vector<uint8_t> scratch;
+};
+
+MapFileBuilder::MapFileBuilder() = default;
+
+MapFileBuilder::~MapFileBuilder() {
+    if (!impl_ || impl_->file == nullptr) return;
+    std::fclose(impl_->file);
+    std::remove(impl_->temporary.c_str());
+}
+
+bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std::string* error) {
+    if (impl_) return SetError(error, "a map is already being built"), false;
+    MapHeader h = header;
+    h.creationBlocks = 0;
+    std::string problem = CheckHeaderValues(h);
+    if (!problem.empty()) return SetError(error, "cannot create map " + path + ": " + problem), false;
+    auto impl = std::make_unique<Impl>();
+    impl->path = path;
+    impl->temporary = path + ".tmp";
+    impl->header = h;
+    impl->file = OpenFileUtf8(impl->temporary, "wb");
+    if (impl->file == nullptr) return SetError(error, "cannot create " + impl->temporary), false;
+    uint8_t head[kHeaderBytes];
+    EncodeHeader(h, head);
+    impl_ = std::move(impl);
+    if (WriteAll(impl_->file, head, sizeof head)) return true;
+    impl_->failed = true;
+    return SetError(error, "cannot write " + impl_->temporary), false;
+}
+
+bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* error) {
+    if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
+    if (impl_->failed) return SetError(error, "an earlier write of " + impl_->temporary + " failed"), false;
+    if (code < 0 || !CodeInGrid(impl_->header, code) || impl_->count == UINT32_MAX) {
+        impl_->failed = true;
+        return SetError(error, "block code " + std::to_string(code) + " lies outside the map's grid"), false;
+    }
+    const uint8_t* stored = SamplesAsStored(samples, &impl_->scratch);
+    if (!WriteStoredBlockRecord(impl_->file, code, stored, BlockChecksum(code, stored), &impl_->crc)) {
+        impl_->failed = true;
+        return SetError(error, "cannot write block " + std::to_string(code) + " to " + impl_->temporary), false;
+    }
+    ++impl_->count;
+    return true;
+}
+
+// The header is written again last, naming the blocks of the first save.
+bool MapFileBuilder::Finish(std::string* error) {
+    if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
+    Impl& impl = *impl_;
+    bool ok = !impl.failed;
+    if (ok && impl.count > 0) {
+        impl.header.creationBlocks = impl.count;
+        uint8_t head[kHeaderBytes];
+        EncodeHeader(impl.header, head);
+        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc) && SeekTo(impl.file, 0) &&
+             WriteAll(impl.file, head, sizeof head);
+    }
+    ok = ok && FlushToDisk(impl.file);
+    ok = (std::fclose(impl.file) == 0) && ok;
+    impl.file = nullptr;
+    if (ok && ReplaceFileAtomically(impl.temporary, impl.path)) return true;
+    std::remove(impl.temporary.c_str());
+    return SetError(error, "cannot write map file " + impl.path), false;
+}
+
+bool CreateMapFile(const std::string& path, const MapHeader& header, const int16_t* samples,
+                   std::string* error) {
+    MapFileBuilder builder;
+    if (!builder.Begin(path, header, error)) return false;
+    if (samples != nullptr) {
+        std::vector<int16_t> block(kMapBlockSamples);
+        for (int32_t row0 = 0; row0 < header.height; row0 += kMapBlockSide) {
+            for (int32_t col0 = 0; col0 < header.width; col0 += kMapBlockSide) {
+                ExtractBlock(header, samples, row0, col0, block.data());
+                if (!builder.Add(MapBlockCode(row0, col0), block.data(), error)) return false;
+            }
+        }
+    }
+    return builder.Finish(error);
+}
+
+// ---- saves ----
+
+struct MapSaveSession::Impl {
+    struct Copy {
+        uint64_t offset;  // of the samples
+        uint32_t checksum;
+    };
+
+    std::FILE* file = nullptr;
+    std::string path;
+    MapHeader header;
+    uint64_t sessionStart = 0;
+    uint32_t count = 0;
+    uint32_t crc = 0;
+    bool failed = false;
+    bool committed = false;
+    std::map<int32_t, Copy> newest;  // the newest stored copy of each block
+    std::vector<uint8_t> scratch;
+    std::vector<uint8_t> compare;
+
+    uint64_t end() const { return sessionStart + count * kBlockRecordBytes; }
+    // Whether the newest stored copy of the block holds exactly these bytes. Reads it
+    // only when the checksums agree; a failed read counts as different.
+    bool StoredAlready(int32_t code, const uint8_t* stored, uint32_t checksum);
+};
+
+bool MapSaveSession::Impl::StoredAlready(int32_t code, const uint8_t* stored, uint32_t checksum) {
+    auto found = newest.find(code);
+    if (found == newest.end() || found->second.checksum != checksum) return false;
+    compare.resize(kMapBlockBytes);
+    bool same = ReadAt(file, found->second.offset, compare.data(), compare.size()) &&
+                std::memcmp(compare.data(), stored, kMapBlockBytes) == 0;
+    return SeekTo(file, end()) && same;
+}
+
+MapSaveSession::MapSaveSession() = default;
+
+MapSaveSession::~MapSaveSession() {
+    if (!impl_ || impl_->file == nullptr) return;
+    // Nothing of an uncommitted save was ever visible; take its bytes back off the file.
+    if (!impl_->committed) TruncateTo(impl_->file, impl_->sessionStart);
+    std::fclose(impl_->file);
+}
+
+bool MapSaveSession::Begin(const std::string& path, std::string* error) {
+    if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
+    std::FILE* file = OpenFileUtf8(path, "r+b");
+    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
+    auto impl = std::make_unique<Impl>();
+    ScanResult scan;
+    uint64_t fileSize = 0;
+    std::string problem;
+    bool ok = ScanFile(file, false, &impl->header, &scan, &fileSize, &problem);
+    if (ok && !PrepareSessionStart(file, scan, fileSize, &impl->sessionStart)) {
+        ok = false;
+        problem = "cannot prepare the file for a new save";
+    }
+    if (!ok) {
+        std::fclose(file);
+        return SetError(error, "map file " + path + ": " + problem), false;
+    }
+    for (const ScannedBlock& block : scan.committed) {
+        impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
+    }
+    impl->file = file;
+    impl->path = path;
+    impl_ = std::move(impl);
+    return true;
+}
+
+bool MapSaveSession::Append(int32_t code, const int16_t* samples, std::string* error) {
+    if (!impl_ || impl_->committed) return SetError(error, "no save in progress"), false;
+    Impl& impl = *impl_;
+    if (impl.failed) return SetError(error, "an earlier block of this save failed"), false;
+    if (code < 0) {
+        impl.failed = true;
+        return SetError(error, "block code " + std::to_string(code) + " is not a block of any map"), false;
+    }
+    if (!CodeInGrid(impl.header, code)) return true;
+    const uint8_t* stored = SamplesAsStored(samples, &impl.scratch);
+    uint32_t checksum = BlockChecksum(code, stored);
+    if (impl.StoredAlready(code, stored, checksum)) return true;
+    uint64_t offset = impl.end() + kBlockHeaderBytes;
+    if (impl.count == UINT32_MAX || !SeekTo(impl.file, impl.end()) ||
+        !WriteStoredBlockRecord(impl.file, code, stored, checksum, &impl.crc)) {
+        impl.failed = true;
+        return SetError(error, "cannot write block " + std::to_string(code) + " to " + impl.path), false;
+    }
+    ++impl.count;
+    impl.newest[code] = Impl::Copy{offset, checksum};
+    return true;
+}
+
+bool MapSaveSession::Commit(std::string* error) {
+    if (!impl_ || impl_->committed) return SetError(error, "no save in progress"), false;
+    Impl& impl = *impl_;
+    if (impl.failed || (impl.count > 0 && !WriteCommit(impl.file, impl.count, impl.sessionStart, impl.crc))) {
+        std::string reason = impl.failed ? "the save was abandoned after a block failed" : "cannot commit the save";
+        // Take the save's bytes back now, so that the file is as it was when this returns.
+        bool restored = TruncateTo(impl.file, impl.sessionStart);
+        std::fclose(impl.file);
+        impl.file = nullptr;
+        impl.failed = true;
+        return SetError(error, reason + (restored ? "; nothing was written to " : "; the unfinished save stays invisible in ") +
+                                   impl.path),
+               false;
+    }
+    impl.committed = true;
+    bool closed = std::fclose(impl.file) == 0;
+    impl.file = nullptr;
+    if (!closed) return SetError(error, "cannot close " + impl.path + " after saving"), false;
+    return true;
+}
+
+uint32_t MapSaveSession::written() const { return impl_ ? impl_->count : 0; }

@@ -1,0 +1,137 @@
+// Map file layout. Integers are little-endian, doubles IEEE-754 binary64 little-endian.
+// Every record's size is a multiple of 4, so every record starts on a 4-byte offset.
+//
+//   Header, 72 bytes
+//      0  magic "ZOLVAMAP"
+//      8  u32 format version (1)
+//     12  u32 header size (72)
+//     16  i32 width, i32 height
+//     24  f64 originLat, originLon, cellLat, cellLon
+//     56  u32 mapType, u32 mat
+//     64  u32 block records in the session written when the map was made (0: none marked)
+//     68  u32 CRC-32C of bytes 0..67
+//
+//   Then save sessions, one after another: block records followed by one commit record.
+//
+//   Block record, 12 + 204800 bytes
+//      0  tag "ZBLK"
+//      4  i32 block code
+//      8  u32 CRC-32C of the code's 4 bytes followed by the samples
+//     12  320 x 320 int16 samples, row by row (cells outside the grid hold 0)
+//
+//   Commit record, 32 bytes
+//      0  tag "ZCMT"
+//      4  u32 number of block records in the session
+//      8  u64 file offset of the session's first record
+//     16  u64 bytes of block records in the session
+//     24  u32 reserved (0)
+//     28  u32 CRC-32C of the session's 12-byte block record headers, in order, followed by
+//         bytes 0..27 of this record
+//
+// The commit checksum covers each block's checksum rather than its samples, so a damaged
+// sample costs only that copy of that block (the previous copy is used), never the save.
+// A saver flushes the block records to disk before it writes the commit record, then
+// flushes again. Readers skip damaged stretches by searching 4-byte offsets for the next
+// commit record whose whole session checks out.
+//
+// The session written when the map was made starts right after the header and is
+// written whole before the map appears under its name (a temporary file and a rename),
+// so it is never a torn save: readers take each of its blocks whose own checksum passes,
+// whatever happened to its commit record. The header says how many blocks it holds; 0
+// (older files) treats it as any other save.
+//
+// This header is shared by the store's own files: the checksums, the byte encoding, the
+// session scanner, the reader and the writer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "devhost/store/map_file.h"
+
+namespace mapfile {
+
+const char kMagic[8] = {'Z', 'O', 'L', 'V', 'A', 'M', 'A', 'P'};
+const uint32_t kFormatVersion = 1;
+const uint32_t kHeaderBytes = 72;
+const uint32_t kHeaderCrcOffset = 68;
+const uint32_t kBlockTag = 0x4B4C425A;   // "ZBLK"
+const uint32_t kCommitTag = 0x544D435A;  // "ZCMT"
+const uint32_t kBlockHeaderBytes = 12;
+const uint64_t kBlockRecordBytes = kBlockHeaderBytes + kMapBlockBytes;
+const uint32_t kCommitBytes = 32;
+const uint32_t kCommitCrcOffset = 28;
+
+// ---- checksums (map_checksum.cpp) ----
+
+// CRC-32C; continues a CRC: Crc32(Crc32(0, a), b) == Crc32(0, a + b).
+uint32_t Crc32(uint32_t crc, const void* data, size_t size);
+// A block record's checksum: its code's 4 bytes, then its samples as stored.
+uint32_t BlockChecksum(int32_t code, const uint8_t* stored);
+
+// ---- byte encoding and file access (map_codec.cpp) ----
+
+void PutU32(uint8_t* out, uint32_t v);
+void PutU64(uint8_t* out, uint64_t v);
+void PutF64(uint8_t* out, double v);
+uint32_t GetU32(const uint8_t* in);
+uint64_t GetU64(const uint8_t* in);
+double GetF64(const uint8_t* in);
+// Samples as they lie in the file. On little-endian hosts that is the caller's memory.
+const uint8_t* SamplesAsStored(const int16_t* samples, std::vector<uint8_t>* scratch);
+void SamplesFromStored(const uint8_t* stored, int16_t* samples);
+
+bool SeekTo(std::FILE* file, uint64_t offset);
+bool SizeOf(std::FILE* file, uint64_t* size);
+bool TruncateTo(std::FILE* file, uint64_t size);
+bool ReadAt(std::FILE* file, uint64_t offset, void* out, size_t size);
+bool WriteAll(std::FILE* file, const void* data, size_t size);
+void SetError(std::string* error, const std::string& text);
+std::string Offset(uint64_t offset);
+
+// Empty when the header describes a map this code can hold.
+std::string CheckHeaderValues(const MapHeader& h);
+void EncodeHeader(const MapHeader& h, uint8_t* out);
+// Reads and checks the header at the start of `file`.
+bool ReadHeader(std::FILE* file, MapHeader* h, std::string* problem);
+// Whether the block with this code holds at least one sample of the map.
+bool CodeInGrid(const MapHeader& h, int32_t code);
+// Blocks of the grid: rows of blocks x columns of blocks.
+uint64_t GridBlockCount(const MapHeader& h);
+
+// Appends one block record whose samples are already in file order; adds its header to
+// the session checksum.
+bool WriteStoredBlockRecord(std::FILE* file, int32_t code, const uint8_t* stored, uint32_t checksum,
+                            uint32_t* sessionCrc);
+// Writes the commit record, with the session's blocks put on disk before it.
+bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc);
+
+// ---- the session scanner (map_scan.cpp) ----
+
+struct ScannedBlock {
+    int32_t code;
+    uint64_t offset;  // of the samples
+    uint32_t checksum;
+    bool intact;      // samples match the checksum; not checked by a structural scan
+};
+
+struct ScanResult {
+    std::vector<ScannedBlock> committed;  // in file order
+    std::vector<std::string> warnings;
+    uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record
+    // Nothing but the well-formed records of an interrupted save follows committedEnd,
+    // so cutting it off loses nothing a reader could ever see.
+    bool tailIsInterruptedSave = true;
+    // Some saved data could not be read back: a damaged record, a skipped stretch, or a
+    // first save cut short. A block without a readable copy may then have had one.
+    bool damaged = false;
+};
+
+// Reads the header and walks the sessions; a problem text when the file is unusable.
+// Samples are read and checked only when verifySamples is set.
+bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan,
+              uint64_t* fileSize, std::string* problem);
+
+}  // namespace mapfile

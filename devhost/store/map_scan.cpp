@@ -1,0 +1,197 @@
+// The session scanner: walks a map file's saves and finds the committed block copies,
+// skipping torn and damaged stretches.
+#include <algorithm>
+
+#include "devhost/store/map_format.h"
+
+namespace mapfile {
+namespace {
+
+const size_t kSearchChunkBytes = 1 << 16;
+
+// Walks the sessions after the header. Reads samples only when verifying them.
+class SessionScanner {
+public:
+    SessionScanner(std::FILE* file, uint64_t fileSize, bool verifySamples)
+        : file_(file), fileSize_(fileSize), verify_(verifySamples) {}
+
+    // False on a read error.
+    bool Run(ScanResult* result);
+    bool ScanCreationSession(uint32_t blocks, ScanResult* result);
+
+private:
+    bool ReadBlockRecord(uint64_t pos, ScannedBlock* block, uint8_t* head);
+    bool SessionChecksOut(uint64_t commitPos, uint64_t minStart, uint64_t* start, bool* ok);
+    bool FindSession(uint64_t from, uint64_t minStart, uint64_t* start, bool* found);
+    bool Resynchronize(ScanResult* result, uint64_t* pos, bool* found);
+    void BeginSession(uint64_t pos);
+
+    std::FILE* file_;
+    uint64_t fileSize_;
+    bool verify_;
+    std::vector<uint8_t> buffer_;
+    std::vector<ScannedBlock> pending_;
+    uint64_t sessionStart_ = 0;
+    uint32_t sessionCrc_ = 0;
+};
+
+// The session written when the map was made lies at a known place and was written whole,
+// so each of its records stands on its own checksum. Its commit record is not needed.
+// A file cut short inside it still ends the session where it should have ended, so that
+// a later save never lands where these records belong.
+bool SessionScanner::ScanCreationSession(uint32_t blocks, ScanResult* result) {
+    for (uint32_t i = 0; i < blocks; ++i) {
+        uint64_t pos = kHeaderBytes + i * kBlockRecordBytes;
+        if (fileSize_ < pos + kBlockRecordBytes) {
+            result->warnings.push_back("the map's first save is cut short at offset " + Offset(fileSize_) + ": " +
+                                       std::to_string(blocks - i) + " of its " + std::to_string(blocks) +
+                                       " blocks are missing");
+            result->damaged = true;
+            break;
+        }
+        uint8_t head[kBlockHeaderBytes];
+        ScannedBlock block;
+        if (!ReadBlockRecord(pos, &block, head)) return false;
+        result->committed.push_back(block);
+    }
+    result->committedEnd = kHeaderBytes + blocks * kBlockRecordBytes + kCommitBytes;
+    return true;
+}
+
+void SessionScanner::BeginSession(uint64_t pos) {
+    pending_.clear();
+    sessionStart_ = pos;
+    sessionCrc_ = 0;
+}
+
+bool SessionScanner::ReadBlockRecord(uint64_t pos, ScannedBlock* block, uint8_t* head) {
+    if (!ReadAt(file_, pos, head, kBlockHeaderBytes)) return false;
+    block->code = static_cast<int32_t>(GetU32(head + 4));
+    block->checksum = GetU32(head + 8);
+    block->offset = pos + kBlockHeaderBytes;
+    block->intact = true;
+    if (!verify_) return true;
+    buffer_.resize(kMapBlockBytes);
+    if (std::fread(buffer_.data(), 1, kMapBlockBytes, file_) != kMapBlockBytes) return false;
+    block->intact = BlockChecksum(block->code, buffer_.data()) == block->checksum;
+    return true;
+}
+
+// Whether a whole session ends with the commit record at commitPos; false on a read error.
+bool SessionScanner::SessionChecksOut(uint64_t commitPos, uint64_t minStart, uint64_t* start, bool* ok) {
+    *ok = false;
+    uint8_t record[kCommitBytes];
+    if (fileSize_ - commitPos < kCommitBytes) return true;
+    if (!ReadAt(file_, commitPos, record, kCommitBytes)) return false;
+    uint64_t count = GetU32(record + 4);
+    *start = GetU64(record + 8);
+    if (*start < minStart || *start > commitPos || *start % 4 != 0) return true;
+    uint64_t bytes = commitPos - *start;
+    if (GetU64(record + 16) != bytes || bytes % kBlockRecordBytes != 0) return true;
+    if (bytes / kBlockRecordBytes != count) return true;
+    uint32_t crc = 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint8_t head[kBlockHeaderBytes];
+        if (!ReadAt(file_, *start + i * kBlockRecordBytes, head, sizeof head)) return false;
+        if (GetU32(head) != kBlockTag) return true;
+        crc = Crc32(crc, head, sizeof head);
+    }
+    *ok = GetU32(record + kCommitCrcOffset) == Crc32(crc, record, kCommitCrcOffset);
+    return true;
+}
+
+// Searches commit records at 4-byte offsets from `from` for the first whole session
+// starting at or after minStart. False only on a read error.
+bool SessionScanner::FindSession(uint64_t from, uint64_t minStart, uint64_t* start, bool* found) {
+    *found = false;
+    std::vector<uint8_t> chunk(kSearchChunkBytes);
+    for (uint64_t base = from; base < fileSize_ && fileSize_ - base >= 4; base += kSearchChunkBytes) {
+        size_t size = static_cast<size_t>(std::min<uint64_t>(kSearchChunkBytes, fileSize_ - base));
+        if (!ReadAt(file_, base, chunk.data(), size)) return false;
+        for (size_t i = 0; i + 4 <= size; i += 4) {
+            if (GetU32(&chunk[i]) != kCommitTag) continue;
+            if (!SessionChecksOut(base + i, minStart, start, found)) return false;
+            if (*found) return true;
+        }
+    }
+    return true;
+}
+
+// After damage at *pos: moves *pos to the next whole session, if there is one. The
+// session may start before *pos (records misread as part of a damaged one), never
+// before the last accepted commit, and its commit record lies at or after *pos.
+bool SessionScanner::Resynchronize(ScanResult* result, uint64_t* pos, bool* found) {
+    uint64_t start = 0;
+    if (!FindSession(*pos, result->committedEnd, &start, found)) return false;
+    result->damaged = true;
+    if (!*found) {
+        result->warnings.push_back("damaged data from offset " + Offset(*pos) + " to the end ignored");
+        return true;
+    }
+    result->warnings.push_back("damaged save data at offset " + Offset(*pos) +
+                               " skipped; reading resumes at the save starting at offset " + Offset(start));
+    *pos = start;
+    BeginSession(start);
+    return true;
+}
+
+bool SessionScanner::Run(ScanResult* result) {
+    uint64_t pos = result->committedEnd;
+    bool damageAfterCommit = false;
+    BeginSession(pos);
+    while (pos < fileSize_ && fileSize_ - pos >= 4) {
+        uint8_t head[kBlockHeaderBytes];
+        if (!ReadAt(file_, pos, head, 4)) return false;
+        uint32_t tag = GetU32(head);
+        if (tag == kBlockTag) {
+            if (fileSize_ - pos < kBlockRecordBytes) break;
+            ScannedBlock block;
+            if (!ReadBlockRecord(pos, &block, head)) return false;
+            sessionCrc_ = Crc32(sessionCrc_, head, kBlockHeaderBytes);
+            pending_.push_back(block);
+            pos += kBlockRecordBytes;
+            continue;
+        }
+        if (tag == kCommitTag && fileSize_ - pos < kCommitBytes) break;
+        if (tag == kCommitTag) {
+            uint64_t start = 0;
+            bool ok = false;
+            if (!SessionChecksOut(pos, sessionStart_, &start, &ok)) return false;
+            if (ok && start == sessionStart_ && pending_.size() == (pos - start) / kBlockRecordBytes) {
+                result->committed.insert(result->committed.end(), pending_.begin(), pending_.end());
+                pos += kCommitBytes;
+                result->committedEnd = pos;
+                damageAfterCommit = false;
+                BeginSession(pos);
+                continue;
+            }
+        }
+        // An unknown tag, or a commit record that does not match its session.
+        damageAfterCommit = true;
+        bool found = false;
+        if (!Resynchronize(result, &pos, &found)) return false;
+        if (!found) break;
+    }
+    result->tailIsInterruptedSave = !damageAfterCommit;
+    if (!damageAfterCommit && fileSize_ > result->committedEnd) {
+        result->warnings.push_back("incomplete save of " + Offset(fileSize_ - result->committedEnd) +
+                                   " bytes at offset " + Offset(result->committedEnd) + " ignored");
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan,
+              uint64_t* fileSize, std::string* problem) {
+    if (!ReadHeader(file, header, problem)) return false;
+    if (!SizeOf(file, fileSize)) return *problem = "cannot read the file size", false;
+    SessionScanner scanner(file, *fileSize, verifySamples);
+    if (header->creationBlocks > 0 && !scanner.ScanCreationSession(header->creationBlocks, scan)) {
+        return *problem = "read error while reading the map's first save", false;
+    }
+    if (!scanner.Run(scan)) return *problem = "read error while scanning saves", false;
+    return true;
+}
+
+}  // namespace mapfile
