@@ -57,6 +57,7 @@ add_executable(devhost
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
     devhost/app/relief.cpp
+    devhost/app/report.cpp
     devhost/app/script.cpp
     devhost/app/summary.cpp
     ${DEVHOST_MAP_FILE_SOURCES}

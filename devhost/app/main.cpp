@@ -4,6 +4,7 @@
 //               [--screenshot PNG] [--menu-screenshot PNG] [--quit]
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "devhost/app/main_window.h"
+#include "devhost/app/report.h"
 #include "devhost/app/script.h"
 #include "devhost/app/summary.h"
 #include "devhost/app/text.h"
@@ -192,6 +194,14 @@ int main() {
     DH_SetVersion(options.hostVersion);
     DH_SetProfileDir(options.profileDir.c_str());
     DH_CaptureMessageBoxes(options.quit ? IDOK : 0);
+    devhost::SetHeadless(options.quit);
+    if (!options.out.empty()) {
+        int made = ::SHCreateDirectoryExW(nullptr, devhost::Widen(options.out).c_str(), nullptr);
+        if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
+            std::fprintf(stderr, "devhost: cannot create the output folder %s (error %d)\n", options.out.c_str(), made);
+            return 1;
+        }
+    }
 
     HWND window = devhost::CreateMainWindow(::GetModuleHandleW(nullptr));
     if (window == nullptr) {
@@ -234,5 +244,6 @@ int main() {
     if (plugin != nullptr) UnloadPlugin(plugin);
     if (options.quit && ::IsWindow(window)) ::DestroyWindow(window);
     std::fflush(stdout);
+    if (result == 0 && devhost::FailureReported()) result = 1;
     return plugin != nullptr ? result : 1;
 }

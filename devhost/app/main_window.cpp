@@ -3,10 +3,12 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "devhost/app/map_view.h"
+#include "devhost/app/report.h"
 #include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
 
@@ -42,16 +44,27 @@ void OnPluginCommand(int index) {
     }
 }
 
-// Unsaved edits of the active map are offered for saving; false when the user cancels or
-// the save failed, so that nothing is lost.
+const wchar_t kNotSaved[] = L"地図を保存できませんでした。ディスク上の地図は変わっていません。";
+
+// The failure of the last save, with its reason.
+std::wstring SaveFailure() {
+    std::wstring text = kNotSaved;
+    std::string reason = DH_LastSaveError();
+    if (!reason.empty()) text += L"\n" + Widen(reason);
+    return text;
+}
+
+// Edits made since the last successful save are offered for saving; false when the user
+// cancels or the save failed, so that nothing is lost. A headless run keeps nothing
+// waiting: it does not save on its own, and says so.
 bool OfferToSave(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map == 0 || !DH_MapEditsHeld(map)) return true;
-    int answer = ::MessageBoxW(window, L"地図に保存されていない変更があります。保存しますか?", L"devhost",
-                               MB_YESNOCANCEL | MB_ICONQUESTION);
+    if (map == 0 || !DH_MapHasUnsavedEdits(map)) return true;
+    int answer = Ask(window, L"地図に保存されていない変更があります。保存しますか?",
+                     MB_YESNOCANCEL | MB_ICONQUESTION, IDNO);
     if (answer == IDCANCEL) return false;
     if (answer == IDYES && !DH_SaveMap(map)) {
-        ::MessageBoxW(window, L"地図を保存できませんでした。", L"devhost", MB_OK | MB_ICONERROR);
+        ReportError(window, SaveFailure());
         return false;
     }
     return true;
@@ -75,7 +88,8 @@ void OnSaveMap(HWND window) {
     if (DH_SaveMap(map)) {
         SetStatusText(window, L"保存しました");
     } else {
-        ::MessageBoxW(window, L"地図を保存できませんでした。", L"devhost", MB_OK | MB_ICONERROR);
+        SetStatusText(window, kNotSaved);
+        ReportError(window, SaveFailure());
     }
 }
 
@@ -176,6 +190,32 @@ void RebuildToolsMenu(HWND mainWindow) {
     ::DrawMenuBar(mainWindow);
 }
 
+namespace {
+
+// What the reader found damaged goes to stderr always, and to the status bar and a
+// message in an interactive session; a clean map shows its path.
+void ReportMapWarnings(HWND mainWindow, HPI_HANDLE map, const std::wstring& path) {
+    int count = DH_MapWarningCount(map);
+    if (count == 0) {
+        SetStatusText(mainWindow, path);
+        return;
+    }
+    std::wstring details;
+    for (int i = 0; i < count; ++i) {
+        const char* warning = DH_GetMapWarning(map, i);
+        std::fprintf(stderr, "devhost: %s: %s\n", Narrow(path).c_str(), warning);
+        if (i < 8) details += L"\n" + Widen(warning);
+    }
+    std::wstring summary = L"地図ファイルに損傷があります (" + std::to_wstring(count) + L" 件)";
+    SetStatusText(mainWindow, summary + L": " + path);
+    if (!IsHeadless()) {
+        ::MessageBoxW(mainWindow, (summary + L"。読める部分だけを表示します。" + details).c_str(), L"devhost",
+                      MB_OK | MB_ICONWARNING);
+    }
+}
+
+}  // namespace
+
 HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
     int length = ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
     std::string utf8(static_cast<size_t>(length > 0 ? length : 1), '\0');
@@ -183,12 +223,11 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
     char error[512] = {};
     HPI_HANDLE map = DH_OpenMap(utf8.c_str(), error, sizeof error);
     if (map == 0) {
-        std::wstring message = L"地図を開けません: " + Widen(error);
-        ::MessageBoxW(mainWindow, message.c_str(), L"devhost", MB_OK | MB_ICONERROR);
+        ReportError(mainWindow, L"地図を開けません: " + Widen(error));
         return 0;
     }
     SetViewMap(g_mapView, map);
-    SetStatusText(mainWindow, path);
+    ReportMapWarnings(mainWindow, map, path);
     return map;
 }
 

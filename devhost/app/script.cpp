@@ -253,7 +253,9 @@ void Runner::Drag(POINT from, POINT to, int steps) {
 void Runner::Save() {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) throw Failure{"no map is open"};
-    if (!DH_SaveMap(map)) throw Failure{"the map could not be saved"};
+    if (!DH_SaveMap(map)) {
+        throw Failure{std::string("the map was not saved, nothing on disk changed: ") + DH_LastSaveError()};
+    }
 }
 
 void Runner::Screenshot(std::istringstream& args) {

@@ -55,6 +55,14 @@ HPI_API void DH_CloseMap(HPI_HANDLE map);
 HPI_API int DH_SaveMap(HPI_HANDLE map);
 // 1 when a plug-in holds edits of the map (event 203).
 HPI_API int DH_MapEditsHeld(HPI_HANDLE map);
+// 1 when a plug-in holds edits and pushed an edit since the map was opened or last saved.
+HPI_API int DH_MapHasUnsavedEdits(HPI_HANDLE map);
+// Why the last save failed (UTF-8), empty after a successful one. Nothing on disk
+// changes when a save fails.
+HPI_API const char* DH_LastSaveError();
+// What the map file's reader found damaged or torn while opening (UTF-8).
+HPI_API int DH_MapWarningCount(HPI_HANDLE map);
+HPI_API const char* DH_GetMapWarning(HPI_HANDLE map, int index);
 // Sets the active view, its window, zoom and centre.
 HPI_API void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center);
 // Number of blocks in a map's display cache.

@@ -12,12 +12,15 @@
 #include "devhost/store/map_file.h"
 #include "devhost/store/profile_store.h"
 
-// A map open in the host: its file, the reader of its committed state and the display
-// cache of blocks that plug-ins pushed.
+// A map open in the host: its file, the reader of its committed state, the display
+// cache of blocks that plug-ins pushed, and the blocks it could not deliver in full
+// (code -> reason), which are never written back.
 struct OpenMap {
     std::string path;
     MapFileReader reader;
     std::map<int32_t, std::vector<int16_t>> displayCache;
+    std::map<int32_t, std::string> undeliverable;
+    bool editedSinceSave = false;
 };
 
 struct HostState {
@@ -34,12 +37,15 @@ struct HostState {
     HWND viewWindow = nullptr;
     int zoom = 1;
     GEOPOS viewCenter = {0.0, 0.0};
+    // A save in progress; one failed block fails all of it.
     struct Save {
         std::unique_ptr<MapSaveSession> session;
         std::string path;
+        std::string failure;
     };
     std::map<HPI_HANDLE, Save> saves;
     HPI_HANDLE nextSave = 1;
+    std::string lastSaveError;
     int messageBoxAnswer = 0;
     std::vector<DH_MESSAGEBOX> messageBoxes;
 };

@@ -17,11 +17,13 @@ void CopyError(const std::string& text, char* error, int errorSize) {
     std::snprintf(error, static_cast<size_t>(errorSize), "%s", text.c_str());
 }
 
-// Reads a block from the map's file; zeros (and 0) when it cannot.
+// Reads a block from the map's file; zeros (and 0) when it cannot. A block that could not
+// be read in full is remembered, so that it is never saved back.
 int ReadFromFile(OpenMap& map, int32_t code, short* samples) {
     std::string error;
     if (map.reader.ReadBlock(code, samples, &error)) return 1;
-    std::fprintf(stderr, "devhost: block %d of %s: %s\n", code, map.path.c_str(), error.c_str());
+    std::fprintf(stderr, "devhost: %s\n", error.c_str());
+    map.undeliverable.emplace(code, error);
     return 0;
 }
 
@@ -30,11 +32,23 @@ void ReopenMapsOf(const std::string& path) {
     for (auto& entry : Host().maps) {
         OpenMap& map = *entry.second;
         if (map.path != path) continue;
+        map.editedSinceSave = false;
         std::string error;
         if (!map.reader.Open(map.path, &error)) {
             std::fprintf(stderr, "devhost: reopening %s: %s\n", map.path.c_str(), error.c_str());
         }
     }
+}
+
+// Why the block may not be saved to this file, or empty.
+std::string UndeliverableReason(const std::string& path, int32_t code) {
+    for (auto& entry : Host().maps) {
+        const OpenMap& map = *entry.second;
+        if (map.path != path) continue;
+        auto found = map.undeliverable.find(code);
+        if (found != map.undeliverable.end()) return found->second;
+    }
+    return std::string();
 }
 
 }  // namespace
@@ -81,6 +95,7 @@ HPI_HANDLE HPI_OpenAppendEvm(const char* path, int count) {
     auto session = std::make_unique<MapSaveSession>();
     std::string error;
     if (!session->Begin(path, &error)) {
+        Host().lastSaveError = error;
         std::fprintf(stderr, "devhost: cannot save %s: %s\n", path, error.c_str());
         return 0;
     }
@@ -90,28 +105,45 @@ HPI_HANDLE HPI_OpenAppendEvm(const char* path, int count) {
     return handle;
 }
 
+// A block devhost could not read in full would overwrite the real one with what it
+// filled in; the save fails instead.
 unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
     auto found = Host().saves.find(file);
     if (found == Host().saves.end() || samples == nullptr) return 1;
-    if (blockId < 0 || blockId % 100 != 0) return 1;
+    HostState::Save& save = found->second;
+    if (!save.failure.empty()) return 1;
+    int32_t code = blockId / 100;
     std::string error;
-    if (found->second.session->Append(blockId / 100, samples, &error)) return 0;
-    std::fprintf(stderr, "devhost: cannot save block %d: %s\n", blockId / 100, error.c_str());
+    if (blockId < 0 || blockId % 100 != 0) {
+        error = "block identifier " + std::to_string(blockId) + " names no block";
+    } else if (std::string reason = UndeliverableReason(save.path, code); !reason.empty()) {
+        error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
+                reason + ")";
+    } else if (save.session->Append(code, samples, &error)) {
+        return 0;
+    }
+    save.failure = error;
+    std::fprintf(stderr, "devhost: cannot save block %d: %s\n", code, error.c_str());
     return 1;
 }
 
+// All or nothing: after a failed block nothing of the save is committed.
 unsigned HPI_CloseEvm(HPI_HANDLE file) {
     auto found = Host().saves.find(file);
     if (found == Host().saves.end()) return 1;
     std::unique_ptr<MapSaveSession> session = std::move(found->second.session);
     std::string path = found->second.path;
+    std::string error = found->second.failure;
     Host().saves.erase(found);
-    std::string error;
-    bool committed = session->Commit(&error);
-    if (!committed) std::fprintf(stderr, "devhost: save not committed: %s\n", error.c_str());
+    bool committed = error.empty() && session->Commit(&error);
     session.reset();
+    if (!committed) {
+        Host().lastSaveError = error;
+        std::fprintf(stderr, "devhost: %s was not saved; nothing on disk changed: %s\n", path.c_str(), error.c_str());
+        return 1;
+    }
     ReopenMapsOf(path);
-    return committed ? 0 : 1;
+    return 0;
 }
 
 void HPI_ClearViewCache(HPI_HANDLE map) {
@@ -139,6 +171,7 @@ void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     OpenMap* open = FindMap(map);
     if (open == nullptr || samples == nullptr || blockId < 0 || blockId % 100 != 0) return;
     open->displayCache[static_cast<int32_t>(blockId / 100)].assign(samples, samples + kMapBlockSamples);
+    open->editedSinceSave = true;
 }
 
 void HPI_UpdateView(HPI_HANDLE view, unsigned) {
@@ -239,13 +272,41 @@ void DH_CloseMap(HPI_HANDLE map) {
 }
 
 int DH_SaveMap(HPI_HANDLE map) {
-    if (FindMap(map) == nullptr) return 0;
-    if (SendMapEvent(kEventMapEditsHeld, map, 0) == 0) return 1;
-    return SendMapEvent(kEventMapSave, map, 0) == 1 ? 1 : 0;
+    OpenMap* open = FindMap(map);
+    if (open == nullptr) return 0;
+    Host().lastSaveError.clear();
+    if (SendMapEvent(kEventMapEditsHeld, map, 0) == 0) {
+        open->editedSinceSave = false;
+        return 1;
+    }
+    if (SendMapEvent(kEventMapSave, map, 0) != 1) {
+        if (Host().lastSaveError.empty()) Host().lastSaveError = "the plug-in holding the edits did not save them";
+        return 0;
+    }
+    open->editedSinceSave = false;
+    return 1;
 }
 
 int DH_MapEditsHeld(HPI_HANDLE map) {
     return FindMap(map) != nullptr && SendMapEvent(kEventMapEditsHeld, map, 0) != 0;
+}
+
+int DH_MapHasUnsavedEdits(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr && open->editedSinceSave && DH_MapEditsHeld(map);
+}
+
+const char* DH_LastSaveError() { return Host().lastSaveError.c_str(); }
+
+int DH_MapWarningCount(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr ? static_cast<int>(open->reader.warnings().size()) : 0;
+}
+
+const char* DH_GetMapWarning(HPI_HANDLE map, int index) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr || index < 0 || index >= static_cast<int>(open->reader.warnings().size())) return nullptr;
+    return open->reader.warnings()[static_cast<size_t>(index)].c_str();
 }
 
 void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center) {

@@ -21,13 +21,8 @@ void CloseFile(std::FILE* file) {
 
 }  // namespace
 
+// A failed open leaves the reader as it was.
 bool MapFileReader::Open(const std::string& path, std::string* error) {
-    path_ = path;
-    file_.reset();
-    header_ = MapHeader();
-    blocks_.clear();
-    warnings_.clear();
-    damaged_ = false;
     std::shared_ptr<std::FILE> file(OpenFileUtf8(path, "rb"), CloseFile);
     if (!file) return SetError(error, "cannot open map file " + path), false;
     MapHeader header;
@@ -38,23 +33,25 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
         return SetError(error, "map file " + path + ": " + problem), false;
     }
     bool damaged = scan.damaged;
+    std::map<int32_t, BlockCopy> blocks;
     for (const ScannedBlock& block : scan.committed) {
         bool inGrid = CodeInGrid(header, block.code);
         if (inGrid && block.intact) {
-            blocks_[block.code] = BlockCopy{block.offset, block.checksum};
+            blocks[block.code] = BlockCopy{block.offset, block.checksum};
             continue;
         }
         // A damaged record's code is as doubtful as its samples.
         damaged = damaged || !block.intact;
-        scan.warnings.push_back(BlockWarning(block, inGrid, blocks_.count(block.code) != 0));
+        scan.warnings.push_back(BlockWarning(block, inGrid, blocks.count(block.code) != 0));
     }
-    if (damaged && blocks_.empty()) {
-        blocks_.clear();
+    if (damaged && blocks.empty()) {
         std::string reason = "map file " + path + " holds no readable data";
         if (!scan.warnings.empty()) reason += " (" + scan.warnings.front() + ")";
         return SetError(error, reason), false;
     }
+    path_ = path;
     file_ = std::move(file);
+    blocks_ = std::move(blocks);
     header_ = header;
     warnings_ = std::move(scan.warnings);
     damaged_ = damaged;

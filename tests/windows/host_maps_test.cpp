@@ -101,12 +101,33 @@ TEST_F(HostMapsTest, OtherSourcesAskTheMapHooksFirst) {
     EXPECT_EQ(2u, g_requests.size());
 }
 
-TEST_F(HostMapsTest, SavedBlocksShowAfterReopeningAndBadAppendsFail) {
+std::vector<char> FileBytes(const std::string& path) {
+    std::vector<char> bytes;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.insert(bytes.end(), buffer, buffer + got);
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+// A save is all or nothing: one bad block, or one that devhost could not read in full,
+// fails the save and leaves the file as it was. Blocks wholly outside the grid hold no
+// map sample and are skipped.
+TEST_F(HostMapsTest, SavesAreAllOrNothing) {
     std::vector<short> samples(kMapBlockSamples, 777);
-    HPI_HANDLE file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 1);
+    const std::vector<char> before = FileBytes(path_);
+    HPI_HANDLE file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 2);
     ASSERT_NE(0u, file);
     EXPECT_NE(0u, HPI_AppendBlockEvm(file, 150, samples.data())) << "not a multiple of 100";
-    EXPECT_NE(0u, HPI_AppendBlockEvm(file, 99900, samples.data())) << "outside the grid";
+    EXPECT_NE(0u, HPI_AppendBlockEvm(file, 100, samples.data())) << "the save has failed";
+    EXPECT_NE(0u, HPI_CloseEvm(file));
+    EXPECT_EQ(before, FileBytes(path_));
+    EXPECT_NE(std::string::npos, std::string(DH_LastSaveError()).find("150")) << DH_LastSaveError();
+
+    file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 2);
+    ASSERT_NE(0u, file);
+    EXPECT_EQ(0u, HPI_AppendBlockEvm(file, 99900, samples.data())) << "outside the grid: nothing to write";
     EXPECT_EQ(0u, HPI_AppendBlockEvm(file, 100, samples.data()));
     EXPECT_EQ(0u, HPI_CloseEvm(file));
     EXPECT_EQ(777, Block(100, 2)[0]) << "the open map sees the committed save";
@@ -117,6 +138,24 @@ TEST_F(HostMapsTest, SavedBlocksShowAfterReopeningAndBadAppendsFail) {
     EXPECT_EQ(777, Block(100, 2)[12345]);
     EXPECT_EQ(GridSample(0, 0), Block(0, 2)[0]);
     EXPECT_EQ(0u, HPI_OpenAppendEvm("Z:\\no\\such\\folder\\x.map", 1));
+
+    // Damage after opening: the block reads as zeros, and saving it back would replace the
+    // real terrain with them.
+    std::vector<char> bytes = FileBytes(path_);
+    const size_t block101Samples = 72 + 3 * (12 + kMapBlockBytes) + 12;
+    bytes[block101Samples + 999] ^= 0x08;
+    if (std::FILE* out = std::fopen(path_.c_str(), "r+b")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fclose(out);
+    }
+    std::vector<short> damaged = Block(10100, 2);
+    EXPECT_EQ(0, damaged[0]);
+    file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 1);
+    ASSERT_NE(0u, file);
+    EXPECT_NE(0u, HPI_AppendBlockEvm(file, 10100, damaged.data()));
+    EXPECT_NE(0u, HPI_CloseEvm(file));
+    EXPECT_EQ(bytes, FileBytes(path_));
+    EXPECT_NE(std::string::npos, std::string(DH_LastSaveError()).find("block 101 ")) << DH_LastSaveError();
 }
 
 TEST_F(HostMapsTest, DisplayCacheAndEditorPushes) {
