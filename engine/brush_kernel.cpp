@@ -134,6 +134,8 @@ void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
     }
 }
 
+bool IsPaintingMethod(int32_t method) { return method == kRaise || method == kDig || method == kFlatten; }
+
 int CBrushKernel::Build(int newSize, int newMethod, int altitude, double newStrength, double shape) {
     Reset();
     int radius = std::min(std::max(newSize, kMinBrushSize), kMaxBrushSize);

@@ -16,7 +16,14 @@ MapBlockDeallocator g_free = DefaultFree;
 
 }  // namespace
 
-MapBlock* AllocateMapBlock() { return g_allocate(); }
+// A replaced allocator that throws is treated like one that returns null.
+MapBlock* AllocateMapBlock() {
+    try {
+        return g_allocate();
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
 
 void FreeMapBlock(MapBlock* block) {
     if (block != nullptr) g_free(block);
@@ -163,9 +170,15 @@ void CMapEditor::PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     }
 }
 
-// A stroke block whose map block cannot be had is skipped.
+// A stroke block whose map block cannot be had is skipped. A stroke whose method paints
+// nothing changes nothing, so its blocks, still holding weights rather than map samples,
+// are dropped: undo must never write them into the map.
 void CMapEditor::CommitStroke() {
     if (kernel_ == nullptr) return;
+    if (!IsPaintingMethod(kernel_->method)) {
+        ClearStroke();
+        return;
+    }
     for (int i = 0; i < strokeBlocks_.count(); ++i) {
         MapBlock* stroke = strokeBlocks_.at(i);
         int16_t* samples = FindOrLoadBlock(stroke->code);

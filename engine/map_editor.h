@@ -64,7 +64,8 @@ public:
     // Stamps the kernel at every point of the line from (x0, y0) to (x1, y1), columns x
     // and rows y: max(|dx|, |dy|) + 1 stamps, both ends included.
     void PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
-    // Applies every stroke block to its map block with the kernel's method.
+    // Applies every stroke block to its map block with the kernel's method; with a method
+    // that paints nothing, drops the stroke blocks instead (nothing to undo).
     void CommitStroke();
     // Gives the host's display cache every held map block that a stroke block names.
     void PushToHost();

@@ -51,14 +51,19 @@ long OnViewMove(const HPI_VIEWEVENT* event) {
     return 0;
 }
 
-}  // namespace
-
-long MenuProc(int event, unsigned, intptr_t) {
-    if (event == kEventMenuChosen) g_brushSettings.OpenPalette();
-    return 0;
+// Nothing thrown unwinds into the host: memory running short inside an event is an
+// allocation failure like those the editor already survives, and the event goes
+// unanswered.
+template <typename Handler>
+long Guarded(Handler handler) {
+    try {
+        return handler();
+    } catch (...) {
+        return 0;
+    }
 }
 
-long MapHookProc(int event, unsigned map, intptr_t param) {
+long DispatchMapEvent(int event, unsigned map, intptr_t param) {
     if (FindEditorSlot(map) < 0) return 0;
     switch (event) {
     case kEventMapSave:
@@ -74,7 +79,7 @@ long MapHookProc(int event, unsigned map, intptr_t param) {
     }
 }
 
-long ViewHookProc(int event, unsigned view, intptr_t param) {
+long DispatchViewEvent(int event, unsigned view, intptr_t param) {
     const auto* record = reinterpret_cast<const HPI_VIEWEVENT*>(param);
     switch (event) {
     case kEventViewPress:
@@ -88,4 +93,21 @@ long ViewHookProc(int event, unsigned view, intptr_t param) {
     default:
         return 0;
     }
+}
+
+}  // namespace
+
+long MenuProc(int event, unsigned, intptr_t) {
+    return Guarded([&] {
+        if (event == kEventMenuChosen) g_brushSettings.OpenPalette();
+        return 0L;
+    });
+}
+
+long MapHookProc(int event, unsigned map, intptr_t param) {
+    return Guarded([&] { return DispatchMapEvent(event, map, param); });
+}
+
+long ViewHookProc(int event, unsigned view, intptr_t param) {
+    return Guarded([&] { return DispatchViewEvent(event, view, param); });
 }

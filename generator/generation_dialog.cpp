@@ -31,7 +31,7 @@ void ReadDialog(const CTerrainGenDlg& dialog, CTerrainGenerator& parameters, dou
     parameters.Mag = dialog.mag;
     parameters.MaxAlt = LeadingInteger(dialog.maxAltText);
     parameters.MinAlt = LeadingInteger(dialog.minAltText);
-    parameters.Dist = TruncateToInt(LeadingNumber(dialog.rangeText) * inverseMeshSize * 1000.0);
+    parameters.Dist = BoundGenerationDist(TruncateToInt(LeadingNumber(dialog.rangeText) * inverseMeshSize * 1000.0));
     parameters.Method = dialog.method + 1;
     parameters.Edge = 1 - dialog.edge;
 }

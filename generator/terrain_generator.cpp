@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "engine/block_geometry.h"
 #include "engine/map_editor.h"
@@ -90,6 +91,10 @@ int32_t GenerationFractionToProfile(double value) {
 
 double GenerationFractionFromProfile(uint32_t stored) { return stored * 0.001; }
 
+int BoundGenerationDist(int64_t dist) {
+    return static_cast<int>(std::max<int64_t>(std::min<int64_t>(dist, kMaxGenerationDist), INT_MIN));
+}
+
 int16_t EncodeGeneratedAltitude(int64_t altitude) {
     int64_t kept = std::min<int64_t>(std::max<int64_t>(altitude, 0), INT16_MAX - 1);
     return static_cast<int16_t>(kept + 1);
@@ -100,7 +105,7 @@ void CTerrainGenerator::LoadProfile() {
     Method = ReadInt(kKeyMethod, Method);
     MaxAlt = ReadInt(kKeyMaxAlt, MaxAlt);
     MinAlt = ReadInt(kKeyMinAlt, MinAlt);
-    Dist = ReadInt(kKeyDist, Dist);
+    Dist = BoundGenerationDist(ReadInt(kKeyDist, Dist));
     Persistance = ReadFraction(kKeyPersistance, Persistance);
     Mag = ReadFraction(kKeyMag, Mag);
 }
@@ -116,12 +121,17 @@ void CTerrainGenerator::SaveProfile() const {
 }
 
 int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, GenerationProgress& progress) {
-    auto first = std::make_unique<CPerlinNoise>();
-    auto second = std::make_unique<CPerlinNoise>();
+    if (Method != kBlendAdd && Method != kBlendSubtract && Method != kBlendReplace) {
+        editor.ClearStroke();
+        return 1;
+    }
+    std::unique_ptr<CPerlinNoise> first(new (std::nothrow) CPerlinNoise);
+    std::unique_ptr<CPerlinNoise> second(new (std::nothrow) CPerlinNoise);
+    if (!first || !second) return 0;
     int result = 1;
-    // A square wider than the mesh adds nothing; the bounds also keep d x d x 32767 in
-    // 64 bits for any stored Dist, negative ones included (those generate nothing).
-    int64_t d = std::min<int64_t>(std::max<int64_t>(Dist, -kMaxMeshColumns), kMaxMeshColumns);
+    // The bounds keep memory in check and d x d x 32767 in 64 bits for any stored Dist,
+    // negative ones included (those generate nothing).
+    int64_t d = std::max<int64_t>(BoundGenerationDist(Dist), -kMaxMeshColumns);
     double offset1 = RandomOffset(d);
     double offset2 = RandomOffset(d);
     first->enabled = 1;

@@ -24,6 +24,12 @@ public:
 
 enum BlendMethod { kBlendAdd = 1, kBlendSubtract = 2, kBlendReplace = 3 };
 
+// Largest half-width of a generated square, in mesh samples (250 km at 50 m). The square
+// then touches at most 33 x 33 blocks, whose map and undo copies take under 460 MB.
+const int kMaxGenerationDist = 5000;
+// A stored or typed range beyond the largest is taken as the largest.
+int BoundGenerationDist(int64_t dist);
+
 class CTerrainGenerator {
 public:
     CTerrainGenerator() = default;
@@ -35,7 +41,8 @@ public:
 
     // Fills the square of half-width Dist around (column, row) with noise terrain and
     // blends it into the map, leaving the undo copy in the stroke blocks. 1 when done or
-    // aborted, 0 when a stroke block could not be allocated (the rows done are blended).
+    // aborted, 0 when memory ran short (the rows done are blended). A Method that blends
+    // nothing generates nothing and leaves nothing to undo.
     int Generate(CMapEditor& editor, int column, int row);
     int Generate(CMapEditor& editor, int column, int row, GenerationProgress& progress);
     // Merges one stroke block into its map block by Method; the stroke block then holds

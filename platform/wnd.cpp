@@ -245,7 +245,13 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     }
     auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (dialog == nullptr) return FALSE;
-    return dialog->Dispatch(msg, wp, lp);
+    // An exception must not unwind through the system's dialog code into the host; the
+    // message then counts as not handled.
+    try {
+        return dialog->Dispatch(msg, wp, lp);
+    } catch (...) {
+        return FALSE;
+    }
 }
 
 INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "engine/brush_kernel.h"
 #include "tests/native/fake_host.h"
@@ -193,6 +194,33 @@ TEST_F(MapEditorTest, CommitSkipsAStrokeBlockWhoseMapBlockCannotBeHad) {
     EXPECT_EQ(FakeHostSample(800, 0) + 1020, editor_.FindBlock(8)[0]);
     editor_.PushToHost();
     EXPECT_EQ(1, Pushes()) << "only the held block is pushed";
+}
+
+// A method that paints nothing (a damaged profile value) leaves the map as it was and
+// nothing to undo: the stroke blocks hold weights, never map samples.
+TEST_F(MapEditorTest, AStrokeThatPaintsNothingLeavesNothingToUndo) {
+    CBrushKernel kernel;
+    editor_.SetBrush(&kernel);
+    for (int method : {0, 4, 7, -1, 99999}) {
+        editor_.FreeAll();
+        kernel.Build(20, method, 500, 1.0, 0.0);
+        std::vector<int16_t> before(editor_.FindOrLoadBlock(0), editor_.FindOrLoadBlock(0) + kBlockSamples);
+        editor_.BeginStroke();
+        editor_.PaintLine(100, 100, 140, 120);
+        editor_.CommitStroke();
+        EXPECT_EQ(0, editor_.StrokeBlockCount()) << "method " << method;
+        editor_.RestoreFromStroke();
+        EXPECT_EQ(0, std::memcmp(before.data(), editor_.FindBlock(0), kBlockBytes)) << "method " << method;
+    }
+}
+
+MapBlock* ThrowingAllocate() { throw std::bad_alloc(); }
+
+TEST_F(MapEditorTest, AnAllocatorThatThrowsIsAnAllocationFailure) {
+    SetMapBlockAllocator(ThrowingAllocate, BudgetedFree);
+    EXPECT_EQ(nullptr, editor_.FindOrLoadBlock(3));
+    EXPECT_EQ(nullptr, editor_.FindOrCreateStrokeBlock(3));
+    EXPECT_EQ(0, editor_.MapBlockCount());
 }
 
 }  // namespace

@@ -167,6 +167,49 @@ TEST_F(GeneratorTest, SquareAtTheOriginAndHugeDistStayInsideTheMesh) {
     EXPECT_LE(editor_.StrokeBlockCount(), 3);
 }
 
+// A blend method that blends nothing generates nothing: the map stays as it was and there
+// is nothing to undo that could write generated altitudes into it.
+TEST_F(GeneratorTest, AMethodThatBlendsNothingLeavesNothingToUndo) {
+    for (int method : {0, 4, -1}) {
+        editor_.FreeAll();
+        generator_.Method = method;
+        generator_.Dist = 40;
+        EXPECT_EQ(1, generator_.Generate(editor_, 100, 100, progress_)) << method;
+        EXPECT_EQ(0, editor_.StrokeBlockCount()) << method;
+        editor_.RestoreFromStroke();
+        EXPECT_EQ(FakeHostSample(0, 100 * 320 + 100), Sample(100, 100)) << method;
+    }
+}
+
+// Whatever is stored or typed, one generation touches a bounded square.
+TEST_F(GeneratorTest, TheRangeIsBounded) {
+    for (int stored : {99999, INT_MAX}) {
+        FakeProfile()["Gen_Dist"] = stored;
+        CTerrainGenerator loaded;
+        loaded.LoadProfile();
+        EXPECT_EQ(kMaxGenerationDist, loaded.Dist) << stored;
+    }
+    FakeProfile().clear();
+    EXPECT_EQ(-7, BoundGenerationDist(-7));
+    EXPECT_EQ(INT_MIN, BoundGenerationDist(int64_t(INT_MIN) - 5));
+    generator_.Dist = INT_MAX;
+    progress_.abortAfterPumps = 1;  // the first row only
+    ASSERT_EQ(1, generator_.Generate(editor_, 20000, 20000, progress_));
+    std::vector<int32_t> codes = StrokeCodes();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_EQ(BlockCodeOf(20000 - kMaxGenerationDist, 20000 - kMaxGenerationDist), codes.front());
+    EXPECT_EQ(BlockCodeOf(20000 - kMaxGenerationDist, 20000 + kMaxGenerationDist - 1), codes.back());
+}
+
+MapBlock* ThrowingAllocate() { throw std::bad_alloc(); }
+
+TEST_F(GeneratorTest, AnAllocatorThatThrowsStopsTheGenerationWithAFailure) {
+    SetMapBlockAllocator(ThrowingAllocate, Release);
+    generator_.Dist = 40;
+    EXPECT_EQ(0, generator_.Generate(editor_, 100, 100, progress_));
+    EXPECT_EQ(0, editor_.StrokeBlockCount());
+}
+
 struct BlendRow {
     const char* name;
     int method;
