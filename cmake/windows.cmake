@@ -87,6 +87,7 @@ add_executable(zolva_windows_tests
     tests/windows/stroke_test.cpp
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
+    tests/windows/devhost_cli_test.cpp
     ${DEVHOST_MAP_FILE_SOURCES}
     devhost/store/file_io_win.cpp
     tests/windows/test_dialogs.rc

@@ -40,17 +40,20 @@ echo "== fuzz (libFuzzer, clang)"
 fuzz_dir="$ZOLVA_ROOT/build/fuzz"
 if ! { CC=clang CXX=clang++ cmake -S "$ZOLVA_ROOT" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=Debug \
         -DZOLVA_FUZZ=ON -DZOLVA_SANITIZE=OFF >/dev/null &&
-      cmake --build "$fuzz_dir" -j"$(nproc)" --target map_file_fuzz zolva-make-map; } \
+      cmake --build "$fuzz_dir" -j"$(nproc)" --target map_file_fuzz map_file_seeds zolva-make-map; } \
         >"$log_dir/fuzz-build.log" 2>&1; then
     tail -40 "$log_dir/fuzz-build.log"
     exit 1
 fi
-# Seeds: a one-block map, its header alone, and a save torn inside its block.
+# Seeds: a one-block map, its header alone, a save torn inside its block, a map made with
+# a partial block and then saved twice, and the sample map.
 seeds="$fuzz_dir/seeds"
 rm -rf "$seeds" "$fuzz_dir/corpus" && mkdir -p "$seeds" "$fuzz_dir/corpus" "$fuzz_dir/artifacts"
 "$fuzz_dir/bin/zolva-make-map" synthetic 40 30 "$seeds/small.map" --type 10 --mat
 head -c 72 "$seeds/small.map" >"$seeds/header.map"
 head -c 1000 "$seeds/small.map" >"$seeds/torn.map"
+"$fuzz_dir/bin/map_file_seeds" "$seeds"
+cp "$ZOLVA_ROOT/samples/jacksboro.map" "$seeds/sample.map"
 set +e
 (cd "$fuzz_dir" && timeout 60 ./bin/map_file_fuzz -max_total_time=20 -artifact_prefix=artifacts/ \
     corpus "$seeds") >"$log_dir/fuzz.log" 2>&1

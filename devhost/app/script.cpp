@@ -169,6 +169,7 @@ private:
     void Key(std::istringstream& args);
     void Drag(POINT from, POINT to, int steps);
     void Save();
+    void Close(std::istringstream& args);
     void Screenshot(std::istringstream& args);
     void ViewSize(std::istringstream& args);
     void Answer(const std::string& command, std::istringstream& args);
@@ -256,6 +257,25 @@ void Runner::Save() {
     if (!DH_SaveMap(map)) {
         throw Failure{std::string("the map was not saved, nothing on disk changed: ") + DH_LastSaveError()};
     }
+}
+
+HWND g_closing = nullptr;
+
+void CALLBACK CloseMainWindow(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    ::PostMessageW(g_closing, WM_CLOSE, 0, 0);
+}
+
+// Closes the main window as its close box does: now, or after a delay, while the
+// commands that follow run.
+void Runner::Close(std::istringstream& args) {
+    std::string delay;
+    if (!(args >> delay)) {
+        ::PostMessageW(main_, WM_CLOSE, 0, 0);
+        return;
+    }
+    g_closing = main_;
+    ::SetTimer(nullptr, 0, static_cast<UINT>(std::atoi(delay.c_str())), CloseMainWindow);
 }
 
 void Runner::Screenshot(std::istringstream& args) {
@@ -382,6 +402,7 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "measure-moves") return MeasureMoves(args);
     if (command == "measure-redraw") return MeasureRedraw(args);
     if (command == "wait") return Pump(static_cast<DWORD>(Number(args, "milliseconds")));
+    if (command == "close") return Close(args);
     if (command == "zoom") return SetViewZoom(view_, Number(args, "zoom"));
     if (command == "centre") {
         int column = Number(args, "column");

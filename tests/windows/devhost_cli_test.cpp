@@ -1,0 +1,171 @@
+// devhost.exe run as a user runs it: headless runs never wait for anyone, say what went
+// wrong and exit with a code that tells; scripted sessions that paint past the map's
+// edge, close the window mid-generation or save twice behave as a user expects.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "devhost/store/map_file.h"
+#include "tests/windows/plugin_fixture.h"
+
+namespace {
+
+struct DevhostRun {
+    DWORD exitCode = STILL_ACTIVE;
+    std::string output;  // stdout and stderr, UTF-8
+};
+
+// Runs devhost.exe headless from the test's folder; a run still going after a minute is
+// killed and reported as a hang.
+DevhostRun RunDevhost(const std::wstring& arguments) {
+    DevhostRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    std::wstring logPath = ExecutableFolder() + L"devhost-cli.log";
+    HANDLE log = ::CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = log;
+    startup.hStdError = log;
+    std::wstring command = L"\"" + ExecutableFolder() + L"devhost.exe\" --quit --profile-dir \"" +
+                           ExecutableFolder() + L"profiles-cli\" " + arguments;
+    PROCESS_INFORMATION process = {};
+    BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                    ExecutableFolder().c_str(), &startup, &process);
+    ::CloseHandle(log);
+    if (!started) return run;
+    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
+        ::TerminateProcess(process.hProcess, 99);
+        run.output = "(hung: killed after 60 s)\n";
+    }
+    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    run.output += ReadFileBytes(Utf8(logPath));
+    return run;
+}
+
+std::string Folder() { return Utf8(ExecutableFolder()); }
+
+std::wstring Quoted(const std::string& utf8Path) {
+    int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return L"\"" + wide + L"\"";
+}
+
+// A flat map at 100 m, 3 arc-seconds a cell.
+std::string MakeMap(const std::string& name, int width, int height) {
+    MapHeader header;
+    header.width = width;
+    header.height = height;
+    header.originLat = 36.5;
+    header.originLon = -84.0;
+    header.cellLat = header.cellLon = 1.0 / 1200.0;
+    std::vector<int16_t> grid(static_cast<size_t>(width) * height, 100);
+    std::string path = Folder() + name;
+    std::string error;
+    EXPECT_TRUE(CreateMapFile(path, header, grid.data(), &error)) << error;
+    return path;
+}
+
+std::string WriteScript(const std::string& name, const std::string& text) {
+    std::string path = Folder() + name;
+    if (std::FILE* file = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(text.data(), 1, text.size(), file);
+        std::fclose(file);
+    }
+    return path;
+}
+
+const char kRaiseSize20[] =
+    "menu 地形エディタ\n"
+    "viewsize 800 700\n"
+    "centre 320 320\n"
+    "click 8515\n"
+    "slider 8484 20\n";
+
+TEST(DevhostCliTest, HeadlessRunsNeverWaitAndReportFailures) {
+    DevhostRun missing = RunDevhost(L"--map \"Z:\\no\\such\\map.map\"");
+    EXPECT_NE(0u, missing.exitCode) << missing.output;
+    EXPECT_EQ(std::string::npos, missing.output.find("hung")) << missing.output;
+    EXPECT_NE(std::string::npos, missing.output.find("地図を開けません")) << missing.output;
+
+    // One damaged byte of a made map: said on stderr, the rest of the map still opens.
+    std::string damaged = MakeMap("cli-damaged.map", 640, 320);
+    std::string bytes = ReadFileBytes(damaged);
+    bytes[76] ^= 0x01;
+    if (std::FILE* file = std::fopen(damaged.c_str(), "wb")) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    DevhostRun shown = RunDevhost(L"--map " + Quoted(damaged));
+    EXPECT_EQ(0u, shown.exitCode) << shown.output;
+    EXPECT_NE(std::string::npos, shown.output.find("fails its checksum")) << shown.output;
+
+    // The output folder is made when missing.
+    std::string out = Folder() + "cli-out\\made\\here";
+    std::string script = WriteScript("cli-shot.zscript", "screenshot shot.png\n");
+    DevhostRun made = RunDevhost(L"--map " + Quoted(MakeMap("cli-shot.map", 320, 320)) + L" --out " + Quoted(out) +
+                          L" --script " + Quoted(script));
+    EXPECT_EQ(0u, made.exitCode) << made.output;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((out + "\\shot.png").c_str())) << made.output;
+}
+
+// Strokes whose brush reaches past the map's last block column, or that start past the
+// edge, save; a second save of the same edits adds nothing; the unsaved-edits question
+// comes only after an edit since the last save.
+TEST(DevhostCliTest, EditsAtTheEdgeSaveAndSavesAreNotRepeated) {
+    std::string map = MakeMap("cli-edge.map", 640, 640);
+    const size_t before = ReadFileBytes(map).size();
+    std::string script = WriteScript("cli-edge.zscript", std::string(kRaiseSize20) +
+                                                              "dragmesh 100 100 120 100 5\n"
+                                                              "dragmesh 630 200 635 200 5\n"
+                                                              "dragmesh 700 300 500 300 5\n"
+                                                              "dragmesh 300 400 300 410 5\n"
+                                                              "save\n"
+                                                              "save\n"
+                                                              "close\n");
+    DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script));
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("保存されていない")) << run.output;
+    std::string saved = ReadFileBytes(map);
+    const size_t oneBlock = 12 + kMapBlockBytes;
+    ASSERT_GT(saved.size(), before + 32);
+    EXPECT_EQ(0u, (saved.size() - before - 32) % oneBlock) << "one save: the second added nothing";
+
+    MapFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(map, &error)) << error;
+    std::vector<int16_t> block(kMapBlockSamples);
+    ASSERT_TRUE(reader.ReadBlock(1, block.data(), &error)) << error;
+    EXPECT_GT(block[200 * kMapBlockSide + 634 - 320], 100) << "the stroke at the edge was saved";
+
+    std::string unsaved = WriteScript("cli-unsaved.zscript", std::string(kRaiseSize20) +
+                                                                "dragmesh 100 100 120 100 5\n"
+                                                                "close\n");
+    DevhostRun asked = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(unsaved));
+    EXPECT_NE(std::string::npos, asked.output.find("保存されていない")) << asked.output;
+    EXPECT_EQ(saved, ReadFileBytes(map)) << "nobody answered, so nothing was saved";
+}
+
+TEST(DevhostCliTest, ClosingDuringAGenerationEndsTheRun) {
+    std::string map = MakeMap("cli-generate.map", 2000, 2000);
+    std::string script = WriteScript("cli-generate.zscript",
+                                     "menu 地形エディタ\n"
+                                     "centre 1000 1000\n"
+                                     "close 300\n"
+                                     "answer 1000 150\n"
+                                     "generate\n"
+                                     "wait 200\n");
+    DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script));
+    EXPECT_NE(STILL_ACTIVE, run.exitCode) << run.output;
+    EXPECT_EQ(std::string::npos, run.output.find("hung")) << run.output;
+}
+
+}  // namespace
