@@ -27,14 +27,23 @@ int ReadFromFile(OpenMap& map, int32_t code, short* samples) {
     return 0;
 }
 
-// After a save the readers of that file see the new committed state.
-void ReopenMapsOf(const std::string& path) {
+// The first open map of this file, whose reader a save can continue; or null.
+OpenMap* MapOfFile(const std::string& path) {
+    for (auto& entry : Host().maps) {
+        if (entry.second->path == path) return entry.second.get();
+    }
+    return nullptr;
+}
+
+// After a save the readers of that file see the new committed state: the reader the save
+// continued takes it in, any other reads the file again.
+void ReopenMapsOf(const std::string& path, const MapSaveSession& save) {
     for (auto& entry : Host().maps) {
         OpenMap& map = *entry.second;
         if (map.path != path) continue;
         map.editedSinceSave = false;
         std::string error;
-        if (!map.reader.Open(map.path, &error)) {
+        if (!map.reader.TakeSave(save) && !map.reader.Open(map.path, &error)) {
             std::fprintf(stderr, "devhost: reopening %s: %s\n", map.path.c_str(), error.c_str());
         }
     }
@@ -94,7 +103,8 @@ HPI_HANDLE HPI_OpenAppendEvm(const char* path, int count) {
     if (path == nullptr || count < 0) return 0;
     auto session = std::make_unique<MapSaveSession>();
     std::string error;
-    if (!session->Begin(path, &error)) {
+    OpenMap* open = MapOfFile(path);
+    if (!(open != nullptr ? session->Begin(path, open->reader, &error) : session->Begin(path, &error))) {
         Host().lastSaveError = error;
         std::fprintf(stderr, "devhost: cannot save %s: %s\n", path, error.c_str());
         return 0;
@@ -136,13 +146,13 @@ unsigned HPI_CloseEvm(HPI_HANDLE file) {
     std::string error = found->second.failure;
     Host().saves.erase(found);
     bool committed = error.empty() && session->Commit(&error);
-    session.reset();
     if (!committed) {
+        session.reset();
         Host().lastSaveError = error;
         std::fprintf(stderr, "devhost: %s was not saved; nothing on disk changed: %s\n", path.c_str(), error.c_str());
         return 1;
     }
-    ReopenMapsOf(path);
+    ReopenMapsOf(path, *session);
     return 0;
 }
 

@@ -76,6 +76,8 @@ private:
 // dimensions, a truncated header or a file with no readable data with a clear message,
 // and builds no partial map. The file stays open until the reader is reopened or
 // destroyed, so renaming or replacing it meanwhile does not change what is read.
+class MapSaveSession;
+
 class MapFileReader {
 public:
     bool Open(const std::string& path, std::string* error);
@@ -89,6 +91,10 @@ public:
     std::vector<int32_t> BlockCodes() const;
     // Damaged or torn parts seen while opening (ignored, with the reason).
     const std::vector<std::string>& warnings() const { return warnings_; }
+    // Takes in the copies a committed save wrote, without reading the file again. False
+    // (nothing changed) unless the save began from this reader's view of the file; open
+    // the file again then.
+    bool TakeSave(const MapSaveSession& session);
 
 private:
     struct BlockCopy {
@@ -102,6 +108,12 @@ private:
     std::map<int32_t, BlockCopy> blocks_;
     std::vector<std::string> warnings_;
     bool damaged_ = false;
+    // Where the next save goes, as the scan found it.
+    uint64_t fileSize_ = 0;
+    uint64_t committedEnd_ = 0;
+    bool tailIsInterruptedSave_ = true;
+
+    friend class MapSaveSession;
 };
 
 // One save: blocks appended, then committed, all or nothing. Destroying an uncommitted
@@ -114,8 +126,13 @@ public:
     MapSaveSession(const MapSaveSession&) = delete;
     MapSaveSession& operator=(const MapSaveSession&) = delete;
 
-    // Opens an existing map file for appending; checks its header first.
+    // Opens an existing map file for appending; checks its header first and reads the
+    // structure of every earlier save.
     bool Begin(const std::string& path, std::string* error);
+    // The same, continuing what `known` read from this file: when the file is as the
+    // reader left it, nothing of its history is read again, so the cost does not grow
+    // with the number of earlier saves.
+    bool Begin(const std::string& path, const MapFileReader& known, std::string* error);
     // A block holding no sample of the map (wholly outside its grid), or identical to its
     // newest saved copy, writes nothing. False for a negative code or a failed write.
     bool Append(int32_t code, const int16_t* samples, std::string* error);
@@ -128,4 +145,10 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+
+    // Takes the file over for a save that starts after `committedEnd`.
+    bool Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path, uint64_t committedEnd,
+               bool tailIsInterruptedSave, uint64_t fileSize, std::string* error);
+
+    friend class MapFileReader;
 };

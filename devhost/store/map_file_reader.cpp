@@ -50,6 +50,9 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
         return SetError(error, reason), false;
     }
     path_ = path;
+    fileSize_ = fileSize;
+    committedEnd_ = scan.committedEnd;
+    tailIsInterruptedSave_ = scan.tailIsInterruptedSave;
     file_ = std::move(file);
     blocks_ = std::move(blocks);
     header_ = header;

@@ -23,9 +23,10 @@ void ExtractBlock(const MapHeader& h, const int16_t* grid, int32_t row0, int32_t
 
 // Positions the file where a new session goes: over an interrupted save's remains, or
 // after damaged data (kept, since it may be recoverable), at the next 4-byte offset.
-bool PrepareSessionStart(std::FILE* file, const ScanResult& scan, uint64_t fileSize, uint64_t* start) {
-    if (scan.tailIsInterruptedSave) {
-        *start = scan.committedEnd;
+bool PrepareSessionStart(std::FILE* file, uint64_t committedEnd, bool tailIsInterruptedSave, uint64_t fileSize,
+                         uint64_t* start) {
+    if (tailIsInterruptedSave) {
+        *start = committedEnd;
         if (fileSize > *start && !TruncateTo(file, *start)) return false;
         return SeekTo(file, *start);
     }
@@ -147,6 +148,9 @@ struct MapSaveSession::Impl {
     bool failed = false;
     bool committed = false;
     std::map<int32_t, Copy> newest;  // the newest stored copy of each block
+    std::vector<std::pair<int32_t, Copy>> written;  // by this save, in order
+    const MapFileReader* basis = nullptr;  // the reader whose view this save continues
+    uint64_t endAfterCommit = 0;
     std::vector<uint8_t> scratch;
     std::vector<uint8_t> compare;
 
@@ -174,6 +178,17 @@ MapSaveSession::~MapSaveSession() {
     std::fclose(impl_->file);
 }
 
+namespace {
+
+bool SameHeader(const MapHeader& a, const MapHeader& b) {
+    uint8_t x[kHeaderBytes], y[kHeaderBytes];
+    EncodeHeader(a, x);
+    EncodeHeader(b, y);
+    return std::memcmp(x, y, sizeof x) == 0;
+}
+
+}  // namespace
+
 bool MapSaveSession::Begin(const std::string& path, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
     std::FILE* file = OpenFileUtf8(path, "r+b");
@@ -182,17 +197,41 @@ bool MapSaveSession::Begin(const std::string& path, std::string* error) {
     ScanResult scan;
     uint64_t fileSize = 0;
     std::string problem;
-    bool ok = ScanFile(file, false, &impl->header, &scan, &fileSize, &problem);
-    if (ok && !PrepareSessionStart(file, scan, fileSize, &impl->sessionStart)) {
-        ok = false;
-        problem = "cannot prepare the file for a new save";
-    }
-    if (!ok) {
+    if (!ScanFile(file, false, &impl->header, &scan, &fileSize, &problem)) {
         std::fclose(file);
         return SetError(error, "map file " + path + ": " + problem), false;
     }
     for (const ScannedBlock& block : scan.committed) {
         impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
+    }
+    return Start(std::move(impl), file, path, scan.committedEnd, scan.tailIsInterruptedSave, fileSize, error);
+}
+
+bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, std::string* error) {
+    if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
+    std::FILE* file = OpenFileUtf8(path, "r+b");
+    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
+    auto impl = std::make_unique<Impl>();
+    std::string problem;
+    uint64_t fileSize = 0;
+    bool unchanged = known.file_ && ReadHeader(file, &impl->header, &problem) && SameHeader(impl->header, known.header_) &&
+                     SizeOf(file, &fileSize) && fileSize == known.fileSize_;
+    if (!unchanged) {
+        std::fclose(file);
+        return Begin(path, error);
+    }
+    for (const auto& entry : known.blocks_) {
+        impl->newest[entry.first] = Impl::Copy{entry.second.offset, entry.second.checksum};
+    }
+    impl->basis = &known;
+    return Start(std::move(impl), file, path, known.committedEnd_, known.tailIsInterruptedSave_, fileSize, error);
+}
+
+bool MapSaveSession::Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path,
+                           uint64_t committedEnd, bool tailIsInterruptedSave, uint64_t fileSize, std::string* error) {
+    if (!PrepareSessionStart(file, committedEnd, tailIsInterruptedSave, fileSize, &impl->sessionStart)) {
+        std::fclose(file);
+        return SetError(error, "map file " + path + ": cannot prepare the file for a new save"), false;
     }
     impl->file = file;
     impl->path = path;
@@ -220,6 +259,7 @@ bool MapSaveSession::Append(int32_t code, const int16_t* samples, std::string* e
     }
     ++impl.count;
     impl.newest[code] = Impl::Copy{offset, checksum};
+    impl.written.emplace_back(code, Impl::Copy{offset, checksum});
     return true;
 }
 
@@ -238,6 +278,7 @@ bool MapSaveSession::Commit(std::string* error) {
                false;
     }
     impl.committed = true;
+    impl.endAfterCommit = impl.count > 0 ? impl.end() + kCommitBytes : impl.sessionStart;
     bool closed = std::fclose(impl.file) == 0;
     impl.file = nullptr;
     if (!closed) return SetError(error, "cannot close " + impl.path + " after saving"), false;
@@ -245,3 +286,15 @@ bool MapSaveSession::Commit(std::string* error) {
 }
 
 uint32_t MapSaveSession::written() const { return impl_ ? impl_->count : 0; }
+
+bool MapFileReader::TakeSave(const MapSaveSession& session) {
+    const MapSaveSession::Impl* save = session.impl_.get();
+    if (save == nullptr || !save->committed || save->basis != this) return false;
+    for (const auto& copy : save->written) blocks_[copy.first] = BlockCopy{copy.second.offset, copy.second.checksum};
+    fileSize_ = save->endAfterCommit;
+    if (save->count > 0) {
+        committedEnd_ = save->endAfterCommit;
+        tailIsInterruptedSave_ = true;
+    }
+    return true;
+}

@@ -242,6 +242,38 @@ TEST(MapFileTest, UnchangedBlocksAreNotWrittenAgain) {
     EXPECT_EQ(PatternBlock(3), ReadOrFail(reader, 1));
 }
 
+// A save can continue an open reader's view instead of reading the file's history again,
+// and the reader then takes the save in; the result is what opening the file anew shows.
+// When the file changed behind the reader, the save reads it as usual.
+TEST(MapFileTest, SavesContinueAReadersViewOfTheFile) {
+    for (bool changedBehind : {false, true}) {
+        std::string path = EmptyMap("continued.map", 700, 700);
+        Save(path, {{0, 1}, {1, 2}});
+        MapFileReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.Open(path, &error)) << error;
+        if (changedBehind) Save(path, {{2, 7}});
+        for (int round = 0; round < 3; ++round) {
+            MapSaveSession session;
+            ASSERT_TRUE(session.Begin(path, reader, &error)) << error;
+            ASSERT_TRUE(session.Append(0, PatternBlock(1).data(), &error)) << error;  // unchanged
+            ASSERT_TRUE(session.Append(100 + round, PatternBlock(10 + round).data(), &error)) << error;
+            ASSERT_TRUE(session.Commit(&error)) << error;
+            EXPECT_EQ(1u, session.written());
+            bool behind = changedBehind && round == 0;
+            EXPECT_EQ(!behind, reader.TakeSave(session)) << "round " << round;
+            if (behind) {
+                ASSERT_TRUE(reader.Open(path, &error)) << error;
+            }
+        }
+        MapFileReader fresh;
+        ASSERT_TRUE(fresh.Open(path, &error)) << error;
+        EXPECT_EQ(fresh.BlockCodes(), reader.BlockCodes());
+        for (int32_t code : fresh.BlockCodes()) EXPECT_EQ(ReadOrFail(fresh, code), ReadOrFail(reader, code)) << code;
+        EXPECT_EQ(PatternBlock(12), ReadOrFail(reader, 102));
+    }
+}
+
 TEST(MapFileTest, UncommittedSaveLeavesTheFileAsItWas) {
     std::string path = EmptyMap("uncommitted.map", 403, 344);
     Save(path, {{0, 1}});
