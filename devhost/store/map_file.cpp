@@ -336,6 +336,7 @@ struct ScannedBlock {
 
 struct ScanResult {
     std::vector<ScannedBlock> committed;  // in file order
+    std::vector<size_t> sessionSizes;     // blocks of each accepted session, in file order
     std::vector<std::string> warnings;
     uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record
     // Nothing but the well-formed records of an interrupted save follows committedEnd,
@@ -470,6 +471,7 @@ bool SessionScanner::Run(ScanResult* result) {
             if (!SessionChecksOut(pos, sessionStart_, &start, &ok)) return false;
             if (ok && start == sessionStart_ && pending_.size() == (pos - start) / kBlockRecordBytes) {
                 result->committed.insert(result->committed.end(), pending_.begin(), pending_.end());
+                result->sessionSizes.push_back(pending_.size());
                 pos += kCommitBytes;
                 result->committedEnd = pos;
                 damageAfterCommit = false;
@@ -593,6 +595,7 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
     path_ = path;
     header_ = MapHeader();
     blocks_.clear();
+    saves_.clear();
     warnings_.clear();
     std::FILE* file = OpenFileUtf8(path, "rb");
     if (file == nullptr) return SetError(error, "cannot open map file " + path), false;
@@ -605,6 +608,11 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
     if (!ok) return SetError(error, "map file " + path + ": " + problem), false;
     header_ = header;
     warnings_ = scan.warnings;
+    size_t next = 0;
+    for (size_t size : scan.sessionSizes) {
+        saves_.emplace_back();
+        for (size_t i = 0; i < size; ++i) saves_.back().push_back(scan.committed[next++].code);
+    }
     for (const ScannedBlock& block : scan.committed) {
         bool inGrid = CodeInGrid(header_, block.code);
         if (inGrid && block.intact) {

@@ -60,6 +60,8 @@ public:
     bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
     bool HasBlock(int32_t code) const;
     std::vector<int32_t> BlockCodes() const;
+    // The block codes of each committed save, oldest first, as stored.
+    const std::vector<std::vector<int32_t>>& saves() const { return saves_; }
     // Damaged or torn parts seen while opening (ignored, with the reason).
     const std::vector<std::string>& warnings() const { return warnings_; }
 
@@ -72,6 +74,7 @@ private:
     std::string path_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
+    std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
 };
 
