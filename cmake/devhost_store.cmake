@@ -36,6 +36,8 @@ if(ZOLVA_BENCHMARKS)
     find_package(benchmark REQUIRED)
     add_executable(map_file_bench bench/map_file_bench.cpp)
     target_link_libraries(map_file_bench PRIVATE devhost_portable benchmark::benchmark)
+    add_executable(map_tools_bench bench/map_tools_bench.cpp)
+    target_link_libraries(map_tools_bench PRIVATE zolva_map_tools benchmark::benchmark)
 endif()
 
 if(ZOLVA_FUZZ)

@@ -143,8 +143,11 @@ int Info(const Options& options) {
 int Compact(const Options& options) {
     if (options.positional.empty() || options.positional.size() > 2) return Usage();
     const std::string& out = options.positional.back();
+    std::vector<std::string> warnings;
     std::string error;
-    if (!CompactMap(options.positional[0], out, &error)) return Fail(error);
+    bool ok = CompactMap(options.positional[0], out, &warnings, &error);
+    Warn(warnings);
+    if (!ok) return Fail(error);
     std::printf("wrote %s as one save\n", out.c_str());
     return 0;
 }

@@ -139,9 +139,11 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
     return writer.Finish(error);
 }
 
-bool CompactMap(const std::string& in, const std::string& out, std::string* error) {
+bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+                std::string* error) {
     MapFileReader reader;
     if (!reader.Open(in, error)) return false;
+    *warnings = reader.warnings();
     MapStreamWriter writer;
     if (!writer.Begin(out, reader.header(), error)) return false;
     std::vector<int16_t> block(kMapBlockSamples);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct NewMapOptions {
     uint32_t mapType = 5;
@@ -21,8 +22,10 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
                   std::string* error);
 
 // Rewrites `in` as one save holding the newest copy of each block, to `out` (which may
-// be `in`). Refuses when a stored copy cannot be read back intact.
-bool CompactMap(const std::string& in, const std::string& out, std::string* error);
+// be `in`). Refuses when a stored copy cannot be read back intact. `warnings` receives
+// what the reader noticed: damage the compacted map no longer carries.
+bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+                std::string* error);
 
 // The header, the georeference, the saves with their block counts, the blocks saved
 // since the first save, and the reader's warnings.

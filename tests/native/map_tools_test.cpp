@@ -361,8 +361,9 @@ TEST(MapExportTest, GeoTiffAndRawRoundTripsAreBitExact) {
 TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
     std::string map = EditedMap("compact-in.map");
     std::string out = TempPath("compact-out.map");
+    std::vector<std::string> warnings;
     std::string error;
-    ASSERT_TRUE(CompactMap(map, out, &error)) << error;
+    ASSERT_TRUE(CompactMap(map, out, &warnings, &error)) << error;
     ExpectSameMap(map, out);
     MapFileReader reader;
     ASSERT_TRUE(reader.Open(out, &error)) << error;
@@ -371,7 +372,7 @@ TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
     // In place: the same samples, one save, no file left beside it.
     std::string copy = TempPath("compact-copy.map");
     fs::copy_file(map, copy, fs::copy_options::overwrite_existing);
-    ASSERT_TRUE(CompactMap(copy, copy, &error)) << error;
+    ASSERT_TRUE(CompactMap(copy, copy, &warnings, &error)) << error;
     ExpectSameMap(map, copy);
     EXPECT_LT(fs::file_size(copy), fs::file_size(map));
     EXPECT_FALSE(fs::exists(copy + ".part"));
