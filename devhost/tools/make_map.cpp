@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -171,9 +172,7 @@ int Synthetic(const Options& options) {
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     Options options;
     std::string error;
@@ -186,4 +185,15 @@ int main(int argc, char** argv) {
     if (command == "from-raw") return FromRaw(options);
     if (command == "synthetic") return Synthetic(options);
     return Usage();
+}
+
+}  // namespace
+
+// A row of blocks of a very wide map may not fit in memory; say so rather than abort.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory: one row of blocks (320 rows of the map's width) does not fit");
+    }
 }

@@ -358,6 +358,41 @@ TEST(MapExportTest, GeoTiffAndRawRoundTripsAreBitExact) {
     EXPECT_NE(std::string::npos, error.find("NoSuchDriver")) << error;
 }
 
+TEST(MapFromRawTest, RefusesHostileInputWithAReasonAndWritesNothing) {
+    const std::string good = "{\"width\": 3, \"height\": 2, \"origin_lat\": 36.5, \"origin_lon\": -84, "
+                             "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}";
+    struct Row {
+        std::string sidecar;
+        size_t rawBytes;
+        const char* error;
+    };
+    const Row rows[] = {
+        {good, 12, nullptr},
+        {good, 10, "holds 10 bytes; width * height * 2 is 12"},
+        {good, 14, "holds 14 bytes"},
+        {"{\"width\": 3, \"height\": 2, \"origin_lat\": -90, \"origin_lon\": -84, "
+         "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}", 12, "past the south pole"},
+        {"{\"width\": 3e9, \"height\": 2, \"origin_lat\": 36.5, \"origin_lon\": -84, "
+         "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}", 12, "width is not"},
+        {"{\"width\": 3}", 12, "missing number \"height\""},
+        {"[1, 2]", 12, "expected '{'"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.sidecar + " with " + std::to_string(row.rawBytes) + " bytes");
+        std::ofstream(TempPath("hostile.json"), std::ios::binary | std::ios::trunc) << row.sidecar;
+        std::ofstream(TempPath("hostile.raw"), std::ios::binary | std::ios::trunc) << std::string(row.rawBytes, '\x01');
+        std::string out = TempPath("hostile.map");
+        fs::remove(out);
+        std::string error;
+        bool ok = MapFromRaw(TempPath("hostile.raw"), TempPath("hostile.json"), out, NewMapOptions(), &error);
+        EXPECT_EQ(row.error == nullptr, ok) << error;
+        EXPECT_EQ(ok, fs::exists(out));
+        if (row.error != nullptr) {
+            EXPECT_NE(std::string::npos, error.find(row.error)) << error;
+        }
+    }
+}
+
 TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
     std::string map = EditedMap("compact-in.map");
     std::string out = TempPath("compact-out.map");
