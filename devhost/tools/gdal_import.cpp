@@ -188,8 +188,10 @@ bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader*
 }
 
 std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
-    std::string marker = source.hasNoData ? "nodata value " + std::to_string(source.noData) : "NaN";
-    return std::to_string(report.voids) + " cells are voids (" + marker +
+    char marker[64] = "NaN";
+    if (source.hasNoData) std::snprintf(marker, sizeof marker, "nodata value %.10g", source.noData);
+    std::string why = report.reprojected ? ", including the cells warping leaves outside the source" : "";
+    return std::to_string(report.voids) + " cells are voids (" + std::string(marker) + why +
            "); nothing was written. Use --fill-voids to fill them from their neighbours, or --void-value V "
            "to store them as V metres";
 }

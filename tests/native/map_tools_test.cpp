@@ -244,7 +244,7 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
         int16_t voidSample;  // what the voids hold when imported
     };
     const Row rows[] = {
-        {"refused", GDT_Int16, true, false, false, "3 cells are voids", 0},
+        {"refused", GDT_Int16, true, false, false, "3 cells are voids (nodata value -32768)", 0},
         {"refused-nan", GDT_Float32, false, false, false, "3 cells are voids (NaN)", 0},
         {"filled", GDT_Int16, true, true, false, nullptr, 100},
         {"filled-nan", GDT_Float32, false, true, false, nullptr, 100},
