@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
 #include <vector>
 
+#include <cpl_conv.h>
 #include <cpl_error.h>
 #include <gdal_alg.h>
 #include <gdal_priv.h>
@@ -148,6 +150,27 @@ struct FilledCopy {
     }
 };
 
+// Voids become NaN in the copy, so no filled value can be taken for a void afterwards
+// (filling between 99 and 101 gives 100, which may well be the nodata value).
+bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::string* error) {
+    int32_t width = source.band->GetXSize();
+    int32_t height = source.band->GetYSize();
+    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
+    for (int32_t row = 0; row < height; row += kStripRows) {
+        int32_t count = std::min(kStripRows, height - row);
+        if (source.band->RasterIO(GF_Read, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
+                                  nullptr) != CE_None) {
+            return *error = GdalError("cannot read rows " + std::to_string(row)), false;
+        }
+        for (double& value : strip) value = source.IsVoid(value) ? std::numeric_limits<double>::quiet_NaN() : value;
+        if (copy->RasterIO(GF_Write, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0, nullptr) !=
+            CE_None) {
+            return *error = GdalError("cannot write the working copy"), false;
+        }
+    }
+    return true;
+}
+
 bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
@@ -156,12 +179,15 @@ bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* cop
                                       GDT_Float64, const_cast<char**>(creation)));
     if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
     GDALRasterBand* band = copy->dataset->GetRasterBand(1);
-    band->SetNoDataValue(source.hasNoData ? source.noData : std::numeric_limits<double>::quiet_NaN());
-    if (GDALRasterBandCopyWholeRaster(source.band, band, nullptr, nullptr, nullptr) != CE_None ||
-        GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) != CE_None) {
-        return *error = GdalError("cannot fill the voids"), false;
-    }
-    return true;
+    band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
+    // The fill's own working files go beside the map too, not into the working directory.
+    std::string folder = std::filesystem::path(out).parent_path().string();
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.empty() ? "." : folder.c_str());
+    bool ok = CopyWithVoidsAsNaN(source, band, error) &&
+              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
+    if (!ok) *error = GdalError("cannot fill the voids");
+    return ok;
 }
 
 bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader* header, std::string* error) {

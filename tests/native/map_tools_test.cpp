@@ -289,6 +289,25 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
     }
 }
 
+// Filling between 28 and 32 gives 30, the nodata value itself: still a filled height.
+TEST(MapImportTest, FilledValuesEqualToTheNoDataValueStayFilled) {
+    RasterSpec spec = GeographicRaster(30, 20, 46.0, 7.0);
+    spec.hasNoData = true;
+    spec.noData = 30;
+    for (size_t i = 0; i < spec.values.size(); ++i) spec.values[i] = double(i % 30) * 2;
+    WriteRaster(spec, TempPath("ramp.tif"));
+    ImportOptions options;
+    options.fillVoids = true;
+    ImportReport report;
+    std::string error;
+    ASSERT_TRUE(Import(TempPath("ramp.tif"), TempPath("ramp.map"), options, &report, &error)) << error;
+    EXPECT_EQ(20, report.voids);
+    EXPECT_EQ(20, report.voidsFilled);
+    MapHeader header;
+    std::vector<int16_t> grid = ReadGrid(TempPath("ramp.map"), &header);
+    for (int row = 0; row < 20; ++row) EXPECT_EQ(30, grid[size_t(row) * 30 + 15]) << "row " << row;
+}
+
 TEST(MapImportTest, RoundsToWholeMetresAndClampsToInt16Counted) {
     struct Row {
         double value;
