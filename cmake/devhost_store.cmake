@@ -9,12 +9,24 @@ option(ZOLVA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 
 target_sources(devhost_portable PRIVATE ${DEVHOST_MAP_FILE_SOURCES})
 
-add_executable(zolva-make-map devhost/tools/make_map.cpp devhost/tools/sidecar_json.cpp)
-target_link_libraries(zolva-make-map PRIVATE devhost_portable)
+# The map tool reads and writes real elevation formats through GDAL; nothing built for
+# Windows links it.
+find_package(GDAL CONFIG REQUIRED)
+add_library(zolva_map_tools STATIC
+    devhost/tools/gdal_export.cpp
+    devhost/tools/gdal_import.cpp
+    devhost/tools/gdal_raster.cpp
+    devhost/tools/map_commands.cpp
+    devhost/tools/map_stream.cpp
+    devhost/tools/sidecar_json.cpp)
+target_link_libraries(zolva_map_tools PUBLIC devhost_portable GDAL::GDAL)
+
+add_executable(zolva-make-map devhost/tools/make_map.cpp)
+target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
-    add_executable(devhost_store_tests tests/native/map_file_test.cpp devhost/tools/sidecar_json.cpp)
-    target_link_libraries(devhost_store_tests PRIVATE devhost_portable GTest::gtest_main)
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_tools_test.cpp)
+    target_link_libraries(devhost_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
     target_compile_definitions(devhost_store_tests PRIVATE
         ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
     add_test(NAME devhost_store COMMAND devhost_store_tests)
@@ -24,6 +36,8 @@ if(ZOLVA_BENCHMARKS)
     find_package(benchmark REQUIRED)
     add_executable(map_file_bench bench/map_file_bench.cpp)
     target_link_libraries(map_file_bench PRIVATE devhost_portable benchmark::benchmark)
+    add_executable(map_tools_bench bench/map_tools_bench.cpp)
+    target_link_libraries(map_tools_bench PRIVATE zolva_map_tools benchmark::benchmark)
 endif()
 
 if(ZOLVA_FUZZ)

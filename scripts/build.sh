@@ -1,8 +1,16 @@
 # Sourced by the scripts: configure and build both builds. Expects ZOLVA_ROOT.
-zolva_build_native() {
+zolva_configure_native() {
     cmake -S "$ZOLVA_ROOT" -B "$ZOLVA_ROOT/build/native" -DCMAKE_BUILD_TYPE=Debug \
         -DZOLVA_SANITIZE=ON >/dev/null
-    cmake --build "$ZOLVA_ROOT/build/native" -j"$(nproc)"
+}
+
+zolva_build_native() {
+    zolva_configure_native && cmake --build "$ZOLVA_ROOT/build/native" -j"$(nproc)"
+}
+
+# Only zolva-make-map, in the native build's tree.
+zolva_build_map_tool() {
+    zolva_configure_native && cmake --build "$ZOLVA_ROOT/build/native" -j"$(nproc)" --target zolva-make-map
 }
 
 zolva_build_windows() {

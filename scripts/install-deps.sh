@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang libclang-rt-14-dev
   googletest libbenchmark-dev libstb-dev libnoise-dev
+  libgdal-dev gdal-bin
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 xvfb xauth x11-apps imagemagick
   fonts-ipafont-gothic fonts-wine

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds everything and runs the scripted tour of
 # devhost (samples/tour.zscript) headless under Wine in Xvfb on a copy of the sample map,
-# writing screenshots, the edited map and a summary under out/.
+# writing screenshots, the edited map, its GeoTIFF export and a summary under out/.
 set -euo pipefail
 ZOLVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ZOLVA_ROOT
@@ -12,7 +12,7 @@ source "$ZOLVA_ROOT/scripts/wine-env.sh"
 out="$ZOLVA_ROOT/out"
 mkdir -p "$out"
 echo "== building"
-zolva_build_windows >"$out/build.log" 2>&1 || { tail -40 "$out/build.log"; exit 1; }
+{ zolva_build_windows && zolva_build_map_tool; } >"$out/build.log" 2>&1 || { tail -40 "$out/build.log"; exit 1; }
 zolva_wine_setup
 
 echo "== the tour: devhost with Zolva.qpl on the sample map"
@@ -27,4 +27,7 @@ timeout 300 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
     --menu-screenshot 'Z:'"$out/devhost-tools-menu.png" || status=$?
 zolva_wine_stop
 [ "$status" -eq 0 ] || { echo "the tour failed (exit $status)"; exit "$status"; }
-echo "output: $out/tour.map (the edited map); screenshots $out/before.png, $out/generation-dialog.png, $out/after-generation.png, $out/after.png, $out/devhost-tools-menu.png"
+
+echo "== exporting the edited map as GeoTIFF"
+"$ZOLVA_ROOT/build/native/bin/zolva-make-map" export "$out/tour.map" "$out/tour.tif"
+echo "output: $out/tour.map (the edited map), $out/tour.tif (its GeoTIFF); screenshots $out/before.png, $out/generation-dialog.png, $out/after-generation.png, $out/after.png, $out/devhost-tools-menu.png"

@@ -89,6 +89,8 @@ public:
     bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
     bool HasBlock(int32_t code) const;
     std::vector<int32_t> BlockCodes() const;
+    // The block codes of each committed save, oldest first, as stored.
+    const std::vector<std::vector<int32_t>>& saves() const { return saves_; }
     // Damaged or torn parts seen while opening (ignored, with the reason).
     const std::vector<std::string>& warnings() const { return warnings_; }
     // Takes in the copies a committed save wrote, without reading the file again. False
@@ -106,6 +108,7 @@ private:
     std::shared_ptr<std::FILE> file_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
+    std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
     bool damaged_ = false;
     // Where the next save goes, as the scan found it.

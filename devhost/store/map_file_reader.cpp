@@ -49,6 +49,12 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
         if (!scan.warnings.empty()) reason += " (" + scan.warnings.front() + ")";
         return SetError(error, reason), false;
     }
+    saves_.clear();
+    size_t next = 0;
+    for (size_t size : scan.sessionSizes) {
+        saves_.emplace_back();
+        for (size_t i = 0; i < size; ++i) saves_.back().push_back(scan.committed[next++].code);
+    }
     path_ = path;
     fileSize_ = fileSize;
     committedEnd_ = scan.committedEnd;

@@ -290,7 +290,11 @@ uint32_t MapSaveSession::written() const { return impl_ ? impl_->count : 0; }
 bool MapFileReader::TakeSave(const MapSaveSession& session) {
     const MapSaveSession::Impl* save = session.impl_.get();
     if (save == nullptr || !save->committed || save->basis != this) return false;
-    for (const auto& copy : save->written) blocks_[copy.first] = BlockCopy{copy.second.offset, copy.second.checksum};
+    if (!save->written.empty()) saves_.emplace_back();
+    for (const auto& copy : save->written) {
+        blocks_[copy.first] = BlockCopy{copy.second.offset, copy.second.checksum};
+        saves_.back().push_back(copy.first);
+    }
     fileSize_ = save->endAfterCommit;
     if (save->count > 0) {
         committedEnd_ = save->endAfterCommit;

@@ -119,6 +119,7 @@ struct ScannedBlock {
 
 struct ScanResult {
     std::vector<ScannedBlock> committed;  // in file order
+    std::vector<size_t> sessionSizes;     // blocks of each accepted session, in file order
     std::vector<std::string> warnings;
     uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record
     // Nothing but the well-formed records of an interrupted save follows committedEnd,

@@ -54,6 +54,7 @@ bool SessionScanner::ScanCreationSession(uint32_t blocks, ScanResult* result) {
         if (!ReadBlockRecord(pos, &block, head)) return false;
         result->committed.push_back(block);
     }
+    result->sessionSizes.push_back(result->committed.size());
     result->committedEnd = kHeaderBytes + blocks * kBlockRecordBytes + kCommitBytes;
     return true;
 }
@@ -159,6 +160,7 @@ bool SessionScanner::Run(ScanResult* result) {
             if (!SessionChecksOut(pos, sessionStart_, &start, &ok)) return false;
             if (ok && start == sessionStart_ && pending_.size() == (pos - start) / kBlockRecordBytes) {
                 result->committed.insert(result->committed.end(), pending_.begin(), pending_.end());
+                result->sessionSizes.push_back(pending_.size());
                 pos += kCommitBytes;
                 result->committedEnd = pos;
                 damageAfterCommit = false;

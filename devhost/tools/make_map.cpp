@@ -1,42 +1,43 @@
-// zolva-make-map: builds map files for devhost.
+// zolva-make-map: builds, converts and inspects map files for devhost.
 //
+//   zolva-make-map import <src> <out.map> [--type N] [--mat] [--band B] [--reproject]
+//                         [--fill-voids | --void-value V]
+//   zolva-make-map export <in.map> <out> [--format F]
+//   zolva-make-map info <in.map>
+//   zolva-make-map compact <in.map> [<out.map>]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]
 //
-// A raw grid is little-endian int16 metres, row-major, row 0 north, width * height
-// samples and nothing else. The synthetic landscape is deterministic: the same size
-// always gives the same map.
+// Every command streams by rows of blocks, so memory follows a map's width, not its area.
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "devhost/store/map_file.h"
-#include "devhost/tools/sidecar_json.h"
+#include "devhost/tools/gdal_export.h"
+#include "devhost/tools/gdal_import.h"
+#include "devhost/tools/map_commands.h"
 
 namespace {
 
-// Largest grid the tool holds in memory (512 MiB of samples).
-const int64_t kMaxToolSamples = int64_t(1) << 28;
-// Synthetic maps sit on a 3 arc-second lattice in the Appalachians.
-const double kSyntheticOriginLat = 36.5;
-const double kSyntheticOriginLon = -84.0;
-const double kSyntheticCellDeg = 1.0 / 1200.0;
-const double kPi = 3.14159265358979323846;
-
 struct Options {
     std::vector<std::string> positional;
-    uint32_t mapType = 5;
-    bool mat = false;
+    NewMapOptions map;
+    ImportOptions import;
+    std::string format = kDefaultExportFormat;
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]\n"
+                 "usage: zolva-make-map import <src> <out.map> [--type N] [--mat] [--band B] [--reproject]\n"
+                 "                             [--fill-voids | --void-value V]\n"
+                 "       zolva-make-map export <in.map> <out> [--format F]   (a GDAL driver, default GTiff, or raw)\n"
+                 "       zolva-make-map info <in.map>\n"
+                 "       zolva-make-map compact <in.map> [<out.map>]\n"
+                 "       zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]\n"
                  "       zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]\n");
     return 2;
 }
@@ -44,6 +45,10 @@ int Usage() {
 int Fail(const std::string& message) {
     std::fprintf(stderr, "zolva-make-map: %s\n", message.c_str());
     return 1;
+}
+
+void Warn(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) std::fprintf(stderr, "zolva-make-map: warning: %s\n", warning.c_str());
 }
 
 bool ParseInteger(const std::string& text, long long low, long long high, long long* value) {
@@ -54,90 +59,107 @@ bool ParseInteger(const std::string& text, long long low, long long high, long l
     return errno == 0 && *end == '\0' && *value >= low && *value <= high;
 }
 
+// The value after option i, as an integer in low..high.
+bool OptionInteger(int argc, char** argv, int* i, long long low, long long high, long long* value, std::string* error) {
+    std::string name = argv[*i];
+    if (*i + 1 >= argc || !ParseInteger(argv[*i + 1], low, high, value)) {
+        return *error = name + " needs a number " + std::to_string(low) + ".." + std::to_string(high), false;
+    }
+    ++*i;
+    return true;
+}
+
+bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* error) {
+    std::string arg = argv[*i];
+    long long value = 0;
+    if (arg == "--mat") return options->map.mat = true, true;
+    if (arg == "--reproject") return options->import.reproject = true, true;
+    if (arg == "--fill-voids") return options->import.fillVoids = true, true;
+    if (arg == "--type") {
+        if (!OptionInteger(argc, argv, i, 0, UINT32_MAX, &value, error)) return false;
+        return options->map.mapType = static_cast<uint32_t>(value), true;
+    }
+    if (arg == "--band") {
+        if (!OptionInteger(argc, argv, i, 1, 65535, &value, error)) return false;
+        return options->import.band = static_cast<int>(value), true;
+    }
+    if (arg == "--void-value") {
+        if (!OptionInteger(argc, argv, i, -32768, 32767, &value, error)) return false;
+        options->import.setVoids = true;
+        return options->import.voidValue = static_cast<int16_t>(value), true;
+    }
+    if (arg == "--format") {
+        if (*i + 1 >= argc) return *error = "--format needs a GDAL driver name or raw", false;
+        return options->format = argv[++*i], true;
+    }
+    return *error = "unknown option " + arg, false;
+}
+
 bool ParseOptions(int argc, char** argv, Options* options, std::string* error) {
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
-        long long type = 0;
-        if (arg == "--mat") {
-            options->mat = true;
-        } else if (arg == "--type") {
-            if (i + 1 >= argc || !ParseInteger(argv[i + 1], 0, UINT32_MAX, &type)) {
-                return *error = "--type needs a number 0..4294967295", false;
-            }
-            options->mapType = static_cast<uint32_t>(type);
-            ++i;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return *error = "unknown option " + arg, false;
+        if (arg.size() > 1 && arg[0] == '-') {
+            if (!ParseOption(argc, argv, &i, options, error)) return false;
         } else {
             options->positional.push_back(arg);
         }
     }
+    if (options->import.fillVoids && options->import.setVoids) {
+        return *error = "--fill-voids and --void-value exclude each other", false;
+    }
+    options->import.mapType = options->map.mapType;
+    options->import.mat = options->map.mat;
     return true;
 }
 
-bool ReadWholeFile(const std::string& path, size_t limit, std::string* bytes, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return *error = "cannot open " + path, false;
-    in.seekg(0, std::ios::end);
-    std::streamoff size = in.tellg();
-    if (size < 0) return *error = "cannot read " + path, false;
-    if (static_cast<uint64_t>(size) > limit) return *error = path + " is too large", false;
-    bytes->resize(static_cast<size_t>(size));
-    in.seekg(0);
-    if (size > 0 && !in.read(&(*bytes)[0], size)) return *error = "cannot read " + path, false;
-    return true;
+int Import(const Options& options) {
+    if (options.positional.size() != 2) return Usage();
+    ImportReport report;
+    std::string error;
+    if (!ImportRaster(options.positional[0], options.positional[1], options.import, &report, &error)) return Fail(error);
+    std::printf("imported %s into %s\n%s", options.positional[0].c_str(), options.positional[1].c_str(),
+                DescribeImport(report).c_str());
+    return 0;
 }
 
-bool WriteMap(const std::string& out, MapHeader header, const Options& options,
-              const std::vector<int16_t>& grid, std::string* error) {
-    header.mapType = options.mapType;
-    header.mat = options.mat ? 1 : 0;
-    return CreateMapFile(out, header, grid.data(), error);
+int Export(const Options& options) {
+    if (options.positional.size() != 2) return Usage();
+    std::vector<std::string> written, warnings;
+    std::string error;
+    bool ok = ExportMap(options.positional[0], options.positional[1], options.format, &written, &warnings, &error);
+    Warn(warnings);
+    if (!ok) return Fail(error);
+    for (const std::string& file : written) std::printf("wrote %s\n", file.c_str());
+    return 0;
+}
+
+int Info(const Options& options) {
+    if (options.positional.size() != 1) return Usage();
+    std::string text, error;
+    if (!DescribeMap(options.positional[0], &text, &error)) return Fail(error);
+    std::fputs(text.c_str(), stdout);
+    return 0;
+}
+
+int Compact(const Options& options) {
+    if (options.positional.empty() || options.positional.size() > 2) return Usage();
+    const std::string& out = options.positional.back();
+    std::vector<std::string> warnings;
+    std::string error;
+    bool ok = CompactMap(options.positional[0], out, &warnings, &error);
+    Warn(warnings);
+    if (!ok) return Fail(error);
+    std::printf("wrote %s as one save\n", out.c_str());
+    return 0;
 }
 
 int FromRaw(const Options& options) {
     if (options.positional.size() != 3) return Usage();
-    const std::string& rawPath = options.positional[0];
-    std::string text, error;
-    RawGridInfo info;
-    if (!ReadWholeFile(options.positional[1], kMaxSidecarBytes, &text, &error)) return Fail(error);
-    if (!ParseSidecarJson(text, &info, &error)) return Fail(options.positional[1] + ": " + error);
-    int64_t samples = int64_t(info.width) * info.height;
-    if (samples > kMaxToolSamples) return Fail("grid of " + std::to_string(samples) + " samples is too large");
-    std::string raw;
-    if (!ReadWholeFile(rawPath, static_cast<size_t>(samples) * 2, &raw, &error)) {
-        return Fail(error + " (expected exactly " + std::to_string(samples * 2) + " bytes)");
+    std::string error;
+    if (!MapFromRaw(options.positional[0], options.positional[1], options.positional[2], options.map, &error)) {
+        return Fail(error);
     }
-    if (raw.size() != static_cast<size_t>(samples) * 2) {
-        return Fail(rawPath + " holds " + std::to_string(raw.size()) + " bytes; width * height * 2 is " +
-                    std::to_string(samples * 2));
-    }
-    std::vector<int16_t> grid(static_cast<size_t>(samples));
-    for (size_t i = 0; i < grid.size(); ++i) {
-        uint16_t lo = static_cast<unsigned char>(raw[2 * i]);
-        uint16_t hi = static_cast<unsigned char>(raw[2 * i + 1]);
-        grid[i] = static_cast<int16_t>(lo | hi << 8);
-    }
-    MapHeader header;
-    header.width = info.width;
-    header.height = info.height;
-    header.originLat = info.originLat;
-    header.originLon = info.originLon;
-    header.cellLat = info.cellLat;
-    header.cellLon = info.cellLon;
-    if (!WriteMap(options.positional[2], header, options, grid, &error)) return Fail(error);
     return 0;
-}
-
-// Rolling ridges, a cross-grain ripple and one broad summit; metres, about 100..1500.
-int16_t SyntheticHeight(int32_t row, int32_t col, int32_t width, int32_t height) {
-    double x = 2.0 * kPi * col / width;
-    double y = 2.0 * kPi * row / height;
-    double dx = double(col) / width - 0.6;
-    double dy = double(row) / height - 0.4;
-    double summit = 600.0 * std::exp(-(dx * dx + dy * dy) / 0.03);
-    double value = 500.0 + 250.0 * std::sin(1.5 * x) * std::cos(y) + 80.0 * std::sin(4.0 * x + 3.0 * y) + summit;
-    return static_cast<int16_t>(std::lround(value));
 }
 
 int Synthetic(const Options& options) {
@@ -145,34 +167,33 @@ int Synthetic(const Options& options) {
     long long width = 0, height = 0;
     if (!ParseInteger(options.positional[0], 1, kMaxMapColumns, &width)) return Fail("bad width " + options.positional[0]);
     if (!ParseInteger(options.positional[1], 1, kMaxMapRows, &height)) return Fail("bad height " + options.positional[1]);
-    if (width * height > kMaxToolSamples) return Fail("grid is too large");
-    std::vector<int16_t> grid(static_cast<size_t>(width * height));
-    for (int32_t r = 0; r < height; ++r) {
-        for (int32_t c = 0; c < width; ++c) {
-            grid[static_cast<size_t>(r) * width + c] = SyntheticHeight(r, c, int32_t(width), int32_t(height));
-        }
-    }
-    MapHeader header;
-    header.width = static_cast<int32_t>(width);
-    header.height = static_cast<int32_t>(height);
-    header.originLat = kSyntheticOriginLat;
-    header.originLon = kSyntheticOriginLon;
-    header.cellLat = kSyntheticCellDeg;
-    header.cellLon = kSyntheticCellDeg;
     std::string error;
-    if (!WriteMap(options.positional[2], header, options, grid, &error)) return Fail(error);
+    if (!SyntheticMap(int32_t(width), int32_t(height), options.positional[2], options.map, &error)) return Fail(error);
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
     if (argc < 2) return Usage();
     Options options;
     std::string error;
     if (!ParseOptions(argc, argv, &options, &error)) return Fail(error);
     std::string command = argv[1];
+    if (command == "import") return Import(options);
+    if (command == "export") return Export(options);
+    if (command == "info") return Info(options);
+    if (command == "compact") return Compact(options);
     if (command == "from-raw") return FromRaw(options);
     if (command == "synthetic") return Synthetic(options);
     return Usage();
+}
+
+}  // namespace
+
+// A row of blocks of a very wide map may not fit in memory; say so rather than abort.
+int main(int argc, char** argv) {
+    try {
+        return Run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return Fail("out of memory: one row of blocks (320 rows of the map's width) does not fit");
+    }
 }

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -152,7 +153,40 @@ bool WholeDimension(double value, int32_t* out) {
     return true;
 }
 
+// Slack for extents that end on a pole or the antimeridian after rounding.
+const double kGlobeSlackDeg = 1e-9;
+
+std::string Number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    return text;
+}
+
 }  // namespace
+
+std::string CheckGridOnGlobe(const RawGridInfo& info) {
+    for (double cell : {info.cellLat, info.cellLon}) {
+        if (!(cell >= kMinCellDeg && cell <= kMaxCellDeg)) {
+            return "cell size " + Number(cell) + " degrees is not plausible (expected " + Number(kMinCellDeg) +
+                   " to " + Number(kMaxCellDeg) + ")";
+        }
+    }
+    if (!(info.originLat >= -90.0 && info.originLat <= 90.0)) {
+        return "origin latitude " + Number(info.originLat) + " is outside -90..90";
+    }
+    if (!(info.originLon >= -180.0 && info.originLon <= 180.0)) {
+        return "origin longitude " + Number(info.originLon) + " is outside -180..180";
+    }
+    double south = info.originLat - info.height * info.cellLat;
+    if (south < -90.0 - kGlobeSlackDeg) {
+        return "the grid reaches latitude " + Number(south) + ", past the south pole";
+    }
+    double east = info.originLon + info.width * info.cellLon;
+    if (east > 180.0 + kGlobeSlackDeg) {
+        return "the grid reaches longitude " + Number(east) + ", past 180";
+    }
+    return std::string();
+}
 
 bool ParseSidecarJson(const std::string& text, RawGridInfo* info, std::string* error) {
     if (text.size() > kMaxSidecarBytes) return *error = "sidecar is larger than 64 KiB", false;
@@ -168,6 +202,8 @@ bool ParseSidecarJson(const std::string& text, RawGridInfo* info, std::string* e
     parsed.originLon = numbers["origin_lon"];
     parsed.cellLon = numbers["cell_size_deg_x"];
     parsed.cellLat = numbers["cell_size_deg_y"];
+    std::string problem = CheckGridOnGlobe(parsed);
+    if (!problem.empty()) return *error = problem, false;
     *info = parsed;
     return true;
 }

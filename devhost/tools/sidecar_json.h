@@ -15,7 +15,17 @@ struct RawGridInfo {
     double cellLat = 0.0;     // "cell_size_deg_y", degrees north-south
 };
 
+// Cell sizes a grid may have, degrees: about 1 cm to about 110 km.
+const double kMinCellDeg = 1e-7;
+const double kMaxCellDeg = 1.0;
+
+// Empty when the grid lies on the globe: origin latitude -90..90 and longitude
+// -180..180, plausible positive cell sizes, and an extent that ends inside those
+// ranges too; otherwise the reason.
+std::string CheckGridOnGlobe(const RawGridInfo& info);
+
 // Longest sidecar accepted, in bytes.
 const size_t kMaxSidecarBytes = 64 * 1024;
 
+// Parses and checks the sidecar, including CheckGridOnGlobe.
 bool ParseSidecarJson(const std::string& text, RawGridInfo* info, std::string* error);

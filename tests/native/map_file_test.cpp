@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -658,6 +659,15 @@ TEST(SampleMapTest, JacksboroMapHoldsTheRawGrid) {
 
 // ---- the raw grid sidecar ----
 
+std::string Grid(int width, int height, double lat, double lon, double cellX, double cellY) {
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "{\"width\": %d, \"height\": %d, \"origin_lat\": %.17g, \"origin_lon\": %.17g, "
+                  "\"cell_size_deg_x\": %.17g, \"cell_size_deg_y\": %.17g}",
+                  width, height, lat, lon, cellX, cellY);
+    return text;
+}
+
 TEST(SidecarJsonTest, AcceptsOnlyFlatObjectsWithTheGridNumbers) {
     const std::string keys =
         "\"width\": 403, \"height\": 344, \"origin_lat\": 36.5, \"origin_lon\": -84.25, "
@@ -689,6 +699,16 @@ TEST(SidecarJsonTest, AcceptsOnlyFlatObjectsWithTheGridNumbers) {
         {"{\"a\": \"open", "unterminated"},
         {"", "expected '{'"},
         {std::string(kMaxSidecarBytes + 1, ' '), "larger than"},
+        // Grids that are not on the globe.
+        {Grid(403, 344, 91, -84.25, 1e-3, 1e-3), "origin latitude 91 is outside"},
+        {Grid(403, 344, 36.5, -180.5, 1e-3, 1e-3), "origin longitude -180.5 is outside"},
+        {Grid(403, 344, 36.5, -84.25, 0, 1e-3), "cell size 0 degrees is not plausible"},
+        {Grid(403, 344, 36.5, -84.25, 1e-3, -1e-3), "cell size -0.001 degrees"},
+        {Grid(403, 344, 36.5, -84.25, 5, 5), "cell size 5 degrees"},
+        {Grid(403, 344, 36.5, -84.25, 1e-12, 1e-3), "cell size 1e-12 degrees"},
+        {Grid(403, 344, -89.9, -84.25, 1e-3, 1e-3), "past the south pole"},
+        {Grid(403, 344, 36.5, 179.9, 1e-3, 1e-3), "past 180"},
+        {Grid(360, 180, 90, -180, 1, 1), nullptr},
     };
     for (const Row& row : rows) {
         RawGridInfo info;
@@ -699,6 +719,7 @@ TEST(SidecarJsonTest, AcceptsOnlyFlatObjectsWithTheGridNumbers) {
             EXPECT_NE(std::string::npos, error.find(row.error)) << row.text.substr(0, 80) << ": " << error;
             continue;
         }
+        if (info.width == 360) continue;  // the whole globe, accepted
         EXPECT_EQ(403, info.width);
         EXPECT_EQ(344, info.height);
         EXPECT_EQ(36.5, info.originLat);

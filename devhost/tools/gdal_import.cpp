@@ -1,0 +1,297 @@
+#include "devhost/tools/gdal_import.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <vector>
+
+#include <cpl_conv.h>
+#include <cpl_error.h>
+#include <gdal_alg.h>
+#include <gdal_priv.h>
+#include <gdal_utils.h>
+#include <ogr_spatialref.h>
+
+#include "devhost/tools/gdal_raster.h"
+#include "devhost/tools/map_stream.h"
+#include "devhost/tools/sidecar_json.h"
+
+namespace {
+
+// Rows read from GDAL at a time, as doubles, inside one row of blocks.
+const int kStripRows = 32;
+
+// The band being imported and what marks its voids.
+struct BandSource {
+    GDALRasterBand* band = nullptr;
+    bool hasNoData = false;
+    double noData = 0.0;
+
+    explicit BandSource(GDALRasterBand* b) : band(b) {
+        int has = 0;
+        noData = b->GetNoDataValue(&has);
+        hasNoData = has != 0;
+    }
+    bool IsVoid(double v) const { return std::isnan(v) || (hasNoData && v == noData); }
+};
+
+const char* const kWarpAdvice = "gdalwarp -t_srs EPSG:4326 -r bilinear ";
+
+// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
+// whether warping to WGS 84 mends it.
+std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable) {
+    *warpable = false;
+    double gt[6];
+    if (ds.GetGeoTransform(gt) != CE_None) return name + " has no geotransform, so where its cells lie is unknown";
+    if (gt[2] != 0.0 || gt[4] != 0.0) return name + " has a rotated geotransform; maps are north-up rasters";
+    const OGRSpatialReference* srs = ds.GetSpatialRef();
+    if (srs == nullptr) {
+        return name + " has no coordinate reference system; if it is WGS 84 longitude/latitude, say so with: " +
+               "gdal_translate -a_srs EPSG:4326 " + name + " fixed.tif";
+    }
+    std::string fix = "; import it with --reproject, or warp it first: " + std::string(kWarpAdvice) + name + " wgs84.tif";
+    const char* crsName = srs->GetName() != nullptr ? srs->GetName() : "unnamed";
+    *warpable = true;
+    if (srs->IsProjected()) {
+        return name + " is in projected coordinates (" + crsName + "), not longitude/latitude in degrees" + fix;
+    }
+    if (!srs->IsGeographic()) {
+        *warpable = false;
+        return name + "'s coordinate system (" + crsName + ") is neither geographic nor projected";
+    }
+    OGRSpatialReference wgs84 = Wgs84LonLat();
+    if (!srs->IsSameGeogCS(&wgs84)) return name + " is in " + crsName + ", not WGS 84" + fix;
+    const std::vector<int>& mapping = srs->GetDataAxisToSRSAxisMapping();
+    OGRAxisOrientation orientation = OAO_East;
+    srs->GetAxis(nullptr, mapping.empty() ? 0 : std::abs(mapping[0]) - 1, &orientation);
+    if (orientation != OAO_East && orientation != OAO_West) return name + "'s columns run along latitude" + fix;
+    if (!(gt[1] > 0.0) || !(gt[5] < 0.0)) return name + " is not north-up (its rows or columns run backwards)" + fix;
+    *warpable = false;
+    return std::string();
+}
+
+// A warped view of the dataset in WGS 84; cells outside the source become voids (NaN).
+GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, std::string* error) {
+    const char* args[] = {"-of", "VRT", "-t_srs", "EPSG:4326", "-r", "bilinear",
+                          "-ot", "Float64", "-dstnodata", "nan", nullptr};
+    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+    GDALDatasetH input = GDALDataset::ToHandle(source);
+    int usageError = 0;
+    GDALDatasetH warped = GDALWarp("", nullptr, 1, &input, options, &usageError);
+    GDALWarpAppOptionsFree(options);
+    if (warped == nullptr) *error = GdalError("cannot warp to WGS 84");
+    return GDALDatasetUniquePtr(GDALDataset::FromHandle(warped));
+}
+
+void Track(int16_t value, ImportReport* report, int64_t* stored) {
+    report->minimum = (*stored == 0) ? value : std::min(report->minimum, value);
+    report->maximum = (*stored == 0) ? value : std::max(report->maximum, value);
+    ++*stored;
+}
+
+// One source value as a stored sample; voids not being set read as 0 and are counted.
+int16_t ConvertSample(double value, const BandSource& source, const ImportOptions& options,
+                      ImportReport* report, int64_t* stored) {
+    if (source.IsVoid(value)) {
+        ++report->voids;
+        if (!options.setVoids) return 0;
+        ++report->voidsSet;
+        Track(options.voidValue, report, stored);
+        return options.voidValue;
+    }
+    double whole = std::round(value);
+    if (whole != value) ++report->rounded;
+    if (whole < std::numeric_limits<int16_t>::min() || whole > std::numeric_limits<int16_t>::max()) {
+        ++report->clamped;
+        whole = std::clamp(whole, double(std::numeric_limits<int16_t>::min()), double(std::numeric_limits<int16_t>::max()));
+    }
+    int16_t sample = static_cast<int16_t>(whole);
+    Track(sample, report, stored);
+    return sample;
+}
+
+// Reads the band by rows of blocks and converts it; into the writer when one is given,
+// otherwise only counting.
+bool StreamBand(const BandSource& source, const ImportOptions& options, MapStreamWriter* writer,
+                ImportReport* report, std::string* error) {
+    int32_t width = source.band->GetXSize();
+    int32_t height = source.band->GetYSize();
+    std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
+    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
+    int64_t stored = 0;
+    for (int32_t row0 = 0; row0 < height; row0 += kMapBlockSide) {
+        int32_t bandRows = std::min(kMapBlockSide, height - row0);
+        for (int32_t s = 0; s < bandRows; s += kStripRows) {
+            int32_t count = std::min(kStripRows, bandRows - s);
+            if (source.band->RasterIO(GF_Read, 0, row0 + s, width, count, strip.data(), width, count, GDT_Float64, 0,
+                                      0, nullptr) != CE_None) {
+                return *error = GdalError("cannot read rows " + std::to_string(row0 + s)), false;
+            }
+            int16_t* out = rows.data() + static_cast<size_t>(s) * width;
+            for (size_t i = 0; i < static_cast<size_t>(count) * width; ++i) {
+                out[i] = ConvertSample(strip[i], source, options, report, &stored);
+            }
+        }
+        if (writer != nullptr && !writer->AppendBlockRow(row0, rows.data(), error)) return false;
+    }
+    return true;
+}
+
+// A working copy of the band with its voids filled from their valid neighbours. The copy
+// is a temporary GeoTIFF, removed when the returned holder goes.
+struct FilledCopy {
+    std::string path;
+    GDALDatasetUniquePtr dataset;
+    ~FilledCopy() {
+        dataset.reset();
+        if (!path.empty()) VSIUnlink(path.c_str());
+    }
+};
+
+// Voids become NaN in the copy, so no filled value can be taken for a void afterwards
+// (filling between 99 and 101 gives 100, which may well be the nodata value).
+bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::string* error) {
+    int32_t width = source.band->GetXSize();
+    int32_t height = source.band->GetYSize();
+    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
+    for (int32_t row = 0; row < height; row += kStripRows) {
+        int32_t count = std::min(kStripRows, height - row);
+        if (source.band->RasterIO(GF_Read, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
+                                  nullptr) != CE_None) {
+            return *error = GdalError("cannot read rows " + std::to_string(row)), false;
+        }
+        for (double& value : strip) value = source.IsVoid(value) ? std::numeric_limits<double>::quiet_NaN() : value;
+        if (copy->RasterIO(GF_Write, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0, nullptr) !=
+            CE_None) {
+            return *error = GdalError("cannot write the working copy"), false;
+        }
+    }
+    return true;
+}
+
+bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
+    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+    const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
+    copy->path = out + ".voids.tif";
+    copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1,
+                                      GDT_Float64, const_cast<char**>(creation)));
+    if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
+    GDALRasterBand* band = copy->dataset->GetRasterBand(1);
+    band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
+    // The fill's own working files go beside the map too, not into the working directory.
+    std::string folder = std::filesystem::path(out).parent_path().string();
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.empty() ? "." : folder.c_str());
+    bool ok = CopyWithVoidsAsNaN(source, band, error) &&
+              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
+    if (!ok) *error = GdalError("cannot fill the voids");
+    return ok;
+}
+
+bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader* header, std::string* error) {
+    double gt[6];
+    ds.GetGeoTransform(gt);
+    if (ds.GetRasterXSize() > kMaxMapColumns || ds.GetRasterYSize() > kMaxMapRows) {
+        return *error = "a map holds at most " + std::to_string(kMaxMapColumns) + " x " +
+                        std::to_string(kMaxMapRows) + " samples",
+               false;
+    }
+    header->width = ds.GetRasterXSize();
+    header->height = ds.GetRasterYSize();
+    header->originLon = gt[0];
+    header->cellLon = gt[1];
+    header->originLat = gt[3];
+    header->cellLat = -gt[5];
+    header->mapType = options.mapType;
+    header->mat = options.mat ? 1 : 0;
+    RawGridInfo grid{header->width, header->height, header->originLat, header->originLon, header->cellLon,
+                     header->cellLat};
+    std::string problem = CheckGridOnGlobe(grid);
+    if (!problem.empty()) return *error = "the raster's georeference is impossible: " + problem, false;
+    return true;
+}
+
+std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
+    char marker[64] = "NaN";
+    if (source.hasNoData) std::snprintf(marker, sizeof marker, "nodata value %.10g", source.noData);
+    std::string why = report.reprojected ? ", including the cells warping leaves outside the source" : "";
+    return std::to_string(report.voids) + " cells are voids (" + std::string(marker) + why +
+           "); nothing was written. Use --fill-voids to fill them from their neighbours, or --void-value V "
+           "to store them as V metres";
+}
+
+}  // namespace
+
+bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& options,
+                  ImportReport* report, std::string* error) {
+    InitializeGdal();
+    QuietGdal quiet;
+    *report = ImportReport();
+    GDALDatasetUniquePtr original(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+    if (!original) return *error = GdalError("cannot read " + source + " as a raster"), false;
+    if (options.band < 1 || options.band > original->GetRasterCount()) {
+        return *error = source + " has " + std::to_string(original->GetRasterCount()) + " band(s); there is no band " +
+                        std::to_string(options.band),
+               false;
+    }
+    GDALDataset* dataset = original.get();
+    GDALDatasetUniquePtr warped;
+    bool warpable = false;
+    std::string problem = CheckGeoreference(*dataset, source, &warpable);
+    if (!problem.empty() && warpable && options.reproject) {
+        warped = WarpToWgs84(dataset, error);
+        if (!warped) return false;
+        dataset = warped.get();
+        report->reprojected = true;
+        problem = CheckGeoreference(*dataset, source + " warped", &warpable);
+    }
+    if (!problem.empty()) return *error = problem, false;
+    if (!HeaderFromDataset(*dataset, options, &report->header, error)) return false;
+
+    BandSource band(dataset->GetRasterBand(options.band));
+    FilledCopy filled;
+    int64_t voidsBefore = 0;
+    if (options.fillVoids) {
+        ImportReport count;
+        if (!StreamBand(band, options, nullptr, &count, error)) return false;
+        voidsBefore = count.voids;
+        if (voidsBefore > 0 && !FillVoids(band, out, &filled, error)) return false;
+        if (voidsBefore > 0) band = BandSource(filled.dataset->GetRasterBand(1));
+    }
+    MapStreamWriter writer;
+    if (!writer.Begin(out, report->header, error) || !StreamBand(band, options, &writer, report, error)) return false;
+    if (options.fillVoids) {
+        int64_t unfilled = report->voids;
+        report->voidsFilled = voidsBefore - unfilled;
+        report->voids = voidsBefore;
+        if (unfilled > 0) {
+            return *error = std::to_string(unfilled) + " voids lie more than " +
+                            std::to_string(int(kFillSearchCells)) +
+                            " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
+                            "to store voids as V metres",
+                   false;
+        }
+    } else if (report->voids > 0 && !options.setVoids) {
+        return *error = VoidAdvice(*report, band), false;
+    }
+    return writer.Finish(error);
+}
+
+std::string DescribeImport(const ImportReport& r) {
+    const MapHeader& h = r.header;
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "size: %d x %d samples\n"
+                  "origin (north-west corner): %.9f, %.9f\n"
+                  "cell size: %.9g x %.9g degrees (north-south x east-west)%s\n"
+                  "elevation: %d .. %d m\n"
+                  "voids: %lld found, %lld filled, %lld set\n"
+                  "values rounded to whole metres: %lld\n"
+                  "values clamped to -32768..32767: %lld\n",
+                  h.width, h.height, h.originLat, h.originLon, h.cellLat, h.cellLon,
+                  r.reprojected ? ", warped to WGS 84" : "", r.minimum, r.maximum, (long long)r.voids,
+                  (long long)r.voidsFilled, (long long)r.voidsSet, (long long)r.rounded, (long long)r.clamped);
+    return text;
+}

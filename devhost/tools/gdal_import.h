@@ -1,0 +1,44 @@
+// Importing any raster GDAL reads as a map.
+//
+// The raster must be north-up in WGS 84 longitude/latitude; a projected one (or one on
+// another datum) is refused with the command that fixes it, unless `reproject` asks for
+// it to be warped. Rotated rasters are refused. Floating-point elevations round to the
+// nearest metre (halves away from zero); values outside int16 are clamped. Voids (the
+// band's nodata value, and NaN) are never stored as heights silently.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "devhost/store/map_file.h"
+
+struct ImportOptions {
+    int band = 1;              // 1-based
+    bool reproject = false;    // warp to WGS 84 instead of refusing
+    bool fillVoids = false;    // fill voids from their valid neighbours
+    bool setVoids = false;     // store voids as voidValue
+    int16_t voidValue = 0;
+    uint32_t mapType = 5;
+    bool mat = false;
+};
+
+struct ImportReport {
+    MapHeader header;
+    bool reprojected = false;
+    int16_t minimum = 0;
+    int16_t maximum = 0;
+    int64_t voids = 0;         // voids in the source (after warping)
+    int64_t voidsFilled = 0;
+    int64_t voidsSet = 0;
+    int64_t rounded = 0;       // values that were not whole metres
+    int64_t clamped = 0;       // values outside int16
+};
+
+// Largest distance, in cells, a void is filled across.
+const double kFillSearchCells = 100.0;
+
+bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& options,
+                  ImportReport* report, std::string* error);
+
+// The report as printed by the tool, several lines.
+std::string DescribeImport(const ImportReport& report);

@@ -1,0 +1,43 @@
+#include "devhost/tools/gdal_raster.h"
+
+#include <cpl_error.h>
+#include <gdal.h>
+#include <ogr_spatialref.h>
+
+void InitializeGdal() {
+    static const bool done = [] {
+        GDALAllRegister();
+        GDALSetCacheMax64(kGdalCacheBytes);
+        return true;
+    }();
+    (void)done;
+}
+
+void MapGeoTransform(const MapHeader& header, double* transform) {
+    transform[0] = header.originLon;
+    transform[1] = header.cellLon;
+    transform[2] = 0.0;
+    transform[3] = header.originLat;
+    transform[4] = 0.0;
+    transform[5] = -header.cellLat;
+}
+
+OGRSpatialReference Wgs84LonLat() {
+    OGRSpatialReference srs;
+    srs.SetWellKnownGeogCS("WGS84");
+    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return srs;
+}
+
+std::string GdalError(const std::string& fallback) {
+    const char* message = CPLGetLastErrorMsg();
+    if (message == nullptr || *message == '\0') return fallback;
+    return fallback + ": " + message;
+}
+
+QuietGdal::QuietGdal() {
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    CPLErrorReset();
+}
+
+QuietGdal::~QuietGdal() { CPLPopErrorHandler(); }

@@ -1,0 +1,173 @@
+#include "devhost/tools/map_commands.h"
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "devhost/store/file_io.h"
+#include "devhost/store/map_file.h"
+#include "devhost/tools/map_stream.h"
+#include "devhost/tools/sidecar_json.h"
+
+namespace {
+
+// Synthetic maps sit on a 3 arc-second lattice in the Appalachians.
+const double kSyntheticOriginLat = 36.5;
+const double kSyntheticOriginLon = -84.0;
+const double kSyntheticCellDeg = 1.0 / 1200.0;
+const double kPi = 3.14159265358979323846;
+// Block codes listed one by one in a description; beyond that only their count.
+const size_t kListedCodes = 40;
+
+using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+bool ReadSidecar(const std::string& path, RawGridInfo* info, std::string* error) {
+    FileCloser file(OpenFileUtf8(path, "rb"), std::fclose);
+    if (!file) return *error = "cannot open " + path, false;
+    std::string text(kMaxSidecarBytes + 1, '\0');
+    text.resize(std::fread(&text[0], 1, text.size(), file.get()));
+    if (std::ferror(file.get())) return *error = "cannot read " + path, false;
+    if (!ParseSidecarJson(text, info, error)) return *error = path + ": " + *error, false;
+    return true;
+}
+
+int64_t FileSize(std::FILE* file) {
+    if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+    int64_t size = ftello(file);
+    return std::fseek(file, 0, SEEK_SET) == 0 ? size : -1;
+}
+
+// Rolling ridges, a cross-grain ripple and one broad summit; metres, about 100..1500.
+int16_t SyntheticHeight(int32_t row, int32_t col, int32_t width, int32_t height) {
+    double x = 2.0 * kPi * col / width;
+    double y = 2.0 * kPi * row / height;
+    double dx = double(col) / width - 0.6;
+    double dy = double(row) / height - 0.4;
+    double summit = 600.0 * std::exp(-(dx * dx + dy * dy) / 0.03);
+    double value = 500.0 + 250.0 * std::sin(1.5 * x) * std::cos(y) + 80.0 * std::sin(4.0 * x + 3.0 * y) + summit;
+    return static_cast<int16_t>(std::lround(value));
+}
+
+std::string CodeList(const std::vector<int32_t>& codes) {
+    std::string text;
+    for (size_t i = 0; i < codes.size() && i < kListedCodes; ++i) text += " " + std::to_string(codes[i]);
+    if (codes.size() > kListedCodes) text += " ... (" + std::to_string(codes.size() - kListedCodes) + " more)";
+    return text;
+}
+
+std::string HeaderText(const std::string& in, const MapHeader& h) {
+    int64_t blocksAcross = (h.width + kMapBlockSide - 1) / kMapBlockSide;
+    int64_t blocksDown = (h.height + kMapBlockSide - 1) / kMapBlockSide;
+    char text[1024];
+    std::snprintf(text, sizeof text,
+                  "map: %s\n"
+                  "size: %d x %d samples, %lld x %lld blocks\n"
+                  "map type: %u, MAT: %s\n"
+                  "georeference: WGS 84, north-up\n"
+                  "origin (north-west corner): %.12g, %.12g\n"
+                  "cell size: %.12g x %.12g degrees (north-south x east-west)\n"
+                  "extent: latitude %.9f .. %.9f, longitude %.9f .. %.9f\n",
+                  in.c_str(), h.width, h.height, (long long)blocksAcross, (long long)blocksDown, h.mapType,
+                  h.mat != 0 ? "yes" : "no", h.originLat, h.originLon, h.cellLat, h.cellLon,
+                  h.originLat - h.height * h.cellLat, h.originLat, h.originLon, h.originLon + h.width * h.cellLon);
+    return text;
+}
+
+}  // namespace
+
+bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, const std::string& out,
+                const NewMapOptions& options, std::string* error) {
+    RawGridInfo info;
+    if (!ReadSidecar(sidecarPath, &info, error)) return false;
+    FileCloser raw(OpenFileUtf8(rawPath, "rb"), std::fclose);
+    if (!raw) return *error = "cannot open " + rawPath, false;
+    int64_t expected = int64_t(info.width) * info.height * 2;
+    int64_t size = FileSize(raw.get());
+    if (size != expected) {
+        return *error = rawPath + " holds " + std::to_string(size) + " bytes; width * height * 2 is " +
+                        std::to_string(expected),
+               false;
+    }
+    MapHeader header;
+    header.width = info.width;
+    header.height = info.height;
+    header.originLat = info.originLat;
+    header.originLon = info.originLon;
+    header.cellLat = info.cellLat;
+    header.cellLon = info.cellLon;
+    header.mapType = options.mapType;
+    header.mat = options.mat ? 1 : 0;
+    MapStreamWriter writer;
+    if (!writer.Begin(out, header, error)) return false;
+    std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * header.width);
+    std::vector<uint8_t> bytes(rows.size() * 2);
+    for (int32_t row0 = 0; row0 < header.height; row0 += kMapBlockSide) {
+        size_t count = static_cast<size_t>(BlockRowHeight(header, row0)) * header.width;
+        if (std::fread(bytes.data(), 2, count, raw.get()) != count) return *error = "cannot read " + rawPath, false;
+        for (size_t i = 0; i < count; ++i) rows[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        if (!writer.AppendBlockRow(row0, rows.data(), error)) return false;
+    }
+    return writer.Finish(error);
+}
+
+bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const NewMapOptions& options,
+                  std::string* error) {
+    MapHeader header;
+    header.width = width;
+    header.height = height;
+    header.originLat = kSyntheticOriginLat;
+    header.originLon = kSyntheticOriginLon;
+    header.cellLat = kSyntheticCellDeg;
+    header.cellLon = kSyntheticCellDeg;
+    header.mapType = options.mapType;
+    header.mat = options.mat ? 1 : 0;
+    MapStreamWriter writer;
+    if (!writer.Begin(out, header, error)) return false;
+    std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
+    for (int32_t row0 = 0; row0 < height; row0 += kMapBlockSide) {
+        int32_t count = BlockRowHeight(header, row0);
+        for (int32_t r = 0; r < count; ++r) {
+            for (int32_t c = 0; c < width; ++c) {
+                rows[static_cast<size_t>(r) * width + c] = SyntheticHeight(row0 + r, c, width, height);
+            }
+        }
+        if (!writer.AppendBlockRow(row0, rows.data(), error)) return false;
+    }
+    return writer.Finish(error);
+}
+
+bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+                std::string* error) {
+    MapFileReader reader;
+    if (!reader.Open(in, error)) return false;
+    *warnings = reader.warnings();
+    MapStreamWriter writer;
+    if (!writer.Begin(out, reader.header(), error)) return false;
+    std::vector<int16_t> block(kMapBlockSamples);
+    for (int32_t code : reader.BlockCodes()) {
+        if (!reader.ReadBlock(code, block.data(), error)) return *error += "; the map was left as it was", false;
+        if (!writer.AppendBlock(code, block.data(), error)) return false;
+    }
+    return writer.Finish(error);
+}
+
+bool DescribeMap(const std::string& in, std::string* text, std::string* error) {
+    MapFileReader reader;
+    if (!reader.Open(in, error)) return false;
+    *text = HeaderText(in, reader.header());
+    const std::vector<std::vector<int32_t>>& saves = reader.saves();
+    *text += "saves: " + std::to_string(saves.size()) + "\n";
+    std::set<int32_t> later;
+    for (size_t i = 0; i < saves.size(); ++i) {
+        *text += "  save " + std::to_string(i + 1) + ": " + std::to_string(saves[i].size()) + " blocks\n";
+        if (i > 0) later.insert(saves[i].begin(), saves[i].end());
+    }
+    std::vector<int32_t> changed(later.begin(), later.end());
+    *text += "blocks saved again since the first save: " + std::to_string(changed.size()) + CodeList(changed) + "\n";
+    *text += "warnings: " + std::to_string(reader.warnings().size()) + "\n";
+    for (const std::string& warning : reader.warnings()) *text += "  " + warning + "\n";
+    return true;
+}

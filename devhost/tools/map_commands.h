@@ -1,0 +1,32 @@
+// The map tool's commands that need no GDAL: building maps from raw grids and from the
+// synthetic landscape, compacting, and describing a map. Every map is written through a
+// temporary file and a rename (MapStreamWriter), row of blocks by row of blocks.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct NewMapOptions {
+    uint32_t mapType = 5;
+    bool mat = false;
+};
+
+// A raw grid is little-endian int16 metres, row-major, row 0 north, width * height
+// samples and nothing else; the sidecar gives its size and georeference.
+bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, const std::string& out,
+                const NewMapOptions& options, std::string* error);
+
+// A deterministic landscape: the same size always gives the same map.
+bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const NewMapOptions& options,
+                  std::string* error);
+
+// Rewrites `in` as one save holding the newest copy of each block, to `out` (which may
+// be `in`). Refuses when a stored copy cannot be read back intact. `warnings` receives
+// what the reader noticed: damage the compacted map no longer carries.
+bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+                std::string* error);
+
+// The header, the georeference, the saves with their block counts, the blocks saved
+// since the first save, and the reader's warnings.
+bool DescribeMap(const std::string& in, std::string* text, std::string* error);

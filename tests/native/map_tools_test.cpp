@@ -1,0 +1,453 @@
+// The map tool's conversions: rasters made here through GDAL's API, imported, exported and
+// compared sample by sample.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "devhost/store/map_file.h"
+#include "devhost/tools/gdal_export.h"
+#include "devhost/tools/gdal_import.h"
+#include "devhost/tools/gdal_raster.h"
+#include "devhost/tools/map_commands.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const double kArcSecond = 1.0 / 3600.0;
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+std::string TempPath(const std::string& name) {
+    fs::path dir = fs::path(::testing::TempDir()) / "zolva_map_tools_test";
+    fs::create_directories(dir);
+    return (dir / name).string();
+}
+
+std::string ReadText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A raster to be written through GDAL: one band, row-major values.
+struct RasterSpec {
+    const char* driver = "GTiff";
+    int width = 0;
+    int height = 0;
+    GDALDataType type = GDT_Int16;
+    double transform[6] = {0, 0, 0, 0, 0, 0};
+    int epsg = 4326;  // 0: no coordinate reference system
+    bool hasNoData = false;
+    double noData = 0.0;
+    std::vector<double> values;
+};
+
+// A geographic raster with 1 arc-second cells and the north-west corner at (lat, lon).
+RasterSpec GeographicRaster(int width, int height, double lat, double lon, double cell = kArcSecond) {
+    RasterSpec spec;
+    spec.width = width;
+    spec.height = height;
+    double transform[6] = {lon, cell, 0.0, lat, 0.0, -cell};
+    std::copy(transform, transform + 6, spec.transform);
+    spec.values.resize(static_cast<size_t>(width) * height);
+    // Spans negatives and values above 255, so a wrong byte order shows.
+    for (size_t i = 0; i < spec.values.size(); ++i) spec.values[i] = double(int(i * 37 % 3001) - 500);
+    return spec;
+}
+
+// Writes the raster through the named driver; drivers that only copy get an in-memory
+// raster copied.
+void WriteRaster(const RasterSpec& spec, const std::string& path) {
+    InitializeGdal();
+    GDALDriver* target = GetGDALDriverManager()->GetDriverByName(spec.driver);
+    ASSERT_NE(nullptr, target) << spec.driver;
+    bool direct = target->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
+    GDALDriver* maker = direct ? target : GetGDALDriverManager()->GetDriverByName("MEM");
+    GDALDatasetUniquePtr ds(maker->Create(direct ? path.c_str() : "", spec.width, spec.height, 1, spec.type, nullptr));
+    ASSERT_TRUE(ds) << spec.driver;
+    double transform[6];
+    std::copy(spec.transform, spec.transform + 6, transform);
+    ASSERT_EQ(CE_None, ds->SetGeoTransform(transform));
+    if (spec.epsg != 0) {
+        OGRSpatialReference srs;
+        srs.importFromEPSG(spec.epsg);
+        srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        ASSERT_EQ(CE_None, ds->SetSpatialRef(&srs));
+    }
+    GDALRasterBand* band = ds->GetRasterBand(1);
+    if (spec.hasNoData) band->SetNoDataValue(spec.noData);
+    std::vector<double> values = spec.values;
+    ASSERT_EQ(CE_None, band->RasterIO(GF_Write, 0, 0, spec.width, spec.height, values.data(), spec.width,
+                                      spec.height, GDT_Float64, 0, 0, nullptr));
+    if (!direct) {
+        GDALDatasetUniquePtr copy(target->CreateCopy(path.c_str(), ds.get(), TRUE, nullptr, nullptr, nullptr));
+        ASSERT_TRUE(copy) << spec.driver << ": " << CPLGetLastErrorMsg();
+    }
+}
+
+// The whole grid of a small map, row-major.
+std::vector<int16_t> ReadGrid(const std::string& path, MapHeader* header) {
+    MapFileReader reader;
+    std::string error;
+    EXPECT_TRUE(reader.Open(path, &error)) << error;
+    *header = reader.header();
+    std::vector<int16_t> grid(static_cast<size_t>(header->width) * header->height);
+    std::vector<int16_t> block(kMapBlockSamples);
+    for (int32_t row0 = 0; row0 < header->height; row0 += kMapBlockSide) {
+        for (int32_t col0 = 0; col0 < header->width; col0 += kMapBlockSide) {
+            EXPECT_TRUE(reader.ReadBlock(MapBlockCode(row0, col0), block.data(), &error)) << error;
+            for (int32_t r = 0; r < kMapBlockSide && row0 + r < header->height; ++r) {
+                for (int32_t c = 0; c < kMapBlockSide && col0 + c < header->width; ++c) {
+                    grid[size_t(row0 + r) * header->width + col0 + c] = block[size_t(r) * kMapBlockSide + c];
+                }
+            }
+        }
+    }
+    return grid;
+}
+
+// Same size, georeference (bit for bit) and samples.
+void ExpectSameMap(const std::string& expected, const std::string& actual) {
+    MapHeader a, b;
+    std::vector<int16_t> gridA = ReadGrid(expected, &a);
+    std::vector<int16_t> gridB = ReadGrid(actual, &b);
+    EXPECT_EQ(a.width, b.width) << actual;
+    EXPECT_EQ(a.height, b.height) << actual;
+    EXPECT_EQ(a.originLat, b.originLat) << actual;
+    EXPECT_EQ(a.originLon, b.originLon) << actual;
+    EXPECT_EQ(a.cellLat, b.cellLat) << actual;
+    EXPECT_EQ(a.cellLon, b.cellLon) << actual;
+    EXPECT_TRUE(gridA == gridB) << actual << " holds other samples than " << expected;
+}
+
+bool Import(const std::string& source, const std::string& out, const ImportOptions& options,
+            ImportReport* report, std::string* error) {
+    return ImportRaster(source, out, options, report, error);
+}
+
+// ---- import from the formats DEM users have ----
+
+TEST(MapImportTest, ReadsEachFormatWithItsSamplesAndOrigin) {
+    struct Row {
+        const char* driver;
+        const char* file;
+        int width, height;
+        double lat, lon, cell;
+    };
+    const Row rows[] = {
+        {"GTiff", "partial.tif", 700, 333, 36.75, -84.5, kArcSecond},
+        {"GTiff", "narrow.tif", 1, 641, 10.0, 20.0, kArcSecond},
+        {"ENVI", "grid.envi", 321, 5, -12.5, 130.25, 3 * kArcSecond},
+        {"AAIGrid", "grid.asc", 50, 40, 47.0, 8.0, 0.5},
+        // SRTM: 1201 x 1201 cells centred on whole 3 arc-second positions, big-endian.
+        {"SRTMHGT", "N36W085.hgt", 1201, 1201, 37.0 + 1.5 * kArcSecond, -85.0 - 1.5 * kArcSecond, 3 * kArcSecond},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.file);
+        RasterSpec spec = GeographicRaster(row.width, row.height, row.lat, row.lon, row.cell);
+        spec.driver = row.driver;
+        std::string source = TempPath(row.file);
+        WriteRaster(spec, source);
+        std::string out = TempPath(std::string(row.file) + ".map");
+        ImportReport report;
+        std::string error;
+        ASSERT_TRUE(Import(source, out, ImportOptions(), &report, &error)) << error;
+        MapHeader header;
+        std::vector<int16_t> grid = ReadGrid(out, &header);
+        ASSERT_EQ(row.width, header.width);
+        ASSERT_EQ(row.height, header.height);
+        EXPECT_NEAR(row.lat, header.originLat, 1e-9);
+        EXPECT_NEAR(row.lon, header.originLon, 1e-9);
+        EXPECT_NEAR(row.cell, header.cellLat, 1e-12);
+        EXPECT_NEAR(row.cell, header.cellLon, 1e-12);
+        for (size_t i = 0; i < grid.size(); ++i) ASSERT_EQ(spec.values[i], grid[i]) << "sample " << i;
+        EXPECT_EQ(0, report.voids + report.rounded + report.clamped);
+    }
+    // The files really are what the formats say: an ASCII grid names its south-west
+    // corner, and .hgt samples are big-endian.
+    std::string asc = ReadText(TempPath("grid.asc"));
+    EXPECT_NE(std::string::npos, asc.find("yllcorner    27")) << asc.substr(0, 200);
+    std::string hgt = ReadText(TempPath("N36W085.hgt"));
+    ASSERT_EQ(size_t(1201 * 1201 * 2), hgt.size());
+    int16_t first = static_cast<int16_t>(uint8_t(hgt[0]) << 8 | uint8_t(hgt[1]));
+    EXPECT_EQ(-500, first);
+}
+
+TEST(MapImportTest, RefusesWrongGeoreferenceWithTheReasonAndTheFix) {
+    struct Row {
+        const char* name;
+        int epsg;
+        double transform[6];
+        bool reproject;
+        std::vector<const char*> expected;  // empty: imported
+    };
+    const Row rows[] = {
+        {"utm", 32617, {500000, 30, 0, 4000000, 0, -30}, false,
+         {"projected coordinates", "--reproject", "gdalwarp -t_srs EPSG:4326"}},
+        {"rotated", 4326, {-84.0, kArcSecond, 1e-6, 36.0, 0, -kArcSecond}, false, {"rotated"}},
+        {"rotated-reproject", 4326, {-84.0, kArcSecond, 0, 36.0, 1e-6, -kArcSecond}, true, {"rotated"}},
+        {"no-crs", 0, {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false,
+         {"no coordinate reference system", "gdal_translate -a_srs EPSG:4326"}},
+        {"nad27", 4267, {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false, {"not WGS 84", "--reproject"}},
+        {"south-up", 4326, {-84.0, kArcSecond, 0, 36.0, 0, kArcSecond}, false, {"not north-up"}},
+        {"past-180", 4326, {179.99, 0.001, 0, 36.0, 0, -0.001}, false, {"past 180"}},
+        {"lat-100", 4326, {10.0, 0.001, 0, 100.0, 0, -0.001}, false, {"latitude 100"}},
+        {"utm-reproject", 32617, {500000, 30, 0, 4000000, 0, -30}, true, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RasterSpec spec = GeographicRaster(40, 30, 0, 0);
+        std::copy(row.transform, row.transform + 6, spec.transform);
+        spec.epsg = row.epsg;
+        std::string source = TempPath(std::string(row.name) + ".tif");
+        WriteRaster(spec, source);
+        std::string out = TempPath(std::string(row.name) + ".map");
+        fs::remove(out);
+        ImportOptions options;
+        options.reproject = row.reproject;
+        options.setVoids = true;  // a warped rectangle has empty corners
+        ImportReport report;
+        std::string error;
+        bool ok = Import(source, out, options, &report, &error);
+        EXPECT_EQ(row.expected.empty(), ok) << error;
+        EXPECT_EQ(ok, fs::exists(out));
+        for (const char* text : row.expected) EXPECT_NE(std::string::npos, error.find(text)) << error;
+        if (!ok) continue;
+        // UTM 17N (500 km, 4000 km) lies at 81 W, about 36.1 N; 30 m is about 1 arc-second.
+        EXPECT_TRUE(report.reprojected);
+        EXPECT_NEAR(-81.0, report.header.originLon, 0.01);
+        EXPECT_NEAR(36.14, report.header.originLat, 0.01);
+        EXPECT_NEAR(kArcSecond, report.header.cellLat, 0.3 * kArcSecond);
+        EXPECT_LT(report.voidsSet, report.header.width * report.header.height / 4);
+    }
+}
+
+TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
+    struct Row {
+        const char* name;
+        GDALDataType type;
+        bool hasNoData;
+        bool fill;
+        bool set;
+        const char* error;   // nullptr: imported
+        int16_t voidSample;  // what the voids hold when imported
+    };
+    const Row rows[] = {
+        {"refused", GDT_Int16, true, false, false, "3 cells are voids (nodata value -32768)", 0},
+        {"refused-nan", GDT_Float32, false, false, false, "3 cells are voids (NaN)", 0},
+        {"filled", GDT_Int16, true, true, false, nullptr, 100},
+        {"filled-nan", GDT_Float32, false, true, false, nullptr, 100},
+        {"set", GDT_Int16, true, false, true, nullptr, -7},
+    };
+    const size_t voidCells[] = {25, 26, 77};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        RasterSpec spec = GeographicRaster(30, 20, 46.0, 7.0);
+        spec.type = row.type;
+        spec.hasNoData = row.hasNoData;
+        spec.noData = -32768;
+        spec.values.assign(spec.values.size(), 100.0);
+        for (size_t cell : voidCells) spec.values[cell] = row.hasNoData ? -32768.0 : kNaN;
+        std::string source = TempPath(std::string(row.name) + ".tif");
+        WriteRaster(spec, source);
+        // A map already under the name stays as it was when the import is refused.
+        std::string out = TempPath(std::string(row.name) + ".map");
+        std::string error;
+        ASSERT_TRUE(SyntheticMap(10, 10, out, NewMapOptions(), &error)) << error;
+        std::string before = ReadText(out);
+        ImportOptions options;
+        options.fillVoids = row.fill;
+        options.setVoids = row.set;
+        options.voidValue = -7;
+        ImportReport report;
+        bool ok = Import(source, out, options, &report, &error);
+        EXPECT_EQ(row.error == nullptr, ok) << error;
+        EXPECT_EQ(3, report.voids);
+        if (!ok) {
+            EXPECT_NE(std::string::npos, error.find(row.error)) << error;
+            EXPECT_NE(std::string::npos, error.find("--fill-voids")) << error;
+            EXPECT_TRUE(before == ReadText(out));
+            continue;
+        }
+        EXPECT_EQ(row.fill ? 3 : 0, report.voidsFilled);
+        EXPECT_EQ(row.set ? 3 : 0, report.voidsSet);
+        MapHeader header;
+        std::vector<int16_t> grid = ReadGrid(out, &header);
+        for (size_t cell : voidCells) EXPECT_EQ(row.voidSample, grid[cell]) << "cell " << cell;
+        EXPECT_EQ(100, grid[0]);
+    }
+}
+
+// Filling between 28 and 32 gives 30, the nodata value itself: still a filled height.
+TEST(MapImportTest, FilledValuesEqualToTheNoDataValueStayFilled) {
+    RasterSpec spec = GeographicRaster(30, 20, 46.0, 7.0);
+    spec.hasNoData = true;
+    spec.noData = 30;
+    for (size_t i = 0; i < spec.values.size(); ++i) spec.values[i] = double(i % 30) * 2;
+    WriteRaster(spec, TempPath("ramp.tif"));
+    ImportOptions options;
+    options.fillVoids = true;
+    ImportReport report;
+    std::string error;
+    ASSERT_TRUE(Import(TempPath("ramp.tif"), TempPath("ramp.map"), options, &report, &error)) << error;
+    EXPECT_EQ(20, report.voids);
+    EXPECT_EQ(20, report.voidsFilled);
+    MapHeader header;
+    std::vector<int16_t> grid = ReadGrid(TempPath("ramp.map"), &header);
+    for (int row = 0; row < 20; ++row) EXPECT_EQ(30, grid[size_t(row) * 30 + 15]) << "row " << row;
+}
+
+TEST(MapImportTest, RoundsToWholeMetresAndClampsToInt16Counted) {
+    struct Row {
+        double value;
+        int16_t sample;
+    };
+    const Row rows[] = {
+        {1.4, 1},       {1.5, 2},         {-1.5, -2},         {-2.5, -3},          {2.0, 2},
+        {40000, 32767}, {-40000, -32768}, {32767.4, 32767},   {-32768.6, -32768},  {-0.4, 0},
+    };
+    RasterSpec spec = GeographicRaster(10, 1, 0.5, 0.5);
+    spec.type = GDT_Float64;
+    for (size_t i = 0; i < 10; ++i) spec.values[i] = rows[i].value;
+    std::string source = TempPath("floats.tif");
+    WriteRaster(spec, source);
+    ImportReport report;
+    std::string error;
+    ASSERT_TRUE(Import(source, TempPath("floats.map"), ImportOptions(), &report, &error)) << error;
+    MapHeader header;
+    std::vector<int16_t> grid = ReadGrid(TempPath("floats.map"), &header);
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(rows[i].sample, grid[i]) << rows[i].value;
+    EXPECT_EQ(7, report.rounded);
+    EXPECT_EQ(3, report.clamped);
+    EXPECT_EQ(-32768, report.minimum);
+    EXPECT_EQ(32767, report.maximum);
+}
+
+// ---- export, round trips and compaction ----
+
+// A two-save map whose edge block holds values past the map's width in the later save.
+std::string EditedMap(const std::string& name) {
+    std::string path = TempPath(name);
+    std::string error;
+    EXPECT_TRUE(SyntheticMap(700, 333, path, NewMapOptions(), &error)) << error;
+    MapSaveSession session;
+    std::vector<int16_t> block(kMapBlockSamples, -1234);
+    EXPECT_TRUE(session.Begin(path, &error)) << error;
+    EXPECT_TRUE(session.Append(MapBlockCode(320, 640), block.data(), &error)) << error;
+    EXPECT_TRUE(session.Commit(&error)) << error;
+    return path;
+}
+
+TEST(MapExportTest, GeoTiffAndRawRoundTripsAreBitExact) {
+    std::string map = EditedMap("edited.map");
+    std::vector<std::string> written, warnings;
+    std::string error;
+    ASSERT_TRUE(ExportMap(map, TempPath("edited.tif"), kDefaultExportFormat, &written, &warnings, &error)) << error;
+    ImportReport report;
+    ASSERT_TRUE(Import(TempPath("edited.tif"), TempPath("from-tif.map"), ImportOptions(), &report, &error)) << error;
+    ExpectSameMap(map, TempPath("from-tif.map"));
+
+    ASSERT_TRUE(ExportMap(map, TempPath("edited.raw"), kRawFormat, &written, &warnings, &error)) << error;
+    EXPECT_EQ(TempPath("edited.json"), written.at(1));
+    // Only the map's own samples: 700 x 333, none of the edge block's overhang.
+    EXPECT_EQ(uintmax_t(700 * 333 * 2), fs::file_size(TempPath("edited.raw")));
+    ASSERT_TRUE(MapFromRaw(TempPath("edited.raw"), TempPath("edited.json"), TempPath("from-raw.map"),
+                           NewMapOptions(), &error)) << error;
+    ExpectSameMap(map, TempPath("from-raw.map"));
+    MapHeader header;
+    std::vector<int16_t> grid = ReadGrid(TempPath("from-raw.map"), &header);
+    EXPECT_EQ(-1234, grid[333 * 700 - 1]);
+    EXPECT_NE(-1234, grid[320 * 700 + 639]);
+
+    // A driver that only copies goes through a staging GeoTIFF; an unknown one is named.
+    ASSERT_TRUE(ExportMap(map, TempPath("edited.asc"), "AAIGrid", &written, &warnings, &error)) << error;
+    EXPECT_FALSE(fs::exists(TempPath("edited.asc.export.tif")));
+    EXPECT_FALSE(ExportMap(map, TempPath("x.out"), "NoSuchDriver", &written, &warnings, &error));
+    EXPECT_NE(std::string::npos, error.find("NoSuchDriver")) << error;
+}
+
+TEST(MapFromRawTest, RefusesHostileInputWithAReasonAndWritesNothing) {
+    const std::string good = "{\"width\": 3, \"height\": 2, \"origin_lat\": 36.5, \"origin_lon\": -84, "
+                             "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}";
+    struct Row {
+        std::string sidecar;
+        size_t rawBytes;
+        const char* error;
+    };
+    const Row rows[] = {
+        {good, 12, nullptr},
+        {good, 10, "holds 10 bytes; width * height * 2 is 12"},
+        {good, 14, "holds 14 bytes"},
+        {"{\"width\": 3, \"height\": 2, \"origin_lat\": -90, \"origin_lon\": -84, "
+         "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}", 12, "past the south pole"},
+        {"{\"width\": 3e9, \"height\": 2, \"origin_lat\": 36.5, \"origin_lon\": -84, "
+         "\"cell_size_deg_x\": 0.001, \"cell_size_deg_y\": 0.001}", 12, "width is not"},
+        {"{\"width\": 3}", 12, "missing number \"height\""},
+        {"[1, 2]", 12, "expected '{'"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.sidecar + " with " + std::to_string(row.rawBytes) + " bytes");
+        std::ofstream(TempPath("hostile.json"), std::ios::binary | std::ios::trunc) << row.sidecar;
+        std::ofstream(TempPath("hostile.raw"), std::ios::binary | std::ios::trunc) << std::string(row.rawBytes, '\x01');
+        std::string out = TempPath("hostile.map");
+        fs::remove(out);
+        std::string error;
+        bool ok = MapFromRaw(TempPath("hostile.raw"), TempPath("hostile.json"), out, NewMapOptions(), &error);
+        EXPECT_EQ(row.error == nullptr, ok) << error;
+        EXPECT_EQ(ok, fs::exists(out));
+        if (row.error != nullptr) {
+            EXPECT_NE(std::string::npos, error.find(row.error)) << error;
+        }
+    }
+}
+
+TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
+    std::string map = EditedMap("compact-in.map");
+    std::string out = TempPath("compact-out.map");
+    std::vector<std::string> warnings;
+    std::string error;
+    ASSERT_TRUE(CompactMap(map, out, &warnings, &error)) << error;
+    ExpectSameMap(map, out);
+    MapFileReader reader;
+    ASSERT_TRUE(reader.Open(out, &error)) << error;
+    ASSERT_EQ(1u, reader.saves().size());
+    EXPECT_EQ(6u, reader.saves()[0].size());
+    // In place: the same samples, one save, no file left beside it.
+    std::string copy = TempPath("compact-copy.map");
+    fs::copy_file(map, copy, fs::copy_options::overwrite_existing);
+    ASSERT_TRUE(CompactMap(copy, copy, &warnings, &error)) << error;
+    ExpectSameMap(map, copy);
+    EXPECT_LT(fs::file_size(copy), fs::file_size(map));
+    EXPECT_FALSE(fs::exists(copy + ".tmp"));
+}
+
+TEST(MapInfoTest, ListsSavesChangedBlocksAndWarnings) {
+    std::string map = EditedMap("info.map");
+    // Damage the first save's first block: the reader warns and info passes it on.
+    {
+        std::fstream file(map, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(72 + 12 + 100);
+        file.put('\x55');
+    }
+    std::string text, error;
+    ASSERT_TRUE(DescribeMap(map, &text, &error)) << error;
+    for (const char* expected : {"size: 700 x 333 samples, 3 x 2 blocks", "origin (north-west corner): 36.5, -84",
+                                 "saves: 2", "save 1: 6 blocks", "save 2: 1 blocks",
+                                 "blocks saved again since the first save: 1 102", "warnings: 1",
+                                 "block 0 at offset 84 fails its checksum"}) {
+        EXPECT_NE(std::string::npos, text.find(expected)) << expected << "\n" << text;
+    }
+}
+
+}  // namespace
