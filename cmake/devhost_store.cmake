@@ -13,7 +13,9 @@ add_executable(zolva-make-map devhost/tools/make_map.cpp devhost/tools/sidecar_j
 target_link_libraries(zolva-make-map PRIVATE devhost_portable)
 
 if(TARGET GTest::gtest_main)
-    add_executable(devhost_store_tests tests/native/map_file_test.cpp devhost/tools/sidecar_json.cpp)
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp devhost/tools/sidecar_json.cpp
+                   tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
+                   tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(devhost_store_tests PRIVATE devhost_portable GTest::gtest_main)
     target_compile_definitions(devhost_store_tests PRIVATE
         ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
@@ -24,6 +26,8 @@ if(ZOLVA_BENCHMARKS)
     find_package(benchmark REQUIRED)
     add_executable(map_file_bench bench/map_file_bench.cpp)
     target_link_libraries(map_file_bench PRIVATE devhost_portable benchmark::benchmark)
+    add_executable(relief_bench bench/relief_bench.cpp tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
+    target_link_libraries(relief_bench PRIVATE devhost_portable benchmark::benchmark)
 endif()
 
 if(ZOLVA_FUZZ)

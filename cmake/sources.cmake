@@ -13,3 +13,13 @@ set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
     devhost/services/perlin_noise.cpp
 )
+
+# devhost's view, window-free: relief drawing, block cache, overview levels, positions,
+# the change summary.
+set(DEVHOST_VIEW_SOURCES
+    devhost/app/relief.cpp
+    devhost/app/block_cache.cpp
+    devhost/app/overview.cpp
+    devhost/app/geo_text.cpp
+    devhost/app/summary.cpp
+)

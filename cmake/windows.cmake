@@ -57,6 +57,9 @@ add_executable(devhost
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
     devhost/app/relief.cpp
+    devhost/app/block_cache.cpp
+    devhost/app/overview.cpp
+    devhost/app/geo_text.cpp
     devhost/app/script.cpp
     devhost/app/summary.cpp
     devhost/store/map_file.cpp
@@ -79,6 +82,7 @@ add_executable(zolva_windows_tests
     tests/windows/lifecycle_test.cpp
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
+    tests/windows/block_change_test.cpp
     tests/windows/palette_test.cpp
     tests/windows/palette_test_support.cpp
     tests/windows/palette_test_window.cpp

@@ -16,6 +16,9 @@ namespace {
 const wchar_t kClassName[] = L"DevhostMainWindow";
 const int kStatusBarId = 100;
 const int kToolsMenuIndex = 1;
+// Plug-in palettes open at their templates' position, the screen's top-left corner, and
+// are about 130 pixels wide: the main window opens beside them, never under them.
+const int kMainWindowLeft = 160;
 
 HWND g_mapView = nullptr;
 
@@ -149,7 +152,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
     windowClass.lpszClassName = kClassName;
     ::RegisterClassExW(&windowClass);
-    HWND window = ::CreateWindowExW(0, kClassName, L"devhost", WS_OVERLAPPEDWINDOW, 40, 40, 900,
+    HWND window = ::CreateWindowExW(0, kClassName, L"devhost", WS_OVERLAPPEDWINDOW, kMainWindowLeft, 0, 900,
                                     640, nullptr, BuildMenuBar(), instance, nullptr);
     if (window == nullptr) return nullptr;
     ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
