@@ -65,7 +65,8 @@ int ReliefLevelFor(int zoom) {
     return level;
 }
 
-ReliefRenderer::ReliefRenderer() : colours_(65536) {
+ReliefRenderer::ReliefRenderer()
+    : colours_(65536), shades_(static_cast<size_t>(2 * kStepRange + 1) * (2 * kStepRange + 1), -1.0) {
     for (int i = 0; i < 65536; ++i) colours_[i] = HypsometricColour(i - 32768);
 }
 
@@ -102,22 +103,44 @@ void ReliefRenderer::IndexBlocks(ReliefGrid& grid) {
     }
 }
 
-int16_t ReliefRenderer::Sample(int64_t column, int64_t row) const {
-    size_t block = static_cast<size_t>((row / kSide - firstBlockRow_) * blockColumns_ + column / kSide - firstBlockColumn_);
-    return blocks_[block][(row % kSide) * kSide + column % kSide];
+// Where each distinct column's sample and its east neighbour sit: block column in the
+// frame's index and offset in the block's row; -1 for none.
+void ReliefRenderer::PlaceColumns(int64_t gridColumns) {
+    const size_t count = columns_.samples.size();
+    columnPlaces_.assign(count, ColumnPlace{-1, 0, -1, 0});
+    if (blockColumns_ == 0) return;
+    for (size_t i = 0; i < count; ++i) {
+        int64_t column = columns_.samples[i];
+        if (column < 0 || column >= gridColumns) continue;
+        ColumnPlace& place = columnPlaces_[i];
+        place.block = static_cast<int32_t>(column / kSide) - firstBlockColumn_;
+        place.offset = static_cast<int32_t>(column % kSide);
+        if (column + 1 >= gridColumns) continue;
+        place.eastBlock = static_cast<int32_t>((column + 1) / kSide) - firstBlockColumn_;
+        place.eastOffset = static_cast<int32_t>((column + 1) % kSide);
+    }
 }
 
-// Light from the north-west; the slope comes from the neighbours east and south.
-uint32_t ReliefRenderer::Shade(int64_t column, int64_t row, bool eastValid, bool southValid) const {
+// Light from the north-west; the slope comes from the height steps to the neighbours
+// east and south (0 where there is none).
+double ReliefRenderer::ComputeShade(int dx, int dy) const {
     const double lightX = -0.5, lightY = -0.5, lightZ = 0.7071;
-    int16_t h = Sample(column, row);
-    int16_t east = eastValid ? Sample(column + 1, row) : 0;
-    int16_t south = southValid ? Sample(column, row + 1) : 0;
-    double dzdx = eastValid ? (east - h) / metresX_ : 0.0;
-    double dzdy = southValid ? (south - h) / metresY_ : 0.0;
+    double dzdx = dx / metresX_;
+    double dzdy = dy / metresY_;
     double length = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
     double shade = (-dzdx * lightX - dzdy * lightY + lightZ) / length;
-    shade = std::min(1.2, std::max(0.35, 0.45 + 0.8 * shade));
+    return std::min(1.2, std::max(0.35, 0.45 + 0.8 * shade));
+}
+
+// Small steps, nearly all of them, are shaded once per cell size and remembered.
+double ReliefRenderer::ShadeOf(int dx, int dy) {
+    if (dx < -kStepRange || dx > kStepRange || dy < -kStepRange || dy > kStepRange) return ComputeShade(dx, dy);
+    double& shade = shades_[static_cast<size_t>(dx + kStepRange) * (2 * kStepRange + 1) + (dy + kStepRange)];
+    if (shade < 0) shade = ComputeShade(dx, dy);
+    return shade;
+}
+
+uint32_t ReliefRenderer::Colour(int16_t h, double shade) const {
     uint32_t colour = colours_[h + 32768];
     int red = std::min(255, static_cast<int>(((colour >> 16) & 0xFF) * shade));
     int green = std::min(255, static_cast<int>(((colour >> 8) & 0xFF) * shade));
@@ -126,14 +149,30 @@ uint32_t ReliefRenderer::Shade(int64_t column, int64_t row, bool eastValid, bool
 }
 
 // Shades every distinct column of one grid row into `shaded_`.
-void ReliefRenderer::ShadeRow(int64_t row, int64_t gridColumns, int64_t gridRows) {
-    shaded_.resize(columns_.samples.size());
-    bool rowValid = row >= 0 && row < gridRows;
-    bool southValid = row + 1 < gridRows;
-    for (size_t i = 0; i < columns_.samples.size(); ++i) {
-        int64_t column = columns_.samples[i];
-        bool valid = rowValid && column >= 0 && column < gridColumns;
-        shaded_[i] = valid ? Shade(column, row, column + 1 < gridColumns, southValid) : kOutsideColour;
+void ReliefRenderer::ShadeRow(int64_t row, int64_t gridRows) {
+    const size_t count = columns_.samples.size();
+    shaded_.resize(count);
+    if (row < 0 || row >= gridRows) {
+        std::fill(shaded_.begin(), shaded_.end(), kOutsideColour);
+        return;
+    }
+    const bool southValid = row + 1 < gridRows;
+    const size_t blockRow = static_cast<size_t>(row / kSide - firstBlockRow_);
+    const size_t southBlockRow = static_cast<size_t>((row + 1) / kSide - firstBlockRow_);
+    for (int32_t i = 0; i < blockColumns_; ++i) {
+        lines_[i] = blocks_[blockRow * blockColumns_ + i] + (row % kSide) * kSide;
+        southLines_[i] = southValid ? blocks_[southBlockRow * blockColumns_ + i] + ((row + 1) % kSide) * kSide : nullptr;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const ColumnPlace& place = columnPlaces_[i];
+        if (place.block < 0) {
+            shaded_[i] = kOutsideColour;
+            continue;
+        }
+        int16_t h = lines_[place.block][place.offset];
+        int dx = place.eastBlock >= 0 ? lines_[place.eastBlock][place.eastOffset] - h : 0;
+        int dy = southValid ? southLines_[place.block][place.offset] - h : 0;
+        shaded_[i] = Colour(h, ShadeOf(dx, dy));
     }
 }
 
@@ -143,9 +182,14 @@ void ReliefRenderer::Render(const ReliefView& view, ReliefGrid& grid, uint32_t* 
     const double scale = Scale(view);
     BuildAxis(view.originColumn, scale, view.width, level, &columns_);
     BuildAxis(view.originRow, scale, view.height, level, &rows_);
-    metresX_ = view.cellMetresX * (1 << level);
-    metresY_ = view.cellMetresY * (1 << level);
+    double metresX = view.cellMetresX * (1 << level), metresY = view.cellMetresY * (1 << level);
+    if (metresX != metresX_ || metresY != metresY_) std::fill(shades_.begin(), shades_.end(), -1.0);
+    metresX_ = metresX;
+    metresY_ = metresY;
     IndexBlocks(grid);
+    PlaceColumns(grid.columns());
+    lines_.resize(static_cast<size_t>(blockColumns_));
+    southLines_.resize(static_cast<size_t>(blockColumns_));
     const size_t width = static_cast<size_t>(view.width);
     for (int y = 0; y < view.height; ++y) {
         uint32_t* line = pixels + y * width;
@@ -158,7 +202,7 @@ void ReliefRenderer::Render(const ReliefView& view, ReliefGrid& grid, uint32_t* 
             std::fill(line, line + width, kOutsideColour);
             continue;
         }
-        ShadeRow(rows_.samples[slot], grid.columns(), grid.rows());
+        ShadeRow(rows_.samples[slot], grid.rows());
         for (size_t x = 0; x < width; ++x) line[x] = shaded_[columns_.slotOf[x]];
     }
 }

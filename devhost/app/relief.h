@@ -55,17 +55,32 @@ private:
         std::vector<int32_t> slotOf;
         std::vector<int64_t> samples;
     };
+    // Where a distinct column's sample and its east neighbour are read: block column
+    // within the frame's blocks (-1: none) and offset within the block's row.
+    struct ColumnPlace {
+        int32_t block, offset;
+        int32_t eastBlock, eastOffset;
+    };
+    // Height steps up to this size keep their shade for the next samples and frames.
+    static const int kStepRange = 255;
+
     static void BuildAxis(double origin, double scale, int pixels, int shift, Axis* axis);
     void IndexBlocks(ReliefGrid& grid);
-    int16_t Sample(int64_t column, int64_t row) const;
-    uint32_t Shade(int64_t column, int64_t row, bool eastValid, bool southValid) const;
-    void ShadeRow(int64_t row, int64_t gridColumns, int64_t gridRows);
+    void PlaceColumns(int64_t gridColumns);
+    double ComputeShade(int dx, int dy) const;
+    double ShadeOf(int dx, int dy);
+    uint32_t Colour(int16_t h, double shade) const;
+    void ShadeRow(int64_t row, int64_t gridRows);
 
     std::vector<uint32_t> colours_;  // by elevation + 32768
+    std::vector<double> shades_;     // by height steps east and south; -1: not yet known
     Axis columns_, rows_;
+    std::vector<ColumnPlace> columnPlaces_;
     std::vector<uint32_t> shaded_;   // one row of shaded samples
-    double metresX_ = 30, metresY_ = 30;
-    // Blocks covering the frame, row-major from (firstBlockRow_, firstBlockColumn_).
+    double metresX_ = 0, metresY_ = 0;
+    // Blocks covering the frame, row-major from (firstBlockRow_, firstBlockColumn_), and
+    // the current grid row (and the one south of it) in each block column.
     std::vector<const int16_t*> blocks_;
+    std::vector<const int16_t*> lines_, southLines_;
     int32_t firstBlockRow_ = 0, firstBlockColumn_ = 0, blockColumns_ = 0;
 };
