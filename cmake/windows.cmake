@@ -56,12 +56,8 @@ add_executable(devhost
     devhost/app/main.cpp
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
-    devhost/app/relief.cpp
-    devhost/app/block_cache.cpp
-    devhost/app/overview.cpp
-    devhost/app/geo_text.cpp
+    ${DEVHOST_VIEW_SOURCES}
     devhost/app/script.cpp
-    devhost/app/summary.cpp
     devhost/store/map_file.cpp
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp
@@ -83,6 +79,10 @@ add_executable(zolva_windows_tests
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
     tests/windows/block_change_test.cpp
+    tests/windows/map_view_test.cpp
+    devhost/app/main_window.cpp
+    devhost/app/map_view.cpp
+    ${DEVHOST_VIEW_SOURCES}
     tests/windows/palette_test.cpp
     tests/windows/palette_test_support.cpp
     tests/windows/palette_test_window.cpp
@@ -95,6 +95,6 @@ add_executable(zolva_windows_tests
     tests/windows/test_dialogs.rc
 )
 target_include_directories(zolva_windows_tests SYSTEM PRIVATE ${STB_INCLUDE_DIR})
-target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)
+target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version comdlg32 GTest::gtest)
 add_dependencies(zolva_windows_tests zolva_module)
 include(cmake/devhost_store.cmake)
