@@ -16,8 +16,8 @@ namespace {
 const wchar_t kClassName[] = L"DevhostMainWindow";
 const int kStatusBarId = 100;
 const int kToolsMenuIndex = 1;
-// Plug-in palettes open at their templates' position, the screen's top-left corner, and
-// are about 130 pixels wide: the main window opens beside them, never under them.
+// Plug-in windows that would cover the menu bar go to the screen's top-left corner (a
+// palette is about 130 pixels wide); the main window opens beside them.
 const int kMainWindowLeft = 160;
 
 HWND g_mapView = nullptr;
@@ -38,11 +38,28 @@ HMENU BuildMenuBar() {
     return bar;
 }
 
-void OnPluginCommand(int index) {
+void OnPluginCommand(HWND window, int index) {
     DH_REGISTRATION entry;
     if (DH_GetRegistration(index, &entry) && entry.proc != nullptr) {
         entry.proc(kEventMenuChosen, 0, 0);
+        MovePluginWindowsOffMenu(window);
     }
+}
+
+BOOL CALLBACK MoveOffMenu(HWND window, LPARAM lp) {
+    HWND mainWindow = reinterpret_cast<HWND>(lp);
+    if (!::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER) != mainWindow) return TRUE;
+    RECT frame, bar, overlap;
+    POINT clientOrigin = {0, 0};
+    ::GetWindowRect(mainWindow, &frame);
+    ::ClientToScreen(mainWindow, &clientOrigin);
+    bar = RECT{frame.left, frame.top, frame.right, clientOrigin.y};
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    if (::IntersectRect(&overlap, &rect, &bar)) {
+        ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
 }
 
 // Unsaved edits of the active map are offered for saving; false when the user cancels or
@@ -101,7 +118,7 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
     } else if (id == kCommandExit) {
         ::SendMessageW(window, WM_CLOSE, 0, 0);
     } else if (id >= kFirstPluginCommand) {
-        OnPluginCommand(id - kFirstPluginCommand);
+        OnPluginCommand(window, id - kFirstPluginCommand);
     }
     return 0;
 }
@@ -196,6 +213,12 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
 }
 
 HWND MapViewOf(HWND) { return g_mapView; }
+
+// Dialog templates are placed relative to their owner, so a palette opens over the
+// main window's caption and menu.
+void MovePluginWindowsOffMenu(HWND mainWindow) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), MoveOffMenu, reinterpret_cast<LPARAM>(mainWindow));
+}
 
 void SetStatusText(HWND mainWindow, const std::wstring& text) {
     ::SendMessageW(::GetDlgItem(mainWindow, kStatusBarId), SB_SETTEXTW, 0,

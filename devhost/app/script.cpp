@@ -199,6 +199,7 @@ void Runner::Menu(std::istringstream& args) {
         if (DH_GetRegistration(i, &entry) && entry.kind == kRegisteredMenu && entry.hasText &&
             text == entry.text && entry.proc != nullptr) {
             entry.proc(kEventMenuChosen, 0, 0);
+            MovePluginWindowsOffMenu(main_);
             return;
         }
     }
