@@ -21,6 +21,8 @@ namespace {
 
 const wchar_t kViewClass[] = L"DevhostMapView";
 const double kMetresPerDegree = 111320.0;
+const int kMaxZoom = 16;   // pixels per sample
+const int kMinZoom = -64;  // samples per pixel
 
 struct ViewState {
     HPI_HANDLE map = 0;
@@ -148,8 +150,8 @@ LRESULT OnButtonUp(HWND view, LPARAM lp) {
 
 // Zoom steps skip 0 and -1, which would repeat 1.
 int NextZoom(int zoom, bool in) {
-    if (in) return zoom == -2 ? 1 : (zoom < 16 ? zoom + 1 : zoom);
-    return zoom == 1 ? -2 : (zoom > -64 ? zoom - 1 : zoom);
+    if (in) return zoom == -2 ? 1 : (zoom < kMaxZoom ? zoom + 1 : zoom);
+    return zoom == 1 ? -2 : (zoom > kMinZoom ? zoom - 1 : zoom);
 }
 
 LRESULT OnMouseWheel(HWND view, WPARAM wp, LPARAM lp) {
@@ -227,7 +229,9 @@ void SetViewMap(HWND view, HPI_HANDLE map) {
     ::InvalidateRect(view, nullptr, FALSE);
 }
 
+// Zooms outside the wheel's steps are brought into them.
 void SetViewZoom(HWND view, int zoom) {
+    zoom = std::min(kMaxZoom, std::max(kMinZoom, zoom));
     if (zoom == 0 || zoom == -1) zoom = 1;
     double column = 0, row = 0;
     PixelToMesh(g_view.relief, g_view.relief.width / 2, g_view.relief.height / 2, &column, &row);

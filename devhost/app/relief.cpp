@@ -61,7 +61,7 @@ uint32_t HypsometricColour(int elevation) {
 int ReliefLevelFor(int zoom) {
     if (zoom > -4) return 0;
     int level = 0;
-    for (long samples = -static_cast<long>(zoom); samples >= 2 && level < kDeepestLevel; samples /= 2) ++level;
+    for (int64_t samples = -static_cast<int64_t>(zoom); samples >= 2 && level < kDeepestLevel; samples /= 2) ++level;
     return level;
 }
 

@@ -20,7 +20,8 @@
 //   generate-cancel [PNG]        the same, but cancel the dialog
 //   undo                         click the palette's undo button
 //   save                         save the map (the plug-ins write their edits)
-//   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel)
+//   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel;
+//                                16 to -64, as the wheel's steps)
 //   centre COLUMN ROW            centre the view on a mesh cell
 //   centre LAT LON               ... or on a place (36.352N 84.19W)
 //   wait MS                      let the windows run for a while

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,10 +79,14 @@ TEST_F(MapViewTest, StatusBarShowsTheZoomAtOnceAndThePlaceUnderThePointer) {
     devhost::SetViewZoom(view_, -8);
     std::wstring status = Status();
     EXPECT_NE(std::wstring::npos, status.find(L"ズーム -8")) << devhost::Narrow(status);
+    // Zooms beyond the wheel's steps, from a script, stop at its ends.
+    devhost::SetViewZoom(view_, INT_MIN);
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム -64")) << devhost::Narrow(Status());
+    devhost::SetViewZoom(view_, INT_MAX);
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム 16")) << devhost::Narrow(Status());
     // Cell (0, 0)'s centre: half a 3-second cell south and east of the corner.
-    POINT corner = devhost::MeshToViewPixel(view_, 0, 0);
     devhost::SetViewZoom(view_, 4);
-    corner = devhost::MeshToViewPixel(view_, 0, 0);
+    POINT corner = devhost::MeshToViewPixel(view_, 0, 0);
     status = devhost::DescribeViewPixel(view_, corner.x, corner.y);
     EXPECT_NE(std::wstring::npos, status.find(L"北緯 36°29'58.5\"  西経 84°29'58.5\"")) << devhost::Narrow(status);
     EXPECT_NE(std::wstring::npos, status.find(L"標高 100 m")) << devhost::Narrow(status);
