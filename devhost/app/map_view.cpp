@@ -24,7 +24,12 @@ const double kMetresPerDegree = 111320.0;
 const int kMaxZoom = 16;   // pixels per sample
 const int kMinZoom = -64;  // samples per pixel
 
+const UINT_PTR kSurveyTimer = 1;
+// Map blocks the survey reduces per timer tick: some 15 ms under Wine.
+const int kSurveyBlocksPerTick = 32;
+
 struct ViewState {
+    HWND window = nullptr;
     HPI_HANDLE map = 0;
     MapHeader header;
     ReliefView relief;
@@ -49,7 +54,10 @@ void OnBlockChanged(HPI_HANDLE map, int32_t code) {
 }
 
 void ApplyChanges() {
-    if (g_view.allChanged) g_view.levels.AllChanged();
+    if (g_view.allChanged) {
+        g_view.levels.AllChanged();
+        ::SetTimer(g_view.window, kSurveyTimer, 1, nullptr);
+    }
     else for (int32_t code : g_view.changed) g_view.levels.BlockChanged(code);
     g_view.allChanged = false;
     g_view.changed.clear();
@@ -171,6 +179,14 @@ LRESULT OnMouseWheel(HWND view, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
+// Idle time goes to the overview survey until the whole map is done.
+LRESULT OnTimer(HWND view, WPARAM id) {
+    if (id != kSurveyTimer) return 0;
+    ApplyChanges();
+    if (g_view.map == 0 || !g_view.levels.Survey(kSurveyBlocksPerTick)) ::KillTimer(view, kSurveyTimer);
+    return 0;
+}
+
 LRESULT CALLBACK MapViewProc(HWND view, UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_PAINT:
@@ -187,6 +203,8 @@ LRESULT CALLBACK MapViewProc(HWND view, UINT msg, WPARAM wp, LPARAM lp) {
         return OnButtonUp(view, lp);
     case WM_MOUSEWHEEL:
         return OnMouseWheel(view, wp, lp);
+    case WM_TIMER:
+        return OnTimer(view, wp);
     default:
         return ::DefWindowProcW(view, msg, wp, lp);
     }
@@ -203,8 +221,9 @@ HWND CreateMapView(HWND parent, HINSTANCE instance) {
     windowClass.lpszClassName = kViewClass;
     ::RegisterClassExW(&windowClass);
     DH_SetBlockChangeHook(OnBlockChanged);
-    return ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
-                             parent, nullptr, instance, nullptr);
+    g_view.window = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
+                                      parent, nullptr, instance, nullptr);
+    return g_view.window;
 }
 
 void SetViewMap(HWND view, HPI_HANDLE map) {
@@ -216,8 +235,10 @@ void SetViewMap(HWND view, HPI_HANDLE map) {
         g_view.levels.Reset(g_view.header.width, g_view.header.height, [map](int32_t code, int16_t* samples) {
             if (!DH_ReadViewBlock(map, code, samples)) std::fill(samples, samples + kMapBlockSamples, int16_t(0));
         });
+        ::SetTimer(view, kSurveyTimer, 1, nullptr);
     } else {
         g_view.levels.Reset(0, 0, MapBlockReader());
+        ::KillTimer(view, kSurveyTimer);
     }
     g_view.relief.zoom = 1;
     if (g_view.map != 0) {

@@ -7,7 +7,9 @@
 // and, as 2^k divides 320, each map block feeds a square of its own in it. Overview
 // blocks are made when a view first needs them, from the map blocks as the view shows
 // them, and are kept up to date when a map block changes. They live only in memory: the
-// map file is never touched.
+// map file is never touched. Between drawings the view surveys the map, a few blocks at
+// a time, to make the deepest levels (4 to 6) ahead of need, so the first zoomed-out
+// drawing of a large map does not wait for them.
 #pragma once
 
 #include <cstdint>
@@ -43,6 +45,9 @@ public:
     void BlockChanged(int32_t code);
     // Everything may have changed (the display cache was cleared, a new file state).
     void AllChanged();
+    // Reduces up to `mapBlocks` more map blocks into the survey's levels; false once the
+    // whole map is done.
+    bool Survey(int mapBlocks);
 
 private:
     class LevelGrid : public ReliefGrid {
@@ -64,7 +69,21 @@ private:
     void MakeOverviewBlock(int level, int32_t blockRow, int32_t blockColumn, int16_t* samples);
     void Reduce(int level, int32_t mapBlockRow, int32_t mapBlockColumn, const int16_t* map, int16_t* samples) const;
 
+    // The survey goes tile by tile, a tile being the map blocks under one level-6 block;
+    // a tile's level blocks are built aside and enter the cache when it is complete.
+    struct SurveyState {
+        int32_t tileRow = 0, tileColumn = 0;
+        int32_t next = 0;  // index of the next map block in the tile, row-major
+        bool done = false;
+        std::vector<std::vector<int16_t>> partial;  // levels 4, 5, 6 of the tile
+    };
+    void RestartSurvey();
+    void StartTile();
+    std::vector<int16_t>& Partial(int level, int32_t mapBlockRow, int32_t mapBlockColumn);
+    void FinishTile();
+
     BlockCache* cache_;
+    SurveyState survey_;
     int32_t width_ = 0, height_ = 0;
     MapBlockReader read_;
     std::vector<int16_t> scratch_;

@@ -68,8 +68,8 @@ protected:
     }
 
     // Every sample of every level inside the map against the mean of its cells.
-    void ExpectLevelsMatch(const char* step) {
-        for (int level = 1; level <= kOverviewLevels; ++level) {
+    void ExpectLevelsMatch(const char* step, int firstLevel = 1) {
+        for (int level = firstLevel; level <= kOverviewLevels; ++level) {
             for (int64_t r = 0; r < levels_->Rows(level); ++r) {
                 for (int64_t c = 0; c < levels_->Columns(level); ++c) {
                     const int16_t* block = levels_->Block(level, int32_t(r / kMapBlockSide), int32_t(c / kMapBlockSide));
@@ -126,6 +126,28 @@ TEST_F(OverviewTest, AWholeMapOverviewReadsEachMapBlockOnce) {
     cache_->EndFrame();
     EXPECT_EQ(reads_, 3 * 3);
     EXPECT_EQ(cache_->count(), 1u);
+}
+
+// The survey between drawings makes levels 4 to 6 with one read of each map block, and
+// an edit inside the tile it is working on is not lost.
+TEST_F(OverviewTest, TheSurveyMakesTheDeepLevelsAheadOfNeedAndFollowsEdits) {
+    Open(4096);
+    int calls = 0;
+    while (levels_->Survey(2)) {
+        ASSERT_LT(++calls, 100) << "the survey never ends";
+        if (calls == 2) {  // block (0, 1) is surveyed by now
+            Paint(330, 10, 1500);
+            levels_->BlockChanged(MapBlockCode(10, 330));
+        }
+    }
+    const long surveyReads = reads_;
+    EXPECT_GE(surveyReads, 9);
+    EXPECT_LE(surveyReads, 2 * 9);
+    ExpectLevelsMatch("surveyed", 4);
+    EXPECT_EQ(reads_, surveyReads) << "levels 4 to 6 were made again";
+    Paint(600, 600, -100);
+    levels_->BlockChanged(MapBlockCode(600, 600));
+    ExpectLevelsMatch("edited after the survey");
 }
 
 // A tight budget: the frame's blocks survive (the rendering matches a roomy cache's), the
