@@ -25,7 +25,9 @@ add_executable(zolva-make-map devhost/tools/make_map.cpp)
 target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
-    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_tools_test.cpp)
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_tools_test.cpp
+                   tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
+                   tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(devhost_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
     target_compile_definitions(devhost_store_tests PRIVATE
         ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
@@ -38,6 +40,8 @@ if(ZOLVA_BENCHMARKS)
     target_link_libraries(map_file_bench PRIVATE devhost_portable benchmark::benchmark)
     add_executable(map_tools_bench bench/map_tools_bench.cpp)
     target_link_libraries(map_tools_bench PRIVATE zolva_map_tools benchmark::benchmark)
+    add_executable(relief_bench bench/relief_bench.cpp tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
+    target_link_libraries(relief_bench PRIVATE devhost_portable benchmark::benchmark)
 endif()
 
 if(ZOLVA_FUZZ)

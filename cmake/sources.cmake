@@ -22,3 +22,13 @@ set(DEVHOST_MAP_FILE_SOURCES
     devhost/store/map_file_reader.cpp
     devhost/store/map_file_writer.cpp
 )
+
+# devhost's view, window-free: relief drawing, block cache, overview levels, positions,
+# the change summary.
+set(DEVHOST_VIEW_SOURCES
+    devhost/app/relief.cpp
+    devhost/app/block_cache.cpp
+    devhost/app/overview.cpp
+    devhost/app/geo_text.cpp
+    devhost/app/summary.cpp
+)

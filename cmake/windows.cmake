@@ -56,10 +56,9 @@ add_executable(devhost
     devhost/app/main.cpp
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
-    devhost/app/relief.cpp
+    ${DEVHOST_VIEW_SOURCES}
     devhost/app/report.cpp
     devhost/app/script.cpp
-    devhost/app/summary.cpp
     ${DEVHOST_MAP_FILE_SOURCES}
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp
@@ -80,6 +79,11 @@ add_executable(zolva_windows_tests
     tests/windows/lifecycle_test.cpp
     tests/windows/plugin_dialog_test.cpp
     tests/windows/host_maps_test.cpp
+    tests/windows/block_change_test.cpp
+    tests/windows/map_view_test.cpp
+    devhost/app/main_window.cpp
+    devhost/app/map_view.cpp
+    ${DEVHOST_VIEW_SOURCES}
     tests/windows/palette_test.cpp
     tests/windows/palette_test_support.cpp
     tests/windows/palette_test_window.cpp
@@ -93,6 +97,6 @@ add_executable(zolva_windows_tests
     tests/windows/test_dialogs.rc
 )
 target_include_directories(zolva_windows_tests SYSTEM PRIVATE ${STB_INCLUDE_DIR})
-target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version GTest::gtest)
+target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version comdlg32 GTest::gtest)
 add_dependencies(zolva_windows_tests zolva_module)
 include(cmake/devhost_store.cmake)

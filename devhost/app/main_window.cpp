@@ -18,6 +18,9 @@ namespace {
 const wchar_t kClassName[] = L"DevhostMainWindow";
 const int kStatusBarId = 100;
 const int kToolsMenuIndex = 1;
+// Plug-in windows that would cover the menu bar go to the screen's top-left corner (a
+// palette is about 130 pixels wide); the main window opens beside them.
+const int kMainWindowLeft = 160;
 
 HWND g_mapView = nullptr;
 
@@ -37,11 +40,28 @@ HMENU BuildMenuBar() {
     return bar;
 }
 
-void OnPluginCommand(int index) {
+void OnPluginCommand(HWND window, int index) {
     DH_REGISTRATION entry;
     if (DH_GetRegistration(index, &entry) && entry.proc != nullptr) {
         entry.proc(kEventMenuChosen, 0, 0);
+        MovePluginWindowsOffMenu(window);
     }
+}
+
+BOOL CALLBACK MoveOffMenu(HWND window, LPARAM lp) {
+    HWND mainWindow = reinterpret_cast<HWND>(lp);
+    if (!::IsWindowVisible(window) || ::GetWindow(window, GW_OWNER) != mainWindow) return TRUE;
+    RECT frame, bar, overlap;
+    POINT clientOrigin = {0, 0};
+    ::GetWindowRect(mainWindow, &frame);
+    ::ClientToScreen(mainWindow, &clientOrigin);
+    bar = RECT{frame.left, frame.top, frame.right, clientOrigin.y};
+    RECT rect;
+    ::GetWindowRect(window, &rect);
+    if (::IntersectRect(&overlap, &rect, &bar)) {
+        ::SetWindowPos(window, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return TRUE;
 }
 
 const wchar_t kNotSaved[] = L"地図を保存できませんでした。ディスク上の地図は変わっていません。";
@@ -112,7 +132,7 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
     } else if (id == kCommandExit) {
         ::SendMessageW(window, WM_CLOSE, 0, 0);
     } else if (id >= kFirstPluginCommand) {
-        OnPluginCommand(id - kFirstPluginCommand);
+        OnPluginCommand(window, id - kFirstPluginCommand);
     }
     return 0;
 }
@@ -163,7 +183,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
     windowClass.lpszClassName = kClassName;
     ::RegisterClassExW(&windowClass);
-    HWND window = ::CreateWindowExW(0, kClassName, L"devhost", WS_OVERLAPPEDWINDOW, 40, 40, 900,
+    HWND window = ::CreateWindowExW(0, kClassName, L"devhost", WS_OVERLAPPEDWINDOW, kMainWindowLeft, 0, 900,
                                     640, nullptr, BuildMenuBar(), instance, nullptr);
     if (window == nullptr) return nullptr;
     ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
@@ -232,6 +252,12 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
 }
 
 HWND MapViewOf(HWND) { return g_mapView; }
+
+// Dialog templates are placed relative to their owner, so a palette opens over the
+// main window's caption and menu.
+void MovePluginWindowsOffMenu(HWND mainWindow) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), MoveOffMenu, reinterpret_cast<LPARAM>(mainWindow));
+}
 
 void SetStatusText(HWND mainWindow, const std::wstring& text) {
     ::SendMessageW(::GetDlgItem(mainWindow, kStatusBarId), SB_SETTEXTW, 0,

@@ -16,6 +16,9 @@ void RebuildToolsMenu(HWND mainWindow);
 // Opens a map file and makes it the active base map; shows why when it cannot.
 unsigned OpenMapFile(HWND mainWindow, const std::wstring& path);
 HWND MapViewOf(HWND mainWindow);
+// Moves the plug-in windows (owned by the main window) that cover its caption or menu bar
+// to the screen's top-left corner, beside the main window.
+void MovePluginWindowsOffMenu(HWND mainWindow);
 void SetStatusText(HWND mainWindow, const std::wstring& text);
 
 }  // namespace devhost

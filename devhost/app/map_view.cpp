@@ -3,11 +3,15 @@
 #include <windowsx.h>
 
 #include <cmath>
+#include <algorithm>
 #include <cstdio>
-#include <unordered_map>
+#include <set>
 #include <vector>
 
+#include "devhost/app/block_cache.h"
+#include "devhost/app/geo_text.h"
 #include "devhost/app/main_window.h"
+#include "devhost/app/overview.h"
 #include "devhost/app/relief.h"
 #include "devhost/hpi/devhost_api.h"
 #include "devhost/store/map_file.h"
@@ -17,57 +21,51 @@ namespace {
 
 const wchar_t kViewClass[] = L"DevhostMapView";
 const double kMetresPerDegree = 111320.0;
+const int kMaxZoom = 16;   // pixels per sample
+const int kMinZoom = -64;  // samples per pixel
+
+const UINT_PTR kSurveyTimer = 1;
+// Map blocks the survey reduces per timer tick: some 15 ms under Wine.
+const int kSurveyBlocksPerTick = 32;
 
 struct ViewState {
+    HWND window = nullptr;
     HPI_HANDLE map = 0;
     MapHeader header;
     ReliefView relief;
     bool scrolling = false;
     POINT scrollFrom = {0, 0};
     std::vector<uint32_t> pixels;
+    BlockCache cache;
+    OverviewLevels levels{&cache};
+    ReliefRenderer renderer;
+    // Blocks changed under the view since it last drew; applied before the next drawing or
+    // status line, never from inside the host call that announced them.
+    std::set<int32_t> changed;
+    bool allChanged = false;
 };
 
 ViewState g_view;
 
-// Blocks read for one drawing, by code; the view never keeps them longer.
-class BlockSource {
-public:
-    explicit BlockSource(const ViewState& view) : view_(view) {}
+void OnBlockChanged(HPI_HANDLE map, int32_t code) {
+    if (map != g_view.map) return;
+    if (code < 0) g_view.allChanged = true;
+    else g_view.changed.insert(code);
+}
 
-    int16_t Sample(int64_t column, int64_t row, bool* valid) {
-        *valid = column >= 0 && row >= 0 && column < view_.header.width && row < view_.header.height;
-        if (!*valid) return 0;
-        int32_t code = MapBlockCode(static_cast<int32_t>(row), static_cast<int32_t>(column));
-        if (code != lastCode_ || last_ == nullptr) {
-            std::vector<short>& block = blocks_[code];
-            if (block.empty()) {
-                block.assign(kMapBlockSamples, 0);
-                DH_ReadViewBlock(view_.map, code, block.data());
-            }
-            lastCode_ = code;
-            last_ = block.data();
-        }
-        return last_[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
+void ApplyChanges() {
+    if (g_view.allChanged) {
+        g_view.levels.AllChanged();
+        ::SetTimer(g_view.window, kSurveyTimer, 1, nullptr);
     }
-
-private:
-    const ViewState& view_;
-    std::unordered_map<int32_t, std::vector<short>> blocks_;
-    int32_t lastCode_ = -1;
-    const short* last_ = nullptr;
-};
-
-// The block under the pointer, for the status bar; dropped whenever the view redraws.
-struct StatusBlock {
-    int32_t code = -1;
-    std::vector<short> samples;
-};
-
-StatusBlock g_statusBlock;
+    else for (int32_t code : g_view.changed) g_view.levels.BlockChanged(code);
+    g_view.allChanged = false;
+    g_view.changed.clear();
+}
 
 GEOPOS MeshToGeo(double column, double row) {
-    return GEOPOS{g_view.header.originLat - row * g_view.header.cellLat,
-                  g_view.header.originLon + column * g_view.header.cellLon};
+    GeoPoint point = MeshToGeoPoint(g_view.header, column, row);
+    return GEOPOS{point.lat, point.lon};
 }
 
 // Tells the host interface where the view looks now.
@@ -84,15 +82,17 @@ HPI_VIEWEVENT EventAt(int x, int y) {
 }
 
 LRESULT OnPaint(HWND view) {
-    g_statusBlock.code = -1;
     PAINTSTRUCT paint;
     HDC dc = ::BeginPaint(view, &paint);
     ReliefView& relief = g_view.relief;
-    g_view.pixels.assign(static_cast<size_t>(relief.width) * relief.height, 0x00707070);
-    if (g_view.map != 0 && !g_view.pixels.empty()) {
-        BlockSource source(g_view);
-        RenderRelief(relief, [&source](int64_t c, int64_t r, bool* valid) { return source.Sample(c, r, valid); },
-                     g_view.pixels.data());
+    g_view.pixels.resize(static_cast<size_t>(relief.width) * relief.height);
+    if (g_view.map == 0) {
+        std::fill(g_view.pixels.begin(), g_view.pixels.end(), 0x00707070u);
+    } else if (!g_view.pixels.empty()) {
+        ApplyChanges();
+        g_view.cache.BeginFrame();
+        g_view.renderer.Render(relief, g_view.levels.Grid(ReliefLevelFor(relief.zoom)), g_view.pixels.data());
+        g_view.cache.EndFrame();
     }
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
@@ -158,8 +158,8 @@ LRESULT OnButtonUp(HWND view, LPARAM lp) {
 
 // Zoom steps skip 0 and -1, which would repeat 1.
 int NextZoom(int zoom, bool in) {
-    if (in) return zoom == -2 ? 1 : (zoom < 16 ? zoom + 1 : zoom);
-    return zoom == 1 ? -2 : (zoom > -64 ? zoom - 1 : zoom);
+    if (in) return zoom == -2 ? 1 : (zoom < kMaxZoom ? zoom + 1 : zoom);
+    return zoom == 1 ? -2 : (zoom > kMinZoom ? zoom - 1 : zoom);
 }
 
 LRESULT OnMouseWheel(HWND view, WPARAM wp, LPARAM lp) {
@@ -174,7 +174,16 @@ LRESULT OnMouseWheel(HWND view, WPARAM wp, LPARAM lp) {
     g_view.relief.originColumn += (x - point.x - 0.5) * scale;
     g_view.relief.originRow += (y - point.y - 0.5) * scale;
     PublishView(view);
+    SetStatusText(::GetParent(view), DescribeViewPixel(view, point.x, point.y));
     ::InvalidateRect(view, nullptr, FALSE);
+    return 0;
+}
+
+// Idle time goes to the overview survey until the whole map is done.
+LRESULT OnTimer(HWND view, WPARAM id) {
+    if (id != kSurveyTimer) return 0;
+    ApplyChanges();
+    if (g_view.map == 0 || !g_view.levels.Survey(kSurveyBlocksPerTick)) ::KillTimer(view, kSurveyTimer);
     return 0;
 }
 
@@ -194,6 +203,8 @@ LRESULT CALLBACK MapViewProc(HWND view, UINT msg, WPARAM wp, LPARAM lp) {
         return OnButtonUp(view, lp);
     case WM_MOUSEWHEEL:
         return OnMouseWheel(view, wp, lp);
+    case WM_TIMER:
+        return OnTimer(view, wp);
     default:
         return ::DefWindowProcW(view, msg, wp, lp);
     }
@@ -209,13 +220,26 @@ HWND CreateMapView(HWND parent, HINSTANCE instance) {
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     windowClass.lpszClassName = kViewClass;
     ::RegisterClassExW(&windowClass);
-    return ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
-                             parent, nullptr, instance, nullptr);
+    DH_SetBlockChangeHook(OnBlockChanged);
+    g_view.window = ::CreateWindowExW(WS_EX_CLIENTEDGE, kViewClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, 100, 100,
+                                      parent, nullptr, instance, nullptr);
+    return g_view.window;
 }
 
 void SetViewMap(HWND view, HPI_HANDLE map) {
     g_view.map = 0;
     if (map != 0 && DH_GetMapHeader(map, &g_view.header)) g_view.map = map;
+    g_view.changed.clear();
+    g_view.allChanged = false;
+    if (g_view.map != 0) {
+        g_view.levels.Reset(g_view.header.width, g_view.header.height, [map](int32_t code, int16_t* samples) {
+            if (!DH_ReadViewBlock(map, code, samples)) std::fill(samples, samples + kMapBlockSamples, int16_t(0));
+        });
+        ::SetTimer(view, kSurveyTimer, 1, nullptr);
+    } else {
+        g_view.levels.Reset(0, 0, MapBlockReader());
+        ::KillTimer(view, kSurveyTimer);
+    }
     g_view.relief.zoom = 1;
     if (g_view.map != 0) {
         double latitude = g_view.header.originLat - g_view.header.height * g_view.header.cellLat / 2;
@@ -226,12 +250,15 @@ void SetViewMap(HWND view, HPI_HANDLE map) {
     ::InvalidateRect(view, nullptr, FALSE);
 }
 
+// Zooms outside the wheel's steps are brought into them.
 void SetViewZoom(HWND view, int zoom) {
+    zoom = std::min(kMaxZoom, std::max(kMinZoom, zoom));
     if (zoom == 0 || zoom == -1) zoom = 1;
     double column = 0, row = 0;
     PixelToMesh(g_view.relief, g_view.relief.width / 2, g_view.relief.height / 2, &column, &row);
     g_view.relief.zoom = zoom;
     SetViewCentre(view, column, row);
+    SetStatusText(::GetParent(view), DescribeViewPixel(view, g_view.relief.width / 2, g_view.relief.height / 2));
 }
 
 void SetViewCentre(HWND view, double column, double row) {
@@ -258,20 +285,19 @@ std::wstring DescribeViewPixel(HWND, int x, int y) {
     }
     double c = 0, r = 0;
     PixelToMesh(g_view.relief, x, y, &c, &r);
+    std::wstring place = GeoText(MeshToGeoPoint(g_view.header, c, r));
     long column = static_cast<long>(std::floor(c)), row = static_cast<long>(std::floor(r));
     bool inside = column >= 0 && row >= 0 && column < g_view.header.width && row < g_view.header.height;
     if (!inside) {
-        std::swprintf(text, 160, L"列 %ld  行 %ld  (地図外)  ズーム %d", column, row, g_view.relief.zoom);
+        std::swprintf(text, 160, L"列 %ld  行 %ld  %ls  (地図外)  ズーム %d", column, row, place.c_str(),
+                      g_view.relief.zoom);
         return text;
     }
-    int32_t code = MapBlockCode(row, column);
-    if (code != g_statusBlock.code) {
-        g_statusBlock.samples.assign(kMapBlockSamples, 0);
-        DH_ReadViewBlock(g_view.map, code, g_statusBlock.samples.data());
-        g_statusBlock.code = code;
-    }
-    int altitude = g_statusBlock.samples[static_cast<size_t>((row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide)];
-    std::swprintf(text, 160, L"列 %ld  行 %ld  標高 %d m  ズーム %d", column, row, altitude, g_view.relief.zoom);
+    ApplyChanges();
+    const int16_t* block = g_view.levels.Block(0, row / kMapBlockSide, column / kMapBlockSide);
+    int altitude = block[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
+    std::swprintf(text, 160, L"列 %ld  行 %ld  %ls  標高 %d m  ズーム %d", column, row, place.c_str(), altitude,
+                  g_view.relief.zoom);
     return text;
 }
 

@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 const uint32_t kOutsideColour = 0x00707070;
+const int kSide = 320;
+const int kDeepestLevel = 6;
 
 struct Stop {
     int elevation;
@@ -20,6 +23,9 @@ const Stop kRamp[] = {
 };
 
 double Scale(const ReliefView& view) { return view.zoom > 0 ? 1.0 / view.zoom : -view.zoom; }
+
+// Division by 2^shift rounding toward minus infinity, for cells west or north of the map.
+int64_t FloorShift(int64_t value, int shift) { return value >= 0 ? value >> shift : -((-value - 1) >> shift) - 1; }
 
 }  // namespace
 
@@ -52,35 +58,151 @@ uint32_t HypsometricColour(int elevation) {
     return (last.r << 16) | (last.g << 8) | last.b;
 }
 
-// Light from the north-west; the slope comes from the neighbours east and south.
-void RenderRelief(const ReliefView& view, const SampleSource& source, uint32_t* pixels) {
+int ReliefLevelFor(int zoom) {
+    if (zoom > -4) return 0;
+    int level = 0;
+    for (int64_t samples = -static_cast<int64_t>(zoom); samples >= 2 && level < kDeepestLevel; samples /= 2) ++level;
+    return level;
+}
+
+ReliefRenderer::ReliefRenderer()
+    : colours_(65536), shades_(static_cast<size_t>(2 * kStepRange + 1) * (2 * kStepRange + 1), -1.0) {
+    for (int i = 0; i < 65536; ++i) colours_[i] = HypsometricColour(i - 32768);
+}
+
+// The sample under each pixel's centre, exactly as PixelToMesh places it, then taken down
+// to the grid's level.
+void ReliefRenderer::BuildAxis(double origin, double scale, int pixels, int shift, Axis* axis) {
+    axis->slotOf.resize(static_cast<size_t>(pixels));
+    axis->samples.clear();
+    for (int i = 0; i < pixels; ++i) {
+        double position = origin + (i + 0.5) * scale;
+        int64_t sample = FloorShift(static_cast<int64_t>(std::floor(position)), shift);
+        if (axis->samples.empty() || axis->samples.back() != sample) axis->samples.push_back(sample);
+        axis->slotOf[i] = static_cast<int32_t>(axis->samples.size() - 1);
+    }
+}
+
+// Fetches every block the frame reads: the samples shown and their east and south
+// neighbours, clipped to the grid.
+void ReliefRenderer::IndexBlocks(ReliefGrid& grid) {
+    blocks_.clear();
+    blockColumns_ = 0;
+    if (columns_.samples.empty() || rows_.samples.empty()) return;
+    int64_t firstColumn = std::max<int64_t>(0, columns_.samples.front());
+    int64_t lastColumn = std::min<int64_t>(grid.columns() - 1, columns_.samples.back() + 1);
+    int64_t firstRow = std::max<int64_t>(0, rows_.samples.front());
+    int64_t lastRow = std::min<int64_t>(grid.rows() - 1, rows_.samples.back() + 1);
+    if (firstColumn > lastColumn || firstRow > lastRow) return;
+    firstBlockColumn_ = static_cast<int32_t>(firstColumn / kSide);
+    firstBlockRow_ = static_cast<int32_t>(firstRow / kSide);
+    blockColumns_ = static_cast<int32_t>(lastColumn / kSide) - firstBlockColumn_ + 1;
+    int32_t lastBlockRow = static_cast<int32_t>(lastRow / kSide);
+    for (int32_t blockRow = firstBlockRow_; blockRow <= lastBlockRow; ++blockRow) {
+        for (int32_t i = 0; i < blockColumns_; ++i) blocks_.push_back(grid.Block(blockRow, firstBlockColumn_ + i));
+    }
+}
+
+// Where each distinct column's sample and its east neighbour sit: block column in the
+// frame's index and offset in the block's row; -1 for none.
+void ReliefRenderer::PlaceColumns(int64_t gridColumns) {
+    const size_t count = columns_.samples.size();
+    columnPlaces_.assign(count, ColumnPlace{-1, 0, -1, 0});
+    if (blockColumns_ == 0) return;
+    for (size_t i = 0; i < count; ++i) {
+        int64_t column = columns_.samples[i];
+        if (column < 0 || column >= gridColumns) continue;
+        ColumnPlace& place = columnPlaces_[i];
+        place.block = static_cast<int32_t>(column / kSide) - firstBlockColumn_;
+        place.offset = static_cast<int32_t>(column % kSide);
+        if (column + 1 >= gridColumns) continue;
+        place.eastBlock = static_cast<int32_t>((column + 1) / kSide) - firstBlockColumn_;
+        place.eastOffset = static_cast<int32_t>((column + 1) % kSide);
+    }
+}
+
+// Light from the north-west; the slope comes from the height steps to the neighbours
+// east and south (0 where there is none).
+double ReliefRenderer::ComputeShade(int dx, int dy) const {
     const double lightX = -0.5, lightY = -0.5, lightZ = 0.7071;
-    for (int y = 0; y < view.height; ++y) {
-        for (int x = 0; x < view.width; ++x) {
-            double c = 0, r = 0;
-            PixelToMesh(view, x, y, &c, &r);
-            int64_t column = static_cast<int64_t>(std::floor(c));
-            int64_t row = static_cast<int64_t>(std::floor(r));
-            bool valid = false;
-            int16_t h = source(column, row, &valid);
-            uint32_t* pixel = &pixels[static_cast<size_t>(y) * view.width + x];
-            if (!valid) {
-                *pixel = kOutsideColour;
-                continue;
-            }
-            bool eastValid = false, southValid = false;
-            int16_t east = source(column + 1, row, &eastValid);
-            int16_t south = source(column, row + 1, &southValid);
-            double dzdx = eastValid ? (east - h) / view.cellMetresX : 0.0;
-            double dzdy = southValid ? (south - h) / view.cellMetresY : 0.0;
-            double length = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
-            double shade = (-dzdx * lightX - dzdy * lightY + lightZ) / length;
-            shade = std::min(1.2, std::max(0.35, 0.45 + 0.8 * shade));
-            uint32_t colour = HypsometricColour(h);
-            int red = std::min(255, static_cast<int>(((colour >> 16) & 0xFF) * shade));
-            int green = std::min(255, static_cast<int>(((colour >> 8) & 0xFF) * shade));
-            int blue = std::min(255, static_cast<int>((colour & 0xFF) * shade));
-            *pixel = (static_cast<uint32_t>(red) << 16) | (green << 8) | blue;
+    double dzdx = dx / metresX_;
+    double dzdy = dy / metresY_;
+    double length = std::sqrt(dzdx * dzdx + dzdy * dzdy + 1.0);
+    double shade = (-dzdx * lightX - dzdy * lightY + lightZ) / length;
+    return std::min(1.2, std::max(0.35, 0.45 + 0.8 * shade));
+}
+
+// Small steps, nearly all of them, are shaded once per cell size and remembered.
+double ReliefRenderer::ShadeOf(int dx, int dy) {
+    if (dx < -kStepRange || dx > kStepRange || dy < -kStepRange || dy > kStepRange) return ComputeShade(dx, dy);
+    double& shade = shades_[static_cast<size_t>(dx + kStepRange) * (2 * kStepRange + 1) + (dy + kStepRange)];
+    if (shade < 0) shade = ComputeShade(dx, dy);
+    return shade;
+}
+
+uint32_t ReliefRenderer::Colour(int16_t h, double shade) const {
+    uint32_t colour = colours_[h + 32768];
+    int red = std::min(255, static_cast<int>(((colour >> 16) & 0xFF) * shade));
+    int green = std::min(255, static_cast<int>(((colour >> 8) & 0xFF) * shade));
+    int blue = std::min(255, static_cast<int>((colour & 0xFF) * shade));
+    return (static_cast<uint32_t>(red) << 16) | (green << 8) | blue;
+}
+
+// Shades every distinct column of one grid row into `shaded_`.
+void ReliefRenderer::ShadeRow(int64_t row, int64_t gridRows) {
+    const size_t count = columns_.samples.size();
+    shaded_.resize(count);
+    if (row < 0 || row >= gridRows) {
+        std::fill(shaded_.begin(), shaded_.end(), kOutsideColour);
+        return;
+    }
+    const bool southValid = row + 1 < gridRows;
+    const size_t blockRow = static_cast<size_t>(row / kSide - firstBlockRow_);
+    const size_t southBlockRow = static_cast<size_t>((row + 1) / kSide - firstBlockRow_);
+    for (int32_t i = 0; i < blockColumns_; ++i) {
+        lines_[i] = blocks_[blockRow * blockColumns_ + i] + (row % kSide) * kSide;
+        southLines_[i] = southValid ? blocks_[southBlockRow * blockColumns_ + i] + ((row + 1) % kSide) * kSide : nullptr;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        const ColumnPlace& place = columnPlaces_[i];
+        if (place.block < 0) {
+            shaded_[i] = kOutsideColour;
+            continue;
         }
+        int16_t h = lines_[place.block][place.offset];
+        int dx = place.eastBlock >= 0 ? lines_[place.eastBlock][place.eastOffset] - h : 0;
+        int dy = southValid ? southLines_[place.block][place.offset] - h : 0;
+        shaded_[i] = Colour(h, ShadeOf(dx, dy));
+    }
+}
+
+void ReliefRenderer::Render(const ReliefView& view, ReliefGrid& grid, uint32_t* pixels) {
+    if (view.width <= 0 || view.height <= 0) return;
+    const int level = grid.level();
+    const double scale = Scale(view);
+    BuildAxis(view.originColumn, scale, view.width, level, &columns_);
+    BuildAxis(view.originRow, scale, view.height, level, &rows_);
+    double metresX = view.cellMetresX * (1 << level), metresY = view.cellMetresY * (1 << level);
+    if (metresX != metresX_ || metresY != metresY_) std::fill(shades_.begin(), shades_.end(), -1.0);
+    metresX_ = metresX;
+    metresY_ = metresY;
+    IndexBlocks(grid);
+    PlaceColumns(grid.columns());
+    lines_.resize(static_cast<size_t>(blockColumns_));
+    southLines_.resize(static_cast<size_t>(blockColumns_));
+    const size_t width = static_cast<size_t>(view.width);
+    for (int y = 0; y < view.height; ++y) {
+        uint32_t* line = pixels + y * width;
+        int32_t slot = rows_.slotOf[y];
+        if (y > 0 && slot == rows_.slotOf[y - 1]) {
+            std::memcpy(line, line - width, width * sizeof *line);
+            continue;
+        }
+        if (blocks_.empty()) {
+            std::fill(line, line + width, kOutsideColour);
+            continue;
+        }
+        ShadeRow(rows_.samples[slot], grid.rows());
+        for (size_t x = 0; x < width; ++x) line[x] = shaded_[columns_.slotOf[x]];
     }
 }

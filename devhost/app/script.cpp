@@ -3,17 +3,20 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
 
+#include "devhost/app/geo_text.h"
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/screenshot.h"
 #include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
 #include "devhost/store/file_io.h"
+#include "devhost/store/map_file.h"
 
 namespace devhost {
 namespace {
@@ -176,6 +179,9 @@ private:
     void Generate(std::istringstream& args, int button);
     void MeasureMoves(std::istringstream& args);
     void MeasureRedraw(std::istringstream& args);
+    bool NextPosition(std::istringstream& args, const char* what, double* column, double* row);
+    void Centre(std::istringstream& args);
+    void DragCommand(const std::string& command, std::istringstream& args);
 
     HWND main_;
     HWND view_;
@@ -194,6 +200,7 @@ void Runner::Menu(std::istringstream& args) {
         if (DH_GetRegistration(i, &entry) && entry.kind == kRegisteredMenu && entry.hasText &&
             text == entry.text && entry.proc != nullptr) {
             entry.proc(kEventMenuChosen, 0, 0);
+            MovePluginWindowsOffMenu(main_);
             return;
         }
     }
@@ -385,6 +392,48 @@ void Runner::MeasureRedraw(std::istringstream& args) {
     PrintFigures("full redraw", times);
 }
 
+// The next position of a command: two numbers (pixels or mesh cells, as the command says),
+// or a latitude and longitude with their hemispheres ("36.35N 84.19W"), which give the
+// fractional mesh position; true for the latter.
+bool Runner::NextPosition(std::istringstream& args, const char* what, double* column, double* row) {
+    std::string first, second;
+    if (!(args >> first >> second)) throw Failure{std::string("missing ") + what};
+    GeoPoint point;
+    if (ParseGeoCoordinate(first, true, &point.lat) && ParseGeoCoordinate(second, false, &point.lon)) {
+        MapHeader header;
+        if (!DH_GetMapHeader(HPI_GetActiveBaseMap(), &header)) throw Failure{"no map is open"};
+        GeoPointToMesh(header, point, column, row);
+        return true;
+    }
+    char* end = nullptr;
+    *column = std::strtol(first.c_str(), &end, 10);
+    bool ok = *end == '\0';
+    *row = std::strtol(second.c_str(), &end, 10);
+    if (!ok || *end != '\0') throw Failure{std::string("not a position for ") + what + ": " + first + " " + second};
+    return false;
+}
+
+void Runner::Centre(std::istringstream& args) {
+    double column = 0, row = 0;
+    NextPosition(args, "the centre", &column, &row);
+    SetViewCentre(view_, column, row);
+}
+
+// drag: client pixels; dragmesh: mesh cells. Either takes latitudes and longitudes too,
+// which name the mesh cell they lie in.
+void Runner::DragCommand(const std::string& command, std::istringstream& args) {
+    double c0 = 0, r0 = 0, c1 = 0, r1 = 0;
+    bool geoFrom = NextPosition(args, "the start", &c0, &r0);
+    bool geoTo = NextPosition(args, "the end", &c1, &r1);
+    std::string steps;
+    int count = (args >> steps) ? std::atoi(steps.c_str()) : 10;
+    bool mesh = command == "dragmesh";
+    POINT from = {static_cast<LONG>(c0), static_cast<LONG>(r0)}, to = {static_cast<LONG>(c1), static_cast<LONG>(r1)};
+    if (mesh || geoFrom) from = MeshToViewPixel(view_, std::floor(c0), std::floor(r0));
+    if (mesh || geoTo) to = MeshToViewPixel(view_, std::floor(c1), std::floor(r1));
+    Drag(from, to, count);
+}
+
 void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "open") return Open(args);
     if (command == "menu") return Menu(args);
@@ -404,21 +453,8 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "wait") return Pump(static_cast<DWORD>(Number(args, "milliseconds")));
     if (command == "close") return Close(args);
     if (command == "zoom") return SetViewZoom(view_, Number(args, "zoom"));
-    if (command == "centre") {
-        int column = Number(args, "column");
-        return SetViewCentre(view_, column, Number(args, "row"));
-    }
-    if (command == "drag" || command == "dragmesh") {
-        int a = Number(args, "x0"), b = Number(args, "y0"), c = Number(args, "x1"), d = Number(args, "y1");
-        std::string steps;
-        int count = (args >> steps) ? std::atoi(steps.c_str()) : 10;
-        POINT from = {a, b}, to = {c, d};
-        if (command == "dragmesh") {
-            from = MeshToViewPixel(view_, a, b);
-            to = MeshToViewPixel(view_, c, d);
-        }
-        return Drag(from, to, count);
-    }
+    if (command == "centre") return Centre(args);
+    if (command == "drag" || command == "dragmesh") return DragCommand(command, args);
     throw Failure{"unknown command \"" + command + "\""};
 }
 

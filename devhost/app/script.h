@@ -9,6 +9,9 @@
 //   key ESCAPE|TAB|ENTER         press a key in the palette
 //   drag X0 Y0 X1 Y1 [STEPS]     drag in the map view between client pixels
 //   dragmesh C0 R0 C1 R1 [STEPS] drag between mesh cells (column, row)
+//                                Either drag takes, for any of its two points, a latitude
+//                                and longitude with their hemispheres (36.352N 84.19W):
+//                                the mesh cell that holds that place.
 //   answer ID TEXT               for the next generation dialog: text of an edit box
 //   answer-slider ID POS         ... move a slider
 //   answer-click ID              ... click a button (a blend method)
@@ -17,14 +20,17 @@
 //   generate-cancel [PNG]        the same, but cancel the dialog
 //   undo                         click the palette's undo button
 //   save                         save the map (the plug-ins write their edits)
-//   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel)
+//   zoom Z                       set the view's zoom (Z > 0 pixels per sample, Z < 0 samples per pixel;
+//                                16 to -64, as the wheel's steps)
 //   centre COLUMN ROW            centre the view on a mesh cell
+//   centre LAT LON               ... or on a place (36.352N 84.19W)
 //   wait MS                      let the windows run for a while
 //   screenshot PATH              PNG of the main window with the palette
 //   viewsize W H                 resize the main window so the view is W x H pixels
 //   measure-moves COUNT PIXELS   a stroke of COUNT moves, PIXELS each; prints the time per
 //                                move (median, 99th percentile)
-//   measure-redraw COUNT         prints the time of a full redraw of the view
+//   measure-redraw COUNT         prints the time of a full redraw of the view (median,
+//                                99th percentile)
 //
 // A failing command stops the script with its line number and the reason.
 #pragma once

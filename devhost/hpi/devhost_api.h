@@ -69,6 +69,11 @@ HPI_API void DH_SetView(HPI_HANDLE view, HWND window, int zoom, GEOPOS center);
 HPI_API int DH_DisplayCacheCount(HPI_HANDLE map);
 // Reads a block as the view shows it: display cache, then map hooks (204), then file.
 HPI_API int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples);
+// Told when what a view shows of a map changes: code >= 0 for one block (pushed into the
+// display cache, or committed by a save), -1 for every block (the display cache was
+// cleared). Null: nobody is told.
+typedef void (*DH_BLOCKCHANGED)(HPI_HANDLE map, int32_t code);
+HPI_API void DH_SetBlockChangeHook(DH_BLOCKCHANGED hook);
 
 // Loads a plug-in module; while capture is on, its message boxes are recorded and
 // answered at once instead of being shown.

@@ -2,6 +2,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "devhost/hpi/host_state.h"
 #include "host/hpi_win.h"
@@ -11,6 +13,21 @@ namespace {
 const double kMetresPerDegreeLat = 110574.0;
 const double kMetresPerDegreeLonAtEquator = 111320.0;
 const double kPi = 3.14159265358979323846;
+
+DH_BLOCKCHANGED g_blockChanged = nullptr;
+// Blocks appended by each open save session, told to the view once the save commits.
+std::map<HPI_HANDLE, std::vector<int32_t>> g_appended;
+
+void TellBlockChanged(HPI_HANDLE map, int32_t code) {
+    if (g_blockChanged != nullptr) g_blockChanged(map, code);
+}
+
+void TellSaved(const std::string& path, const std::vector<int32_t>& codes) {
+    for (auto& entry : Host().maps) {
+        if (entry.second->path != path) continue;
+        for (int32_t code : codes) TellBlockChanged(entry.first, code);
+    }
+}
 
 void CopyError(const std::string& text, char* error, int errorSize) {
     if (error == nullptr || errorSize <= 0) return;
@@ -130,6 +147,7 @@ unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
         error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
                 reason + ")";
     } else if (save.session->Append(code, samples, &error)) {
+        g_appended[file].push_back(code);
         return 0;
     }
     save.failure = error;
@@ -146,6 +164,8 @@ unsigned HPI_CloseEvm(HPI_HANDLE file) {
     std::string error = found->second.failure;
     Host().saves.erase(found);
     bool committed = error.empty() && session->Commit(&error);
+    std::vector<int32_t> appended = std::move(g_appended[file]);
+    g_appended.erase(file);
     if (!committed) {
         session.reset();
         Host().lastSaveError = error;
@@ -153,12 +173,14 @@ unsigned HPI_CloseEvm(HPI_HANDLE file) {
         return 1;
     }
     ReopenMapsOf(path, *session);
+    TellSaved(path, appended);
     return 0;
 }
 
 void HPI_ClearViewCache(HPI_HANDLE map) {
     OpenMap* open = FindMap(map);
     if (open != nullptr) open->displayCache.clear();
+    if (open != nullptr) TellBlockChanged(map, -1);
     if (Host().viewWindow != nullptr) ::InvalidateRect(Host().viewWindow, nullptr, FALSE);
 }
 
@@ -182,6 +204,7 @@ void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     if (open == nullptr || samples == nullptr || blockId < 0 || blockId % 100 != 0) return;
     open->displayCache[static_cast<int32_t>(blockId / 100)].assign(samples, samples + kMapBlockSamples);
     open->editedSinceSave = true;
+    TellBlockChanged(map, static_cast<int32_t>(blockId / 100));
 }
 
 void HPI_UpdateView(HPI_HANDLE view, unsigned) {
@@ -342,5 +365,7 @@ int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples) {
     }
     return HPI_GetMapBlock(map, static_cast<long>(code) * 100, samples, 0);
 }
+
+void DH_SetBlockChangeHook(DH_BLOCKCHANGED hook) { g_blockChanged = hook; }
 
 }  // extern "C"

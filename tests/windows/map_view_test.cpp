@@ -1,0 +1,121 @@
+// devhost's own main window and map view: what a zoomed-out view shows after an edit
+// pushed by a plug-in, its undo, a save and a reopen, and what the status bar says.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "devhost/app/main_window.h"
+#include "devhost/app/map_view.h"
+#include "devhost/app/relief.h"
+#include "devhost/app/text.h"
+#include "devhost/store/map_file.h"
+#include "host/hpi_win.h"
+#include "tests/windows/plugin_fixture.h"
+
+namespace {
+
+const int kStatusBarId = 100;
+
+class MapViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DH_Reset();
+        path_ = Utf8(ExecutableFolder()) + "map-view.map";
+        std::remove(path_.c_str());
+        MapHeader header;
+        header.width = 2000;
+        header.height = 1500;
+        header.originLat = 36.5;
+        header.originLon = -84.5;
+        header.cellLat = header.cellLon = 1.0 / 1200;
+        std::vector<int16_t> flat(size_t(2000) * 1500, 100);
+        std::string error;
+        ASSERT_TRUE(CreateMapFile(path_, header, flat.data(), &error)) << error;
+        window_ = devhost::CreateMainWindow(::GetModuleHandleW(nullptr));
+        ASSERT_NE(nullptr, window_);
+        ::ShowWindow(window_, SW_SHOWNOACTIVATE);
+        view_ = devhost::MapViewOf(window_);
+        map_ = devhost::OpenMapFile(window_, devhost::Widen(path_));
+        ASSERT_NE(0u, map_);
+    }
+    void TearDown() override {
+        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
+        devhost::SetViewMap(view_, 0);
+        ::DestroyWindow(window_);
+        MSG quit;  // the main window posts a quit when destroyed
+        while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        std::remove(path_.c_str());
+    }
+
+    std::wstring Status() {
+        wchar_t text[256] = {};
+        ::SendMessageW(::GetDlgItem(window_, kStatusBarId), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    // Colour the view shows at the centre of a mesh cell, after drawing what is pending.
+    COLORREF ShownAt(int column, int row) {
+        ::InvalidateRect(view_, nullptr, FALSE);
+        ::UpdateWindow(view_);
+        POINT pixel = devhost::MeshToViewPixel(view_, column, row);
+        HDC dc = ::GetDC(view_);
+        COLORREF colour = ::GetPixel(dc, pixel.x, pixel.y);
+        ::ReleaseDC(view_, dc);
+        return colour;
+    }
+
+    std::string path_;
+    HWND window_ = nullptr;
+    HWND view_ = nullptr;
+    HPI_HANDLE map_ = 0;
+};
+
+TEST_F(MapViewTest, StatusBarShowsTheZoomAtOnceAndThePlaceUnderThePointer) {
+    devhost::SetViewZoom(view_, -8);
+    std::wstring status = Status();
+    EXPECT_NE(std::wstring::npos, status.find(L"ズーム -8")) << devhost::Narrow(status);
+    // Zooms beyond the wheel's steps, from a script, stop at its ends.
+    devhost::SetViewZoom(view_, INT_MIN);
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム -64")) << devhost::Narrow(Status());
+    devhost::SetViewZoom(view_, INT_MAX);
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム 16")) << devhost::Narrow(Status());
+    // Cell (0, 0)'s centre: half a 3-second cell south and east of the corner.
+    devhost::SetViewZoom(view_, 4);
+    POINT corner = devhost::MeshToViewPixel(view_, 0, 0);
+    status = devhost::DescribeViewPixel(view_, corner.x, corner.y);
+    EXPECT_NE(std::wstring::npos, status.find(L"北緯 36°29'58.5\"  西経 84°29'58.5\"")) << devhost::Narrow(status);
+    EXPECT_NE(std::wstring::npos, status.find(L"標高 100 m")) << devhost::Narrow(status);
+}
+
+// At zoom -8 the view draws from an overview level; block 101 (rows and columns
+// 320..639) is changed by each step and must show every time.
+TEST_F(MapViewTest, ZoomedOutViewFollowsAnEditItsUndoASaveAndAReopen) {
+    devhost::SetViewZoom(view_, -8);
+    devhost::SetViewCentre(view_, 1000, 750);
+    const COLORREF flat = ShownAt(480, 480);
+    std::vector<short> high(kMapBlockSamples, 2000), low(kMapBlockSamples, 100);
+    HPI_ReplaceCache(map_, 10100, high.data());
+    const COLORREF raised = ShownAt(480, 480);
+    EXPECT_NE(flat, raised) << "after the edit";
+    HPI_ReplaceCache(map_, 10100, low.data());
+    EXPECT_EQ(flat, ShownAt(480, 480)) << "after the undo";
+    HPI_HANDLE file = HPI_OpenAppendEvm(path_.c_str(), 1);
+    ASSERT_NE(0u, file);
+    ASSERT_EQ(0u, HPI_AppendBlockEvm(file, 10200, high.data()));
+    ASSERT_EQ(0u, HPI_CloseEvm(file));
+    EXPECT_EQ(raised, ShownAt(800, 480)) << "after the save";
+    DH_CloseMap(map_);
+    map_ = devhost::OpenMapFile(window_, devhost::Widen(path_));
+    ASSERT_NE(0u, map_);
+    devhost::SetViewZoom(view_, -8);
+    devhost::SetViewCentre(view_, 1000, 750);
+    EXPECT_EQ(raised, ShownAt(800, 480)) << "after reopening";
+    EXPECT_EQ(flat, ShownAt(480, 480)) << "after reopening";
+}
+
+}  // namespace
