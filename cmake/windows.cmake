@@ -83,6 +83,7 @@ add_executable(zolva_windows_tests
     tests/windows/map_view_test.cpp
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
+    devhost/app/report.cpp
     ${DEVHOST_VIEW_SOURCES}
     tests/windows/palette_test.cpp
     tests/windows/palette_test_support.cpp
