@@ -30,7 +30,7 @@ long CountChanges(const int16_t* a, const int16_t* b, int rows, int columns, Map
 bool CompareMapFiles(const std::string& original, const std::string& edited, MapChanges* changes,
                      std::string* error) {
     MapFileReader before, after;
-    if (!before.Open(original, error) || !after.Open(edited, error)) return false;
+    if (!before.OpenForOnePass(original, error) || !after.OpenForOnePass(edited, error)) return false;
     std::set<int32_t> codes;
     for (int32_t code : before.BlockCodes()) codes.insert(code);
     for (int32_t code : after.BlockCodes()) codes.insert(code);

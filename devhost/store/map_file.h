@@ -81,6 +81,10 @@ class MapSaveSession;
 class MapFileReader {
 public:
     bool Open(const std::string& path, std::string* error);
+    // Opens without reading any samples: each block is checked when it is read, and a
+    // copy that fails its checksum then gives way to the previous one. For a single pass
+    // over the blocks (a comparison, an export), which so reads each block once.
+    bool OpenForOnePass(const std::string& path, std::string* error);
 
     const MapHeader& header() const { return header_; }
     // Fills the block; a block never saved is all zeros. False (and zeros) when the file
@@ -99,6 +103,8 @@ public:
     bool TakeSave(const MapSaveSession& session);
 
 private:
+    bool OpenChecking(const std::string& path, bool checkNow, std::string* error);
+
     struct BlockCopy {
         uint64_t offset;  // file offset of the samples
         uint32_t checksum;
@@ -108,6 +114,7 @@ private:
     std::shared_ptr<std::FILE> file_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
+    std::multimap<int32_t, BlockCopy> older_;  // earlier copies, kept by OpenForOnePass only
     std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
     bool damaged_ = false;

@@ -21,22 +21,31 @@ void CloseFile(std::FILE* file) {
 
 }  // namespace
 
+bool MapFileReader::Open(const std::string& path, std::string* error) { return OpenChecking(path, true, error); }
+
+bool MapFileReader::OpenForOnePass(const std::string& path, std::string* error) {
+    return OpenChecking(path, false, error);
+}
+
 // A failed open leaves the reader as it was.
-bool MapFileReader::Open(const std::string& path, std::string* error) {
+bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::string* error) {
     std::shared_ptr<std::FILE> file(OpenFileUtf8(path, "rb"), CloseFile);
     if (!file) return SetError(error, "cannot open map file " + path), false;
     MapHeader header;
     ScanResult scan;
     uint64_t fileSize = 0;
     std::string problem;
-    if (!ScanFile(file.get(), true, &header, &scan, &fileSize, &problem)) {
+    if (!ScanFile(file.get(), checkNow, &header, &scan, &fileSize, &problem)) {
         return SetError(error, "map file " + path + ": " + problem), false;
     }
     bool damaged = scan.damaged;
     std::map<int32_t, BlockCopy> blocks;
+    std::multimap<int32_t, BlockCopy> older;
     for (const ScannedBlock& block : scan.committed) {
         bool inGrid = CodeInGrid(header, block.code);
         if (inGrid && block.intact) {
+            auto previous = blocks.find(block.code);
+            if (!checkNow && previous != blocks.end()) older.emplace(block.code, previous->second);
             blocks[block.code] = BlockCopy{block.offset, block.checksum};
             continue;
         }
@@ -61,6 +70,7 @@ bool MapFileReader::Open(const std::string& path, std::string* error) {
     tailIsInterruptedSave_ = scan.tailIsInterruptedSave;
     file_ = std::move(file);
     blocks_ = std::move(blocks);
+    older_ = std::move(older);
     header_ = header;
     warnings_ = std::move(scan.warnings);
     damaged_ = damaged;
@@ -80,7 +90,15 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
     if (!file_ || !ReadAt(file_.get(), found->second.offset, stored.data(), stored.size())) {
         return SetError(error, "cannot read block " + std::to_string(code) + " of " + path_), false;
     }
-    if (BlockChecksum(code, stored.data()) != found->second.checksum) {
+    bool intact = BlockChecksum(code, stored.data()) == found->second.checksum;
+    // Earlier copies, newest first, when the newest was not checked on opening.
+    auto range = older_.equal_range(code);
+    for (auto copy = range.second; !intact && copy != range.first;) {
+        --copy;
+        intact = ReadAt(file_.get(), copy->second.offset, stored.data(), stored.size()) &&
+                 BlockChecksum(code, stored.data()) == copy->second.checksum;
+    }
+    if (!intact) {
         return SetError(error, "block " + std::to_string(code) + " of " + path_ + " fails its checksum"), false;
     }
     SamplesFromStored(stored.data(), samples);

@@ -126,7 +126,7 @@ bool ExportMap(const std::string& in, const std::string& out, const std::string&
                std::vector<std::string>* written, std::vector<std::string>* warnings, std::string* error) {
     InitializeGdal();
     MapFileReader reader;
-    if (!reader.Open(in, error)) return false;
+    if (!reader.OpenForOnePass(in, error)) return false;
     *warnings = reader.warnings();
     if (format == kRawFormat) {
         std::string sidecar = RawSidecarPath(out);

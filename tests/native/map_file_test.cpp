@@ -568,6 +568,28 @@ TEST(MapFileTest, DamageToTheFirstSaveCostsOnlyTheBlocksItTouches) {
     }
 }
 
+// A one-pass reader checks each copy as it reads it: a damaged newest copy gives way to
+// the one before, as it does when every block is checked on opening.
+TEST(MapFileTest, OnePassReadingFallsBackToThePreviousCopy) {
+    std::string path = EmptyMap("one_pass.map", 403, 344);
+    Save(path, {{0, 1}});
+    const uint64_t second = fs::file_size(path);
+    Save(path, {{0, 2}, {1, 3}});
+    std::vector<uint8_t> bytes = ReadBytes(path);
+    bytes[second + 12 + 999] ^= 0x10;                      // the newer copy of block 0
+    bytes[second + kBlockRecordBytes + 12 + 5] ^= 0x10;    // the only copy of block 1
+    WriteBytes(path, bytes);
+    MapFileReader checked, onePass;
+    std::string error;
+    ASSERT_TRUE(checked.Open(path, &error)) << error;
+    ASSERT_TRUE(onePass.OpenForOnePass(path, &error)) << error;
+    EXPECT_EQ(PatternBlock(1), ReadOrFail(onePass, 0));
+    EXPECT_EQ(ReadOrFail(checked, 0), ReadOrFail(onePass, 0));
+    std::vector<int16_t> block(kMapBlockSamples);
+    EXPECT_FALSE(onePass.ReadBlock(1, block.data(), &error));
+    EXPECT_FALSE(checked.ReadBlock(1, block.data(), &error));
+}
+
 TEST(MapFileTest, AFileWithNoReadableDataIsRefused) {
     std::vector<int16_t> grid(320 * 320, 100);
     std::string path = TempPath("unreadable.map");
