@@ -13,6 +13,11 @@ bool FlushToDisk(std::FILE* file) {
     return ::fsync(::fileno(file)) == 0;
 }
 
+bool FlushDataToDisk(std::FILE* file) {
+    if (std::fflush(file) != 0) return false;
+    return ::fdatasync(::fileno(file)) == 0;
+}
+
 bool ReplaceFileAtomically(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0;
 }

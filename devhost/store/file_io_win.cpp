@@ -28,6 +28,8 @@ bool FlushToDisk(std::FILE* file) {
     return ::_commit(::_fileno(file)) == 0;
 }
 
+bool FlushDataToDisk(std::FILE* file) { return FlushToDisk(file); }
+
 bool ReplaceFileAtomically(const std::string& source, const std::string& target) {
     return ::MoveFileExW(Widen(source).c_str(), Widen(target).c_str(),
                          MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;

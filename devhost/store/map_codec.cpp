@@ -100,6 +100,14 @@ bool TruncateTo(std::FILE* file, uint64_t size) {
 #endif
 }
 
+bool ExtendTo(std::FILE* file, uint64_t size) {
+#ifdef _WIN32
+    return ::_chsize_s(::_fileno(file), static_cast<long long>(size)) == 0;
+#else
+    return ::ftruncate(::fileno(file), static_cast<off_t>(size)) == 0;
+#endif
+}
+
 bool ReadAt(std::FILE* file, uint64_t offset, void* out, size_t size) {
     return SeekTo(file, offset) && std::fread(out, 1, size, file) == size;
 }
@@ -209,10 +217,16 @@ void EncodeCommit(uint32_t count, uint64_t start, uint32_t sessionCrc, uint8_t* 
 
 }  // namespace
 
+// The file is first extended over the commit record's place, so that the blocks and the
+// new size go to disk together in the first barrier, and the second barrier carries the
+// record's own bytes only. A save torn between the two ends in a commit-sized stretch of
+// zeros, which readers take as the interrupted save it is.
 bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc) {
     uint8_t record[kCommitBytes];
     EncodeCommit(count, start, sessionCrc, record);
-    return FlushToDisk(file) && WriteAll(file, record, sizeof record) && FlushToDisk(file);
+    const uint64_t at = start + count * kBlockRecordBytes;
+    return std::fflush(file) == 0 && ExtendTo(file, at + kCommitBytes) && FlushToDisk(file) && SeekTo(file, at) &&
+           WriteAll(file, record, sizeof record) && FlushDataToDisk(file);
 }
 
 }  // namespace mapfile

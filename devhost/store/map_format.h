@@ -86,6 +86,8 @@ void SamplesFromStored(const uint8_t* stored, int16_t* samples);
 bool SeekTo(std::FILE* file, uint64_t offset);
 bool SizeOf(std::FILE* file, uint64_t* size);
 bool TruncateTo(std::FILE* file, uint64_t size);
+// Sets the size of a flushed stream, zeros filling any new part.
+bool ExtendTo(std::FILE* file, uint64_t size);
 bool ReadAt(std::FILE* file, uint64_t offset, void* out, size_t size);
 bool WriteAll(std::FILE* file, const void* data, size_t size);
 void SetError(std::string* error, const std::string& text);

@@ -168,6 +168,13 @@ bool SessionScanner::Run(ScanResult* result) {
                 continue;
             }
         }
+        // A save torn between its two barriers: the commit record's place, still zeros,
+        // ends the file.
+        if (tag == 0 && fileSize_ - pos == kCommitBytes) {
+            uint8_t tail[kCommitBytes];
+            if (!ReadAt(file_, pos, tail, sizeof tail)) return false;
+            if (std::all_of(tail, tail + sizeof tail, [](uint8_t b) { return b == 0; })) break;
+        }
         // An unknown tag, or a commit record that does not match its session.
         damageAfterCommit = true;
         bool found = false;
