@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/block_geometry.h"
+#include "engine/brush_lanes.h"
 #include "engine/map_editor.h"
 
 namespace {
@@ -62,9 +63,9 @@ void ApplyDig(int16_t* map, int16_t* stroke, int32_t strength) {
 // (A w + (255 - w) old) / 255 fits in 32 bits while |A| stays below this.
 const int32_t kNarrowTargetLimit = 8000000;
 
-void ApplyFlatten(int16_t* map, int16_t* stroke, int32_t target) {
+void ApplyFlatten(int16_t* map, int16_t* stroke, int32_t target, int count) {
     bool narrow = target > -kNarrowTargetLimit && target < kNarrowTargetLimit;
-    for (int k = 0; k < kBlockSamples; ++k) {
+    for (int k = 0; k < count; ++k) {
         int32_t old = map[k];
         int32_t w = stroke[k];
         stroke[k] = static_cast<int16_t>(old);
@@ -116,9 +117,40 @@ void CBrushKernel::Reset() {
     strength = 255;
 }
 
+void FlattenPlain(int16_t* mapSamples, int16_t* strokeSamples, int32_t target, int count) {
+    ApplyFlatten(mapSamples, strokeSamples, target, count);
+}
+
+bool LanesHandle(const ApplyParams& params) {
+    if (params.method < kRaise || params.method > kFlatten) return false;
+    if (params.strength < 0 || params.strength > 255) return false;
+    return params.method != kFlatten || (params.target >= INT16_MIN && params.target <= INT16_MAX);
+}
+
+// Asked once: the answer includes whether the system saves the wide registers.
+bool CpuHasAvx2() {
+    static const bool kHas = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return kHas;
+}
+
+// The vector forms where they are exact for these parameters, else the plain one.
+void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
+    const ApplyParams params{method, strength, targetAltitude};
+    if (!LanesHandle(params)) {
+        ApplyPlain(mapSamples, strokeSamples);
+    } else if (CpuHasAvx2()) {
+        ApplyWithAvx2(params, mapSamples, strokeSamples);
+    } else {
+        ApplyWithSse2(params, mapSamples, strokeSamples);
+    }
+}
+
 // One pass per method so the loop carries no method test; divisions are by the constant
 // 255 and stay in 32 bits where the flatten target allows it.
-void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
+void CBrushKernel::ApplyPlain(int16_t* mapSamples, int16_t* strokeSamples) const {
     switch (method) {
     case kRaise:
         ApplyRaise(mapSamples, strokeSamples, strength);
@@ -127,7 +159,7 @@ void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
         ApplyDig(mapSamples, strokeSamples, strength);
         return;
     case kFlatten:
-        ApplyFlatten(mapSamples, strokeSamples, targetAltitude);
+        ApplyFlatten(mapSamples, strokeSamples, targetAltitude, kBlockSamples);
         return;
     default:
         return;

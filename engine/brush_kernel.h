@@ -24,7 +24,11 @@ public:
     // as the undo copy. Method 1 raises, 2 digs (never below 0), 3 flattens toward the
     // target altitude; any other method changes neither block. Results beyond the int16
     // range saturate instead of wrapping to the other sign.
+    // Runs 8 or 16 samples per step where the CPU allows it.
     void Apply(int16_t* mapSamples, int16_t* strokeSamples) const;
+    // The same results one sample at a time: the reference for the vector forms, and
+    // what Apply uses for parameters they do not cover.
+    void ApplyPlain(int16_t* mapSamples, int16_t* strokeSamples) const;
     // Rebuilds the weights for a radius (clamped to 1..32, so the window always fits the
     // table), a shape (0 cone .. 1 flat top) and stores method, altitude + 1 (kept in
     // range) and strength x 255. Always 1.
