@@ -75,7 +75,7 @@ BENCHMARK(BM_Apply)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
 // The SSE2 form, what a CPU without AVX2 runs.
 void BM_ApplySse2(benchmark::State& state) {
     RunApply(state, [](const CBrushKernel& kernel, int16_t* map, int16_t* stroke) {
-        ApplyWithSse2(ApplyParams{kernel.method, kernel.strength, kernel.targetAltitude}, map, stroke);
+        ApplyWithSse2(ApplyParams{kernel.method, kernel.strength, kernel.targetAltitude}, map, stroke, kBlockSamples);
     });
 }
 BENCHMARK(BM_ApplySse2)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
@@ -85,6 +85,43 @@ void BM_ApplyPlain(benchmark::State& state) {
     RunApply(state, [](const CBrushKernel& kernel, int16_t* map, int16_t* stroke) { kernel.ApplyPlain(map, stroke); });
 }
 BENCHMARK(BM_ApplyPlain)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMicrosecond);
+
+// Committing a 100-point stroke of size 32 across a block corner (four blocks), map blocks
+// held; each pass paints the stroke again untimed (which is slow, hence the fixed counts).
+template <class CommitFunction>
+void RunCommit(benchmark::State& state, CommitFunction commit) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+    CMapEditor editor;
+    editor.SetBrush(&kernel);
+    for (auto _ : state) {
+        state.PauseTiming();
+        editor.BeginStroke();
+        editor.PaintLine(270, 290, 369, 350);
+        for (int i = 0; i < editor.StrokeBlockCount(); ++i) editor.FindOrLoadBlock(editor.StrokeBlockAt(i)->code);
+        state.ResumeTiming();
+        commit(editor, kernel);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_CommitStroke100(benchmark::State& state) {
+    RunCommit(state, [](CMapEditor& editor, const CBrushKernel&) { editor.CommitStroke(); });
+}
+BENCHMARK(BM_CommitStroke100)->Unit(benchmark::kMicrosecond)->Iterations(3000);
+
+// Baseline: the whole of every block, one sample at a time.
+void BM_CommitWholeBlocksPlain_Baseline(benchmark::State& state) {
+    RunCommit(state, [](CMapEditor& editor, const CBrushKernel& kernel) {
+        for (int i = 0; i < editor.StrokeBlockCount(); ++i) {
+            MapBlock* stroke = const_cast<MapBlock*>(editor.StrokeBlockAt(i));
+            kernel.ApplyPlain(editor.FindOrLoadBlock(stroke->code), stroke->samples);
+        }
+    });
+}
+BENCHMARK(BM_CommitWholeBlocksPlain_Baseline)->Unit(benchmark::kMicrosecond)->Iterations(1000);
+
+
 
 void BM_BlockCopy_Baseline(benchmark::State& state) {
     std::unique_ptr<MapBlock> from(new MapBlock), to(new MapBlock);
@@ -108,5 +145,7 @@ int main(int argc, char** argv) {
                                       {"BM_ApplySse2/3", "BM_BlockCopy_Baseline", kApplyTarget},
                                       {"BM_ApplyPlain/1", "BM_BlockCopy_Baseline"},
                                       {"BM_ApplyPlain/2", "BM_BlockCopy_Baseline"},
-                                      {"BM_ApplyPlain/3", "BM_BlockCopy_Baseline"}});
+                                      {"BM_ApplyPlain/3", "BM_BlockCopy_Baseline"},
+                                      {"BM_CommitStroke100/iterations:3000", "BM_CommitWholeBlocksPlain_Baseline/iterations:1000",
+                                       "at most 40 us for the stroke"}});
 }

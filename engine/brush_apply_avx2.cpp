@@ -8,6 +8,6 @@ namespace {
 ZOLVA_LANE_OPERATIONS(Avx2Lanes, 256, 256);
 }  // namespace
 
-void ApplyWithAvx2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples) {
-    ApplyLanes<Avx2Lanes>(params, mapSamples, strokeSamples);
+void ApplyWithAvx2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples, int count) {
+    ApplyLanes<Avx2Lanes>(params, mapSamples, strokeSamples, count);
 }

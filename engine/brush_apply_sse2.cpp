@@ -7,6 +7,6 @@ namespace {
 ZOLVA_LANE_OPERATIONS(Sse2Lanes, , 128);
 }  // namespace
 
-void ApplyWithSse2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples) {
-    ApplyLanes<Sse2Lanes>(params, mapSamples, strokeSamples);
+void ApplyWithSse2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples, int count) {
+    ApplyLanes<Sse2Lanes>(params, mapSamples, strokeSamples, count);
 }

@@ -14,9 +14,9 @@ struct ApplyParams {
 // True when the vector forms handle these parameters exactly: a method of 1..3, a strength
 // of 0..255, and for flatten a target within int16.
 bool LanesHandle(const ApplyParams& params);
-// Both expect LanesHandle(params) and whole blocks of kBlockSamples.
-void ApplyWithSse2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples);
-void ApplyWithAvx2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples);
+// Both expect LanesHandle(params) and a count that is a multiple of 16.
+void ApplyWithSse2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples, int count);
+void ApplyWithAvx2(const ApplyParams& params, int16_t* mapSamples, int16_t* strokeSamples, int count);
 bool CpuHasAvx2();
 
 // The plain flatten of `count` samples, for the rare stretch whose weights exceed 255.

@@ -11,7 +11,6 @@
 
 #include <cstdint>
 
-#include "engine/block_geometry.h"
 #include "engine/brush_lanes.h"
 
 // One instruction set's operations, named after its intrinsics: prefix `_mm` + P
@@ -77,10 +76,10 @@ typename L::V Select(typename L::V mask, typename L::V yes, typename L::V no) {
 }
 
 template <class L>
-void RaiseOrDigLanes(bool dig, int32_t strength, int16_t* map, int16_t* stroke) {
+void RaiseOrDigLanes(bool dig, int32_t strength, int16_t* map, int16_t* stroke, int count) {
     typedef typename L::V V;
     const V s = L::Set16(static_cast<int16_t>(strength));
-    for (int k = 0; k < kBlockSamples; k += L::kLanes) {
+    for (int k = 0; k < count; k += L::kLanes) {
         V old = L::Load(map + k), w = L::Load(stroke + k);
         V step = StepLanes<L>(w, s);
         V result = dig ? Select<L>(L::CmpGt16(w, L::Zero()), L::Max16(L::SubSat16(old, step), L::Zero()), old)
@@ -91,10 +90,10 @@ void RaiseOrDigLanes(bool dig, int32_t strength, int16_t* map, int16_t* stroke) 
 }
 
 template <class L>
-void FlattenLanes(int32_t target, int16_t* map, int16_t* stroke) {
+void FlattenLanes(int32_t target, int16_t* map, int16_t* stroke, int count) {
     typedef typename L::V V;
     const V a = L::Set16(static_cast<int16_t>(target)), full = L::Set16(255);
-    for (int k = 0; k < kBlockSamples; k += L::kLanes) {
+    for (int k = 0; k < count; k += L::kLanes) {
         V old = L::Load(map + k), w = L::Load(stroke + k);
         if (L::Any(L::CmpGt16(w, full))) {
             FlattenPlain(map + k, stroke + k, target, L::kLanes);
@@ -110,11 +109,11 @@ void FlattenLanes(int32_t target, int16_t* map, int16_t* stroke) {
 }
 
 template <class L>
-void ApplyLanes(const ApplyParams& params, int16_t* map, int16_t* stroke) {
+void ApplyLanes(const ApplyParams& params, int16_t* map, int16_t* stroke, int count) {
     if (params.method == 3) {
-        FlattenLanes<L>(params.target, map, stroke);
+        FlattenLanes<L>(params.target, map, stroke, count);
     } else {
-        RaiseOrDigLanes<L>(params.method == 2, params.strength, map, stroke);
+        RaiseOrDigLanes<L>(params.method == 2, params.strength, map, stroke, count);
     }
 }
 

@@ -78,6 +78,7 @@ int CMapEditor::NewStrokeBlock(int32_t code) {
     if (block == nullptr) return -1;
     std::memset(block->samples, 0, sizeof block->samples);
     block->code = code;
+    block->stamped = SampleBox::Whole();
     int index = strokeBlocks_.Append(block);
     if (index < 0) FreeMapBlock(block);
     return index;
@@ -108,7 +109,20 @@ int16_t* CMapEditor::FindOrLoadBlock(int32_t code) {
 }
 
 int16_t* CMapEditor::FindOrCreateStrokeBlock(int32_t code) {
-    return FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    int16_t* samples = FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    if (samples != nullptr) BlockOfSamples(samples)->stamped = SampleBox::Whole();
+    return samples;
+}
+
+// A block created here starts with an empty box, as nothing else has written to it.
+int16_t* CMapEditor::FindOrCreateStampedBlock(int32_t code, int32_t row, int32_t firstColumn, int32_t lastColumn) {
+    bool created = Lookup(strokeBlocks_, strokeCache_, code) == nullptr;
+    int16_t* samples = FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    if (samples == nullptr) return nullptr;
+    SampleBox& box = BlockOfSamples(samples)->stamped;
+    if (created) box = SampleBox::Empty();
+    box.Add(row, firstColumn, lastColumn);
+    return samples;
 }
 
 int16_t* CMapEditor::FindBlock(int32_t code) { return Lookup(mapBlocks_, mapCache_, code); }
@@ -169,7 +183,7 @@ void CMapEditor::CommitStroke() {
     for (int i = 0; i < strokeBlocks_.count(); ++i) {
         MapBlock* stroke = strokeBlocks_.at(i);
         int16_t* samples = FindOrLoadBlock(stroke->code);
-        if (samples != nullptr) kernel_->Apply(samples, stroke->samples);
+        if (samples != nullptr) kernel_->ApplyWithin(samples, stroke->samples, stroke->stamped);
     }
 }
 

@@ -87,9 +87,9 @@ struct ApplyForm {
 const ApplyForm kApplyForms[] = {
     {"Apply", [](const CBrushKernel& k, int16_t* m, int16_t* s) { k.Apply(m, s); }, true},
     {"SSE2", [](const CBrushKernel& k, int16_t* m, int16_t* s) {
-         ApplyWithSse2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s); }, true},
+         ApplyWithSse2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s, kBlockSamples); }, true},
     {"AVX2", [](const CBrushKernel& k, int16_t* m, int16_t* s) {
-         ApplyWithAvx2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s); }, CpuHasAvx2()},
+         ApplyWithAvx2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s, kBlockSamples); }, CpuHasAvx2()},
 };
 
 // Runs every available form whose parameters it covers on the blocks and compares both
