@@ -49,6 +49,29 @@ void BM_PaintLine100(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintLine100)->Unit(benchmark::kMicrosecond);
 
+// A pointer a hundred million columns off the map: only the stamps that reach the mesh
+// cost anything, so this should take about as long as that part alone.
+void BM_PaintLineFromFarOff(benchmark::State& state) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+    CMapEditor editor;
+    editor.SetBrush(&kernel);
+    editor.PaintLine(-100000000, 330, 330, 330);
+    for (auto _ : state) editor.PaintLine(-100000000, 330, 330, 330);
+}
+BENCHMARK(BM_PaintLineFromFarOff)->Unit(benchmark::kMicrosecond);
+
+// Baseline: the part of that line whose stamps reach the mesh.
+void BM_PaintLineReachingPart_Baseline(benchmark::State& state) {
+    CBrushKernel kernel;
+    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
+    CMapEditor editor;
+    editor.SetBrush(&kernel);
+    editor.PaintLine(-(kLargestBrush - 1), 330, 330, 330);
+    for (auto _ : state) editor.PaintLine(-(kLargestBrush - 1), 330, 330, 330);
+}
+BENCHMARK(BM_PaintLineReachingPart_Baseline)->Unit(benchmark::kMicrosecond);
+
 // Each pass restores the weights first, so the figures include one block copy.
 template <class ApplyFunction>
 void RunApply(benchmark::State& state, ApplyFunction apply) {
@@ -147,5 +170,6 @@ int main(int argc, char** argv) {
                                       {"BM_ApplyPlain/2", "BM_BlockCopy_Baseline"},
                                       {"BM_ApplyPlain/3", "BM_BlockCopy_Baseline"},
                                       {"BM_CommitStroke100/iterations:3000", "BM_CommitWholeBlocksPlain_Baseline/iterations:1000",
-                                       "at most 40 us for the stroke"}});
+                                       "at most 40 us for the stroke"},
+                                      {"BM_PaintLineFromFarOff", "BM_PaintLineReachingPart_Baseline", "about 1x"}});
 }

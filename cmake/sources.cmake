@@ -7,6 +7,7 @@ set(ZOLVA_PORTABLE_SOURCES
     engine/brush_apply_sse2.cpp
     engine/brush_apply_avx2.cpp
     engine/map_editor.cpp
+    engine/mesh_line.cpp
     generator/terrain_generator.cpp
 )
 

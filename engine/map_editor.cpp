@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/brush_kernel.h"
+#include "engine/mesh_line.h"
 #include "host/hpi.h"
 
 namespace {
@@ -145,36 +146,15 @@ void CMapEditor::FreeAll() {
     mapCache_ = LookupCache();
 }
 
-// The major axis is the column when dx > dy; exact diagonals step along the rows.
+// Only the stretch of the line whose stamps can reach the mesh is walked: a stamp reaches
+// size - 1 cells from its centre, and one wholly off the mesh would change nothing.
 void CMapEditor::PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     if (kernel_ == nullptr) return;
-    int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
-    int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
-    int64_t sx = x0 > x1 ? -1 : 1;
-    int64_t sy = y0 > y1 ? -1 : 1;
-    int64_t x = x0, y = y0;
-    if (dx > dy) {
-        for (int64_t d = 2 * dy - dx;; x += sx) {
-            kernel_->Stamp(*this, x, y);
-            if (x == x1) return;
-            if (d >= 0) {
-                y += sy;
-                d += 2 * (dy - dx);
-            } else {
-                d += 2 * dy;
-            }
-        }
-    }
-    for (int64_t d = 2 * dx - dy;; y += sy) {
-        kernel_->Stamp(*this, x, y);
-        if (y == y1) return;
-        if (d >= 0) {
-            x += sx;
-            d += 2 * (dx - dy);
-        } else {
-            d += 2 * dx;
-        }
-    }
+    const MeshLine line(x0, y0, x1, y1);
+    const int64_t reach = kernel_->size > 1 ? kernel_->size - 1 : 0;
+    int64_t first = 0, last = 0;
+    if (!line.StepsInside(-reach, kMaxMeshColumns - 1 + reach, -reach, kMaxMeshRows - 1 + reach, &first, &last)) return;
+    line.Walk(first, last, [this](int64_t x, int64_t y) { kernel_->Stamp(*this, x, y); });
 }
 
 // A stroke block whose map block cannot be had is skipped.
