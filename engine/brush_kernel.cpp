@@ -99,10 +99,11 @@ void StampRow(CMapEditor& editor, const uint8_t* weights, int64_t row, int64_t f
             int32_t lastInBlock = firstInBlock + static_cast<int32_t>(runEnd - column);
             int16_t* samples = editor.FindOrCreateStampedBlock(code, index / kBlockSide, firstInBlock, lastInBlock);
             if (samples != nullptr) {
-                for (int64_t c = column; c <= runEnd; ++c, ++index) {
-                    int16_t w = weights[c - first];
-                    if (samples[index] < w) samples[index] = w;
-                }
+                // Every cell is stored, changed or not, so the loop vectorises.
+                int16_t* cells = samples + index;
+                const uint8_t* runWeights = weights + (column - first);
+                const int count = static_cast<int>(runEnd - column + 1);
+                for (int k = 0; k < count; ++k) cells[k] = std::max<int16_t>(cells[k], runWeights[k]);
             }
         }
         column = runEnd + 1;
