@@ -35,14 +35,19 @@ void BM_Stamp32(benchmark::State& state) {
 }
 BENCHMARK(BM_Stamp32);
 
-// A 100-point stroke across a block corner, stroke blocks already created.
-void BM_PaintLine100(benchmark::State& state) {
+// Paints the line once untimed (creating its stroke blocks), then times painting it again.
+void RunPaintLine(benchmark::State& state, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     CBrushKernel kernel;
     kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
     CMapEditor editor;
     editor.SetBrush(&kernel);
-    editor.PaintLine(270, 290, 369, 350);
-    for (auto _ : state) editor.PaintLine(270, 290, 369, 350);
+    editor.PaintLine(x0, y0, x1, y1);
+    for (auto _ : state) editor.PaintLine(x0, y0, x1, y1);
+}
+
+// A 100-point stroke across a block corner, stroke blocks already created.
+void BM_PaintLine100(benchmark::State& state) {
+    RunPaintLine(state, 270, 290, 369, 350);
     state.counters["ns_per_cell"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * kStampCells * 100,
         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
@@ -51,24 +56,12 @@ BENCHMARK(BM_PaintLine100)->Unit(benchmark::kMicrosecond);
 
 // A pointer a hundred million columns off the map: only the stamps that reach the mesh
 // cost anything, so this should take about as long as that part alone.
-void BM_PaintLineFromFarOff(benchmark::State& state) {
-    CBrushKernel kernel;
-    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
-    CMapEditor editor;
-    editor.SetBrush(&kernel);
-    editor.PaintLine(-100000000, 330, 330, 330);
-    for (auto _ : state) editor.PaintLine(-100000000, 330, 330, 330);
-}
+void BM_PaintLineFromFarOff(benchmark::State& state) { RunPaintLine(state, -100000000, 330, 330, 330); }
 BENCHMARK(BM_PaintLineFromFarOff)->Unit(benchmark::kMicrosecond);
 
 // Baseline: the part of that line whose stamps reach the mesh.
 void BM_PaintLineReachingPart_Baseline(benchmark::State& state) {
-    CBrushKernel kernel;
-    kernel.Build(kLargestBrush, 1, 500, 0.5, 0.3);
-    CMapEditor editor;
-    editor.SetBrush(&kernel);
-    editor.PaintLine(-(kLargestBrush - 1), 330, 330, 330);
-    for (auto _ : state) editor.PaintLine(-(kLargestBrush - 1), 330, 330, 330);
+    RunPaintLine(state, -(kLargestBrush - 1), 330, 330, 330);
 }
 BENCHMARK(BM_PaintLineReachingPart_Baseline)->Unit(benchmark::kMicrosecond);
 
