@@ -163,7 +163,9 @@ void CMapEditor::CommitStroke() {
     for (int i = 0; i < strokeBlocks_.count(); ++i) {
         MapBlock* stroke = strokeBlocks_.at(i);
         int16_t* samples = FindOrLoadBlock(stroke->code);
-        if (samples != nullptr) kernel_->ApplyWithin(samples, stroke->samples, stroke->stamped);
+        if (samples == nullptr) continue;
+        kernel_->ApplyWithin(samples, stroke->samples, stroke->stamped);
+        stroke->stamped = SampleBox::Whole();  // the undo copy fills the block
     }
 }
 
