@@ -88,8 +88,8 @@ BENCHMARK(BM_GenerateNoiseOnly_Baseline)->Arg(160)->Arg(1000)->Unit(benchmark::k
 
 int main(int argc, char** argv) {
     return RunWithRatios(argc, argv,
-                         {{"BM_PerlinNoise2D/6", "BM_ReferencePerlin_Baseline/6"},
-                          {"BM_PerlinNoise2D/8", "BM_ReferencePerlin_Baseline/8"},
+                         {{"BM_PerlinNoise2D/6", "BM_ReferencePerlin_Baseline/6", "at most 0.238x (4.2 times as fast)"},
+                          {"BM_PerlinNoise2D/8", "BM_ReferencePerlin_Baseline/8", "at most 0.238x (4.2 times as fast)"},
                           {"BM_Generate/160", "BM_GenerateNoiseOnly_Baseline/160"},
                           {"BM_Generate/1000", "BM_GenerateNoiseOnly_Baseline/1000"}});
 }

@@ -4,7 +4,10 @@
 set(ZOLVA_PORTABLE_SOURCES
     engine/block_geometry.cpp
     engine/brush_kernel.cpp
+    engine/brush_apply_sse2.cpp
+    engine/brush_apply_avx2.cpp
     engine/map_editor.cpp
+    engine/mesh_line.cpp
     generator/terrain_generator.cpp
 )
 
@@ -32,3 +35,6 @@ set(DEVHOST_VIEW_SOURCES
     devhost/app/geo_text.cpp
     devhost/app/summary.cpp
 )
+
+# Apply's AVX2 form; the plug-in calls it only on CPUs that have AVX2.
+set_source_files_properties(engine/brush_apply_avx2.cpp PROPERTIES COMPILE_OPTIONS -mavx2)

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/block_geometry.h"
+#include "engine/brush_lanes.h"
 #include "engine/map_editor.h"
 
 namespace {
@@ -40,8 +41,8 @@ int32_t Step(int32_t strength, int32_t weight) {
 
 // Branch-free so the compiler can vectorise: an untouched sample (w <= 0) gets a step
 // of 0 and keeps its value.
-void ApplyRaise(int16_t* map, int16_t* stroke, int32_t strength) {
-    for (int k = 0; k < kBlockSamples; ++k) {
+void ApplyRaise(int16_t* map, int16_t* stroke, int32_t strength, int count) {
+    for (int k = 0; k < count; ++k) {
         int32_t old = map[k];
         int32_t w = std::max<int32_t>(stroke[k], 0);
         stroke[k] = static_cast<int16_t>(old);
@@ -49,8 +50,8 @@ void ApplyRaise(int16_t* map, int16_t* stroke, int32_t strength) {
     }
 }
 
-void ApplyDig(int16_t* map, int16_t* stroke, int32_t strength) {
-    for (int k = 0; k < kBlockSamples; ++k) {
+void ApplyDig(int16_t* map, int16_t* stroke, int32_t strength, int count) {
+    for (int k = 0; k < count; ++k) {
         int32_t old = map[k];
         int32_t w = stroke[k];
         int32_t dug = std::max(old - Step(strength, std::max(w, 0)), 0);
@@ -62,9 +63,9 @@ void ApplyDig(int16_t* map, int16_t* stroke, int32_t strength) {
 // (A w + (255 - w) old) / 255 fits in 32 bits while |A| stays below this.
 const int32_t kNarrowTargetLimit = 8000000;
 
-void ApplyFlatten(int16_t* map, int16_t* stroke, int32_t target) {
+void ApplyFlatten(int16_t* map, int16_t* stroke, int32_t target, int count) {
     bool narrow = target > -kNarrowTargetLimit && target < kNarrowTargetLimit;
-    for (int k = 0; k < kBlockSamples; ++k) {
+    for (int k = 0; k < count; ++k) {
         int32_t old = map[k];
         int32_t w = stroke[k];
         stroke[k] = static_cast<int16_t>(old);
@@ -94,12 +95,15 @@ void StampRow(CMapEditor& editor, const uint8_t* weights, int64_t row, int64_t f
         int64_t runEnd = std::min<int64_t>(last, (column / kBlockSide + 1) * kBlockSide - 1);
         int32_t code = 0, index = 0;
         if (LocateSample(column, row, &code, &index)) {
-            int16_t* samples = editor.FindOrCreateStrokeBlock(code);
+            int32_t firstInBlock = index % kBlockSide;
+            int32_t lastInBlock = firstInBlock + static_cast<int32_t>(runEnd - column);
+            int16_t* samples = editor.FindOrCreateStampedBlock(code, index / kBlockSide, firstInBlock, lastInBlock);
             if (samples != nullptr) {
-                for (int64_t c = column; c <= runEnd; ++c, ++index) {
-                    int16_t w = weights[c - first];
-                    if (samples[index] < w) samples[index] = w;
-                }
+                // Every cell is stored, changed or not, so the loop vectorises.
+                int16_t* cells = samples + index;
+                const uint8_t* runWeights = weights + (column - first);
+                const int count = static_cast<int>(runEnd - column + 1);
+                for (int k = 0; k < count; ++k) cells[k] = std::max<int16_t>(cells[k], runWeights[k]);
             }
         }
         column = runEnd + 1;
@@ -116,18 +120,75 @@ void CBrushKernel::Reset() {
     strength = 255;
 }
 
+void FlattenPlain(int16_t* mapSamples, int16_t* strokeSamples, int32_t target, int count) {
+    ApplyFlatten(mapSamples, strokeSamples, target, count);
+}
+
+bool LanesHandle(const ApplyParams& params) {
+    if (params.method < kRaise || params.method > kFlatten) return false;
+    if (params.strength < 0 || params.strength > 255) return false;
+    return params.method != kFlatten || (params.target >= INT16_MIN && params.target <= INT16_MAX);
+}
+
+// Asked once: the answer includes whether the system saves the wide registers.
+bool CpuHasAvx2() {
+    static const bool kHas = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2") != 0;
+    }();
+    return kHas;
+}
+
+void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
+    ApplySpan(mapSamples, strokeSamples, kBlockSamples);
+}
+
+// The vector forms where they are exact for these parameters, else the plain one.
+void CBrushKernel::ApplySpan(int16_t* mapSamples, int16_t* strokeSamples, int count) const {
+    const ApplyParams params{method, strength, targetAltitude};
+    if (!LanesHandle(params)) {
+        ApplyPlain(mapSamples, strokeSamples, count);
+    } else if (CpuHasAvx2()) {
+        ApplyWithAvx2(params, mapSamples, strokeSamples, count);
+    } else {
+        ApplyWithSse2(params, mapSamples, strokeSamples, count);
+    }
+}
+
+// Outside the box every stroke sample is 0, where Apply only copies the map sample into
+// the undo copy; the box's columns widen to whole spans of kApplyGrain samples.
+void CBrushKernel::ApplyWithin(int16_t* mapSamples, int16_t* strokeSamples, const SampleBox& box) const {
+    if (method < kRaise || method > kFlatten) return;
+    if (box.IsEmpty()) {
+        std::memcpy(strokeSamples, mapSamples, kBlockBytes);
+        return;
+    }
+    const int first = box.firstColumn / kApplyGrain * kApplyGrain;
+    const int end = (box.lastColumn / kApplyGrain + 1) * kApplyGrain;
+    std::memcpy(strokeSamples, mapSamples, sizeof(int16_t) * box.firstRow * kBlockSide);
+    for (int row = box.firstRow; row <= box.lastRow; ++row) {
+        int16_t* map = mapSamples + row * kBlockSide;
+        int16_t* stroke = strokeSamples + row * kBlockSide;
+        std::memcpy(stroke, map, sizeof(int16_t) * first);
+        ApplySpan(map + first, stroke + first, end - first);
+        std::memcpy(stroke + end, map + end, sizeof(int16_t) * (kBlockSide - end));
+    }
+    const int after = (box.lastRow + 1) * kBlockSide;
+    std::memcpy(strokeSamples + after, mapSamples + after, sizeof(int16_t) * (kBlockSamples - after));
+}
+
 // One pass per method so the loop carries no method test; divisions are by the constant
 // 255 and stay in 32 bits where the flatten target allows it.
-void CBrushKernel::Apply(int16_t* mapSamples, int16_t* strokeSamples) const {
+void CBrushKernel::ApplyPlain(int16_t* mapSamples, int16_t* strokeSamples, int count) const {
     switch (method) {
     case kRaise:
-        ApplyRaise(mapSamples, strokeSamples, strength);
+        ApplyRaise(mapSamples, strokeSamples, strength, count);
         return;
     case kDig:
-        ApplyDig(mapSamples, strokeSamples, strength);
+        ApplyDig(mapSamples, strokeSamples, strength, count);
         return;
     case kFlatten:
-        ApplyFlatten(mapSamples, strokeSamples, targetAltitude);
+        ApplyFlatten(mapSamples, strokeSamples, targetAltitude, count);
         return;
     default:
         return;

@@ -6,12 +6,17 @@
 
 #include <cstdint>
 
+#include "engine/block_geometry.h"
+#include "engine/map_block.h"
+
 class CMapEditor;
 
 const int kMinBrushSize = 1;
 const int kMaxBrushSize = 32;
 const int kStampSide = 65;
 const int kStampCentre = 32;
+// Apply's spans are whole multiples of this many samples (a block row holds 20).
+const int kApplyGrain = 16;
 
 class CBrushKernel {
 public:
@@ -24,7 +29,15 @@ public:
     // as the undo copy. Method 1 raises, 2 digs (never below 0), 3 flattens toward the
     // target altitude; any other method changes neither block. Results beyond the int16
     // range saturate instead of wrapping to the other sign.
+    // Runs 8 or 16 samples per step where the CPU allows it.
     void Apply(int16_t* mapSamples, int16_t* strokeSamples) const;
+    // Apply on `count` samples from the given ones; count is a multiple of kApplyGrain.
+    void ApplySpan(int16_t* mapSamples, int16_t* strokeSamples, int count) const;
+    // The same result as Apply for a stroke block whose samples outside `box` are all 0.
+    void ApplyWithin(int16_t* mapSamples, int16_t* strokeSamples, const SampleBox& box) const;
+    // The same results one sample at a time: the reference for the vector forms, and
+    // what Apply uses for parameters they do not cover.
+    void ApplyPlain(int16_t* mapSamples, int16_t* strokeSamples, int count = kBlockSamples) const;
     // Rebuilds the weights for a radius (clamped to 1..32, so the window always fits the
     // table), a shape (0 cone .. 1 flat top) and stores method, altitude + 1 (kept in
     // range) and strength x 255. Always 1.

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/brush_kernel.h"
+#include "engine/mesh_line.h"
 #include "host/hpi.h"
 
 namespace {
@@ -85,6 +86,7 @@ int CMapEditor::NewStrokeBlock(int32_t code) {
     if (block == nullptr) return -1;
     std::memset(block->samples, 0, sizeof block->samples);
     block->code = code;
+    block->stamped = SampleBox::Whole();
     int index = strokeBlocks_.Append(block);
     if (index < 0) FreeMapBlock(block);
     return index;
@@ -115,7 +117,20 @@ int16_t* CMapEditor::FindOrLoadBlock(int32_t code) {
 }
 
 int16_t* CMapEditor::FindOrCreateStrokeBlock(int32_t code) {
-    return FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    int16_t* samples = FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    if (samples != nullptr) BlockOfSamples(samples)->stamped = SampleBox::Whole();
+    return samples;
+}
+
+// A block created here starts with an empty box, as nothing else has written to it.
+int16_t* CMapEditor::FindOrCreateStampedBlock(int32_t code, int32_t row, int32_t firstColumn, int32_t lastColumn) {
+    bool created = Lookup(strokeBlocks_, strokeCache_, code) == nullptr;
+    int16_t* samples = FindOrAdd(strokeBlocks_, strokeCache_, code, &CMapEditor::NewStrokeBlock);
+    if (samples == nullptr) return nullptr;
+    SampleBox& box = BlockOfSamples(samples)->stamped;
+    if (created) box = SampleBox::Empty();
+    box.Add(row, firstColumn, lastColumn);
+    return samples;
 }
 
 int16_t* CMapEditor::FindBlock(int32_t code) { return Lookup(mapBlocks_, mapCache_, code); }
@@ -138,36 +153,15 @@ void CMapEditor::FreeAll() {
     mapCache_ = LookupCache();
 }
 
-// The major axis is the column when dx > dy; exact diagonals step along the rows.
+// Only the stretch of the line whose stamps can reach the mesh is walked: a stamp reaches
+// size - 1 cells from its centre, and one wholly off the mesh would change nothing.
 void CMapEditor::PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     if (kernel_ == nullptr) return;
-    int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
-    int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
-    int64_t sx = x0 > x1 ? -1 : 1;
-    int64_t sy = y0 > y1 ? -1 : 1;
-    int64_t x = x0, y = y0;
-    if (dx > dy) {
-        for (int64_t d = 2 * dy - dx;; x += sx) {
-            kernel_->Stamp(*this, x, y);
-            if (x == x1) return;
-            if (d >= 0) {
-                y += sy;
-                d += 2 * (dy - dx);
-            } else {
-                d += 2 * dy;
-            }
-        }
-    }
-    for (int64_t d = 2 * dx - dy;; y += sy) {
-        kernel_->Stamp(*this, x, y);
-        if (y == y1) return;
-        if (d >= 0) {
-            x += sx;
-            d += 2 * (dx - dy);
-        } else {
-            d += 2 * dx;
-        }
-    }
+    const MeshLine line(x0, y0, x1, y1);
+    const int64_t reach = kernel_->size > 1 ? kernel_->size - 1 : 0;
+    int64_t first = 0, last = 0;
+    if (!line.StepsInside(-reach, kMaxMeshColumns - 1 + reach, -reach, kMaxMeshRows - 1 + reach, &first, &last)) return;
+    line.Walk(first, last, [this](int64_t x, int64_t y) { kernel_->Stamp(*this, x, y); });
 }
 
 // A stroke block whose map block cannot be had is skipped. A stroke whose method paints
@@ -182,7 +176,9 @@ void CMapEditor::CommitStroke() {
     for (int i = 0; i < strokeBlocks_.count(); ++i) {
         MapBlock* stroke = strokeBlocks_.at(i);
         int16_t* samples = FindOrLoadBlock(stroke->code);
-        if (samples != nullptr) kernel_->Apply(samples, stroke->samples);
+        if (samples == nullptr) continue;
+        kernel_->ApplyWithin(samples, stroke->samples, stroke->stamped);
+        stroke->stamped = SampleBox::Whole();  // the undo copy fills the block
     }
 }
 

@@ -53,7 +53,11 @@ public:
 
     // Samples of the block, or null when it cannot be had.
     int16_t* FindOrLoadBlock(int32_t code);
+    // A caller may write anywhere in the samples, so the whole block counts as stamped.
     int16_t* FindOrCreateStrokeBlock(int32_t code);
+    // For stamping: the samples of the stroke block, whose stamped box grows by the
+    // given columns of the given row (all within the block).
+    int16_t* FindOrCreateStampedBlock(int32_t code, int32_t row, int32_t firstColumn, int32_t lastColumn);
     int16_t* FindBlock(int32_t code);
     // Copies a held map block into `buffer` (102 400 samples); 0 when not held.
     int CopyBlockOut(int32_t code, int16_t* buffer);
@@ -64,8 +68,9 @@ public:
     // Stamps the kernel at every point of the line from (x0, y0) to (x1, y1), columns x
     // and rows y: max(|dx|, |dy|) + 1 stamps, both ends included.
     void PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1);
-    // Applies every stroke block to its map block with the kernel's method; with a method
-    // that paints nothing, drops the stroke blocks instead (nothing to undo).
+    // Applies every stroke block to its map block with the kernel's method: the arithmetic
+    // inside each block's stamped box, a plain copy into the undo copy outside it. With a
+    // method that paints nothing, drops the stroke blocks instead (nothing to undo).
     void CommitStroke();
     // Gives the host's display cache every held map block that a stroke block names.
     void PushToHost();

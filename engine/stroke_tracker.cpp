@@ -1,5 +1,7 @@
 #include "engine/stroke_tracker.h"
 
+#include "engine/trail_spans.h"
+
 #include "frame/module.h"
 #include "frame/registry.h"
 #include "host/hpi_win.h"
@@ -91,16 +93,21 @@ int CStrokeTracker::End(GEOPOS position, int x, int y) {
     return 1;
 }
 
+// Draws the trail discs one Ellipse call each: what the spans below must reproduce, and
+// what is left when the disc cannot be measured.
+void DrawTrailDiscs(HDC dc, const std::vector<POINT>& points, int r) {
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (const POINT& point : points) ::Ellipse(dc, point.x - r, point.y - r, point.x + r, point.y + r);
+    ::SelectObject(dc, oldBrush);
+    ::SelectObject(dc, oldPen);
+}
+
 void CStrokeTracker::DrawTrail() {
     HDC dc = ::GetDC(viewWindow);
     if (dc == nullptr) return;
     int r = TrailRadius(HPI_GetZoomView(view), g_brushSettings.size);
-    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
-    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-    for (const POINT& point : TrailPoints(startX, startY, endX, endY)) {
-        ::Ellipse(dc, point.x - r, point.y - r, point.x + r, point.y + r);
-    }
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
+    std::vector<POINT> points = TrailPoints(startX, startY, endX, endY);
+    if (!FillTrail(dc, points, r)) DrawTrailDiscs(dc, points, r);
     ::ReleaseDC(viewWindow, dc);
 }

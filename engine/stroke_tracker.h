@@ -49,3 +49,5 @@ private:
 std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1);
 // Trail disc radius in window pixels: zoom x size, or size / -zoom when zoomed out.
 int TrailRadius(int zoom, int size);
+// The trail as white Ellipse calls without outline, one per point.
+void DrawTrailDiscs(HDC dc, const std::vector<POINT>& points, int r);

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
+#include <random>
 #include <vector>
 
 #include "engine/block_geometry.h"
 #include "engine/brush_kernel.h"
+#include "engine/brush_lanes.h"
 
 namespace {
 
@@ -70,6 +73,107 @@ TEST(BrushApplyTest, RaiseAndDigStepsForEveryWeightAndStrength) {
                 ASSERT_EQ(method == 1 ? 2000 + step : std::max(2000 - step, 0), map[w])
                     << "method " << method << " S " << strength << " w " << w;
             }
+        }
+    }
+}
+
+// The forms Apply may run, each checked against ApplyPlain on copies of the same blocks.
+struct ApplyForm {
+    const char* name;
+    void (*apply)(const CBrushKernel& kernel, int16_t* map, int16_t* stroke);
+    bool available;
+};
+
+const ApplyForm kApplyForms[] = {
+    {"Apply", [](const CBrushKernel& k, int16_t* m, int16_t* s) { k.Apply(m, s); }, true},
+    {"SSE2", [](const CBrushKernel& k, int16_t* m, int16_t* s) {
+         ApplyWithSse2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s, kBlockSamples); }, true},
+    {"AVX2", [](const CBrushKernel& k, int16_t* m, int16_t* s) {
+         ApplyWithAvx2(ApplyParams{k.method, k.strength, k.targetAltitude}, m, s, kBlockSamples); }, CpuHasAvx2()},
+};
+
+// Runs every available form whose parameters it covers on the blocks and compares both
+// blocks with the plain form's; false after the first difference.
+bool FormsMatchPlain(const CBrushKernel& kernel, const std::vector<int16_t>& map, const std::vector<int16_t>& stroke) {
+    std::vector<int16_t> plainMap = map, plainStroke = stroke;
+    kernel.ApplyPlain(plainMap.data(), plainStroke.data());
+    bool lanes = LanesHandle(ApplyParams{kernel.method, kernel.strength, kernel.targetAltitude});
+    for (const ApplyForm& form : kApplyForms) {
+        if (!form.available || (!lanes && form.apply != kApplyForms[0].apply)) continue;
+        std::vector<int16_t> m = map, s = stroke;
+        form.apply(kernel, m.data(), s.data());
+        for (int k = 0; k < kBlockSamples; ++k) {
+            if (m[k] != plainMap[k] || s[k] != plainStroke[k]) {
+                ADD_FAILURE() << form.name << " method " << kernel.method << " S " << kernel.strength << " A "
+                              << kernel.targetAltitude << " at " << k << ": old " << map[k] << " w " << stroke[k]
+                              << " gives " << m[k] << "/" << s[k] << ", plain " << plainMap[k] << "/" << plainStroke[k];
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// Raise and dig: strengths across 0..255 with both ends, and in each block every int16
+// weight against old samples drawn from the whole range and from near both ends.
+TEST(BrushApplyLanesTest, RaiseAndDigMatchPlainForEveryStrengthAndWeight) {
+    if (!CpuHasAvx2()) std::printf("no AVX2 on this CPU: its form is not checked\n");
+    std::mt19937 random(7);
+    std::vector<int16_t> map(kBlockSamples), stroke(kBlockSamples);
+    CBrushKernel kernel;
+    for (int method : {1, 2}) {
+        kernel.method = method;
+        for (int strength = 0; strength <= 255; strength += strength < 250 ? 7 : 1) {
+            kernel.strength = strength;
+            for (int k = 0; k < kBlockSamples; ++k) {
+                stroke[k] = static_cast<int16_t>(k % 65536 - 32768);
+                int edge = static_cast<int>(random() % 2048);
+                map[k] = static_cast<int16_t>(k % 3 == 0 ? 32767 - edge : k % 3 == 1 ? -32768 + edge : int(random() % 65536) - 32768);
+            }
+            ASSERT_TRUE(FormsMatchPlain(kernel, map, stroke));
+        }
+    }
+}
+
+// Flatten: targets across int16 and beyond it (where Apply falls back to the plain form),
+// weights mostly 1..255 with some outside, old samples over the whole range.
+TEST(BrushApplyLanesTest, FlattenMatchesPlainAcrossTargets) {
+    const int32_t targets[] = {INT16_MIN, INT16_MIN + 1, -20000, -1001, -1, 0, 1, 1001, 9999, 20000,
+                               INT16_MAX - 1, INT16_MAX, INT16_MAX + 1, 40001, -8000001, INT_MAX, INT_MIN};
+    std::mt19937 random(11);
+    std::vector<int16_t> map(kBlockSamples), stroke(kBlockSamples);
+    CBrushKernel kernel;
+    kernel.method = 3;
+    for (int32_t target : targets) {
+        kernel.targetAltitude = target;
+        for (int k = 0; k < kBlockSamples; ++k) {
+            map[k] = static_cast<int16_t>(k % 2 == 0 ? k % 65536 - 32768 : int(random() % 65536) - 32768);
+            int draw = static_cast<int>(random() % 1000);
+            stroke[k] = static_cast<int16_t>(draw < 990 ? k % 256 : draw < 995 ? 256 + draw : -draw);
+        }
+        ASSERT_TRUE(FormsMatchPlain(kernel, map, stroke)) << "target " << target;
+    }
+    for (int method : {0, 4, -1}) {  // methods that change nothing
+        kernel.method = method;
+        ASSERT_TRUE(FormsMatchPlain(kernel, map, stroke)) << "method " << method;
+    }
+}
+
+// Every weight 1..255 against every old sample, for targets at both ends of int16 and
+// between: the quotients the flatten division meets at the ends of its range.
+TEST(BrushApplyLanesTest, FlattenMatchesPlainForEveryWeightAndOldSample) {
+    std::vector<int16_t> map(kBlockSamples), stroke(kBlockSamples);
+    CBrushKernel kernel;
+    kernel.method = 3;
+    for (int32_t target : {INT16_MIN, -1, INT16_MAX}) {
+        for (int first = 0; first < 65536 * 255; first += kBlockSamples) {
+            for (int k = 0; k < kBlockSamples; ++k) {
+                int pair = first + k;
+                map[k] = static_cast<int16_t>(pair % 65536 - 32768);
+                stroke[k] = static_cast<int16_t>(1 + (pair / 65536) % 255);
+            }
+            kernel.targetAltitude = target;
+            ASSERT_TRUE(FormsMatchPlain(kernel, map, stroke)) << "target " << target;
         }
     }
 }

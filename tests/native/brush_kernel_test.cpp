@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
+#include "engine/mesh_line.h"
 #include "tests/native/fake_host.h"
 
 namespace {
@@ -232,6 +234,98 @@ TEST_F(StampTest, LinePointLists) {
         std::sort(expected.begin(), expected.end(),
                   [](auto a, auto b) { return a.second != b.second ? a.second < b.second : a.first < b.first; });
         EXPECT_EQ(expected, points) << row.x0 << "," << row.y0 << " -> " << row.x1 << "," << row.y1;
+    }
+}
+
+// Every point of the line, walked step by step from the start.
+std::vector<std::pair<int64_t, int64_t>> PlainWalk(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    std::vector<std::pair<int64_t, int64_t>> points;
+    int64_t dx = std::abs(x1 - x0), dy = std::abs(y1 - y0), sx = x0 > x1 ? -1 : 1, sy = y0 > y1 ? -1 : 1;
+    bool columnMajor = dx > dy;
+    int64_t major = std::max(dx, dy), minor = std::min(dx, dy), x = x0, y = y0;
+    for (int64_t d = 2 * minor - major;; d += d >= 0 ? 2 * (minor - major) : 2 * minor) {
+        points.emplace_back(x, y);
+        if (points.size() > size_t(major)) return points;
+        if (d >= 0) (columnMajor ? y : x) += columnMajor ? sy : sx;
+        (columnMajor ? x : y) += columnMajor ? sx : sy;
+    }
+}
+
+// The stretch inside a rectangle is exactly the walk's points that lie inside it, for
+// lines in every direction, inside, crossing and far outside the rectangle.
+TEST(MeshLineTest, StretchInsideMatchesThePlainWalk) {
+    std::mt19937_64 random(3);
+    auto coordinate = [&random](int64_t spread) {
+        return static_cast<int64_t>(random() % static_cast<uint64_t>(2 * spread + 1)) - spread;
+    };
+    for (int i = 0; i < 2000; ++i) {
+        int64_t spread = i % 4 == 0 ? 3 : i % 4 == 1 ? 40 : i % 4 == 2 ? 2000 : 20000;
+        int64_t x0 = coordinate(spread), y0 = coordinate(spread), x1 = coordinate(spread), y1 = coordinate(spread);
+        // A rectangle that cuts the line at a random stretch (or misses it), or a far one.
+        auto corner = [&random](int64_t a, int64_t b) {
+            int64_t low = std::min(a, b) - 2, span = std::max(a, b) + 2 - low;
+            return low + static_cast<int64_t>(random() % (span + 1));
+        };
+        int64_t left = corner(x0, x1), top = corner(y0, y1);
+        int64_t right = left + static_cast<int64_t>(random() % (std::abs(x1 - x0) / 2 + 3));
+        int64_t bottom = top + static_cast<int64_t>(random() % (std::abs(y1 - y0) / 2 + 3));
+        if (i % 10 == 0) {
+            left += 1000000;
+            right += 1000000;
+        }
+        std::vector<std::pair<int64_t, int64_t>> expected;
+        for (const auto& point : PlainWalk(x0, y0, x1, y1)) {
+            if (point.first >= left && point.first <= right && point.second >= top && point.second <= bottom) {
+                expected.push_back(point);
+            }
+        }
+        MeshLine line(x0, y0, x1, y1);
+        std::vector<std::pair<int64_t, int64_t>> walked;
+        int64_t first = 0, last = 0;
+        if (line.StepsInside(left, right, top, bottom, &first, &last)) {
+            line.Walk(first, last, [&walked](int64_t x, int64_t y) { walked.emplace_back(x, y); });
+        }
+        ASSERT_EQ(expected, walked) << x0 << "," << y0 << " -> " << x1 << "," << y1 << " in " << left << ".." << right
+                                    << " x " << top << ".." << bottom;
+    }
+}
+
+struct FarLineRow {
+    const char* name;
+    int size;
+    int64_t line[4];        // what PaintLine is given
+    int64_t plainLine[4];   // a line the plain walk stamps the same way, or equal to `line`
+};
+
+// Stroke blocks after PaintLine match those of stamping every point of the plain walk, for
+// lines that leave the mesh; for lines too long to walk, a shorter line with the same
+// stamps on the mesh stands in.
+TEST_F(StampTest, LinesReachingOffTheMeshStampAsThePlainWalk) {
+    const int64_t far = 1000000000000;  // a trillion cells off
+    const int64_t lastColumn = kMaxMeshColumns - 1, lastRow = kMaxMeshRows - 1;
+    const FarLineRow rows[] = {
+        {"from far left across the origin", 5, {-3000, -1000, 40, 30}, {-3000, -1000, 40, 30}},
+        {"steep, from above the mesh", 9, {7, -5000, 60, 400}, {7, -5000, 60, 400}},
+        {"past the last column and row", 4, {lastColumn - 50, lastRow - 20, lastColumn + 900, lastRow + 300},
+         {lastColumn - 50, lastRow - 20, lastColumn + 900, lastRow + 300}},
+        {"wholly off the mesh", 32, {-9000, 5, -100, 50}, {-9000, 5, -100, 50}},
+        {"a trillion cells along a row", 6, {-far, 100, 20, 100}, {-6, 100, 20, 100}},
+        {"a trillion cells along a diagonal", 3, {far, far, lastRow - 10, lastRow - 10},
+         {lastRow + 3, lastRow + 3, lastRow - 10, lastRow - 10}},
+    };
+    for (const FarLineRow& row : rows) {
+        kernel_.Build(row.size, 1, 0, 1.0, 0.3);
+        CMapEditor reference;
+        const int64_t* p = row.plainLine;
+        for (const auto& point : PlainWalk(p[0], p[1], p[2], p[3])) kernel_.Stamp(reference, point.first, point.second);
+        editor_.ClearStroke();
+        editor_.PaintLine(row.line[0], row.line[1], row.line[2], row.line[3]);
+        ASSERT_EQ(reference.StrokeBlockCount(), editor_.StrokeBlockCount()) << row.name;
+        for (int b = 0; b < reference.StrokeBlockCount(); ++b) {
+            EXPECT_EQ(reference.StrokeBlockAt(b)->code, editor_.StrokeBlockAt(b)->code) << row.name << ", block " << b;
+            EXPECT_EQ(0, std::memcmp(reference.StrokeBlockAt(b)->samples, editor_.StrokeBlockAt(b)->samples, kBlockBytes))
+                << row.name << ", block " << b;
+        }
     }
 }
 

@@ -224,3 +224,63 @@ TEST_F(MapEditorTest, AnAllocatorThatThrowsIsAnAllocationFailure) {
 }
 
 }  // namespace
+
+namespace {
+
+struct CommitRow {
+    const char* name;
+    int size, method, altitude;
+    double strength, shape;
+    int64_t line[4];     // column0, row0, column1, row1
+    int32_t extraCode;   // when >= 0: a sample written straight into this stroke block
+};
+
+// The same stroke applied block by block with the plain Apply, as the undo copy and the
+// map must come out of the commit.
+void CommitPlainly(CMapEditor& editor, const CBrushKernel& kernel) {
+    for (int i = 0; i < editor.StrokeBlockCount(); ++i) {
+        MapBlock* stroke = const_cast<MapBlock*>(editor.StrokeBlockAt(i));
+        int16_t* map = editor.FindOrLoadBlock(stroke->code);
+        if (map != nullptr) kernel.ApplyPlain(map, stroke->samples);
+    }
+}
+
+}  // namespace
+
+TEST_F(MapEditorTest, CommitOverTheStampedBoxMatchesApplyingWholeBlocks) {
+    const CommitRow rows[] = {
+        {"raise 32 across a block corner", 32, 1, 0, 0.5, 0.3, {270, 290, 369, 350}, -1},
+        {"dig 5 against the mesh origin", 5, 2, 0, 1.0, 0.0, {-3, 2, 6, -4}, -1},
+        {"flatten 17 over several blocks", 17, 3, 1500, 0.7, 0.5, {10, 10, 900, 700}, -1},
+        {"raise 1 at a row's last column", 1, 1, 0, 1.0, 1.0, {319, 5, 319, 5}, -1},
+        {"flatten 2 at a row's first column", 2, 3, -40, 1.0, 0.0, {320, 639, 320, 639}, -1},
+        {"a stamped block also written directly", 8, 1, 0, 1.0, 0.2, {100, 100, 120, 110}, 0},
+    };
+    for (const CommitRow& row : rows) {
+        CBrushKernel kernel;
+        kernel.Build(row.size, row.method, row.altitude, row.strength, row.shape);
+        CMapEditor plain;
+        plain.SetMap(kMap);
+        for (CMapEditor* editor : {&editor_, &plain}) {
+            editor->FreeAll();
+            editor->SetBrush(&kernel);
+            editor->BeginStroke();
+            editor->PaintLine(row.line[0], row.line[1], row.line[2], row.line[3]);
+            if (row.extraCode >= 0) editor->FindOrCreateStrokeBlock(row.extraCode)[kBlockSamples - 1] = 200;
+        }
+        for (int pass = 1; pass <= 2; ++pass) {  // a second commit applies the undo copy as weights
+            editor_.CommitStroke();
+            CommitPlainly(plain, kernel);
+            ASSERT_EQ(plain.StrokeBlockCount(), editor_.StrokeBlockCount()) << row.name;
+            ASSERT_EQ(plain.MapBlockCount(), editor_.MapBlockCount()) << row.name;
+            for (int i = 0; i < plain.StrokeBlockCount(); ++i) {
+                EXPECT_EQ(0, std::memcmp(plain.StrokeBlockAt(i)->samples, editor_.StrokeBlockAt(i)->samples, kBlockBytes))
+                    << row.name << ", commit " << pass << ": undo copy of block " << plain.StrokeBlockAt(i)->code;
+            }
+            for (int i = 0; i < plain.MapBlockCount(); ++i) {
+                EXPECT_EQ(0, std::memcmp(plain.MapBlockAt(i)->samples, editor_.MapBlockAt(i)->samples, kBlockBytes))
+                    << row.name << ", commit " << pass << ": map block " << plain.MapBlockAt(i)->code;
+            }
+        }
+    }
+}

@@ -306,6 +306,76 @@ TEST(PerlinNoiseTest, DeterministicPerSeedAndBounded) {
     EXPECT_GT(highest, 0.3);
 }
 
+// Exact values of today's fields, so any change to the gradients, the hash, the fade or
+// the order of the sums shows. Fields: {persistence, scale x, scale y, seed}.
+TEST(PerlinNoiseTest, GoldenValues) {
+    const double fields[3][4] = {{0.5, 50, 50, 1234.0}, {0.9, 3.5, 120, -977.5}, {0.35, 1, 1, 0.0}};
+    const int octaves[5] = {1, 2, 5, 8, 16};
+    struct Row {
+        int field;
+        double x, y;
+        double values[5];  // at each of the octave counts above
+    };
+    const Row rows[] = {
+        {0, 17, 233, {-0x1.19aae5699242p-2, -0x1.d0eca2f26f47p-4, -0x1.5c219b68f596dp-5, -0x1.495016c18582bp-5, -0x1.471e1b65657f6p-5}},
+        {0, -45.25, 12.5, {-0x1.7f5aabbe5cca7p-2, -0x1.6ebcfdff2a2c7p-2, -0x1.6733273e1c365p-2, -0x1.5f9d067971147p-2, -0x1.5db3c08d6867p-2}},
+        {0, 123456.75, -98765.5, {0x1.2b7eb9cb95545p-2, 0x1.beaba960e8f3cp-8, -0x1.ce2eb42bc39b4p-5, -0x1.e408f83e8ba49p-5, -0x1.dc11e0b8d9102p-5}},
+        {0, 1e9, 3, {0x1.f9b93b9d640ap-5, 0x1.5b45c78138527p-4, 0x1.1735b432ef5fap-3, 0x1.157d30290b8ep-3, 0x1.14d5c22d20a47p-3}},
+        {1, 17, 233, {-0x1.6ec9b95296a4dp-3, 0x1.38cd90f1b3cfap-6, -0x1.1e37aea597ap-13, -0x1.2fa0f0a31a91ap-5, 0x1.e3417843f2be9p-10}},
+        {1, -45.25, 12.5, {0x1.05c3bed2efe8p-6, 0x1.7b8fe5dc443e1p-6, -0x1.d361286709cc8p-7, 0x1.b6abc3792bf06p-7, 0x1.1a0bfaff7abb5p-4}},
+        {1, 123456.75, -98765.5, {-0x1.110a6887ffcf7p-3, -0x1.22384b91956ap-4, 0x1.bba57f5c50c81p-5, -0x1.1f57f14769f62p-8, -0x1.8962e3b0426f9p-6}},
+        {1, 1e9, 3, {-0x1.999d5cb7050fbp-6, -0x1.bc80d4d42e496p-3, -0x1.46d16e193ea01p-3, -0x1.ffd2177e801e4p-4, -0x1.c4667a8c2df97p-4}},
+        {2, -45.25, 12.5, {0x1.7c3f8038c407p-5, -0x1.f418ac7cb4297p-4, -0x1.b926ce57193e4p-4, -0x1.b6eef472e3e41p-4, -0x1.b6d5a82d03052p-4}},
+        {2, 123456.75, -98765.5, {0x1.141bd35aab8bap-3, 0x1.d601a60a462e9p-3, 0x1.9e9bb65a0fc17p-3, 0x1.9c86071e18aafp-3, 0x1.9c6e4082c6bdap-3}},
+    };
+    for (const Row& row : rows) {
+        const double* f = fields[row.field];
+        CPerlinNoise noise;
+        noise.Create(f[0], f[1], f[2], f[3]);
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_EQ(row.values[i], noise.PerlinNoise2D(row.x, row.y, octaves[i]))
+                << "field " << row.field << " at " << row.x << ", " << row.y << ", " << octaves[i] << " octaves";
+        }
+    }
+}
+
+// A hash of the exact bits over a grid of 67 x 67 points, for every octave count, so the
+// octaves' pairing and the odd last octave are all pinned.
+TEST(PerlinNoiseTest, GoldenGridHashes) {
+    const double fields[3][4] = {{0.5, 50, 50, 1234.0}, {0.9, 3.5, 120, -977.5}, {0.35, 1, 1, 0.0}};
+    const uint64_t hashes[3][16] = {
+        {0x08172122c5770e65ull, 0x9e484c1028c59d62ull, 0x3927677959eee28bull, 0x7c3e6ff117bc72feull,
+         0x4f82472bba5acff8ull, 0x4daa995abde84893ull, 0xcf4eb568fa927980ull, 0x283c7f8ab9f48713ull,
+         0x05123794936f902cull, 0x07c31646480d7021ull, 0x58aca734263b20c3ull, 0xbbdaec65be9b7e74ull,
+         0x2cdc1d20c03ce0a6ull, 0x6ebcb290bf7b2637ull, 0xca2b726df64003d3ull, 0x0a3a435517157edaull},
+        {0xe6e9e18694e2baffull, 0x501d3ca38e701f2full, 0xae6d0da080d5add9ull, 0x862c9ce1bad4c8dcull,
+         0x5440824dc3658af7ull, 0x9ccf649877a5ce43ull, 0x6e3f9ffd36210b1aull, 0x438b64f412e60ca9ull,
+         0xa7dd1006d985a426ull, 0x9f794c592f3b7baaull, 0x359f898007ed62eeull, 0x7a768473e5b457edull,
+         0x8e6425f828dd98d0ull, 0x726022789fd17c90ull, 0x4704cda9e7db8d33ull, 0x7fa788cd2860a4eaull},
+        {0xe78f5cbb37b4786aull, 0x6ae53f3c1b6afa16ull, 0x9a7ca8f3cab85ddeull, 0x55a35f35d35cb68eull,
+         0x3c5f26251f3db6fcull, 0x5052948c16551693ull, 0xc714cc4c79a5f925ull, 0x74b4727204e784e3ull,
+         0x059895778187af8cull, 0x9dbf019c6f521eb2ull, 0x488ced91d4fb825dull, 0x519134df88c78ce9ull,
+         0x2b718a61de1022faull, 0x81fe821a9a8eaf43ull, 0x229787c7319e4795ull, 0x5545cbb6701c0f7full},
+    };
+    for (int field = 0; field < 3; ++field) {
+        const double* f = fields[field];
+        CPerlinNoise noise;
+        noise.Create(f[0], f[1], f[2], f[3]);
+        for (int octaves = 1; octaves <= 16; ++octaves) {
+            uint64_t hash = 1469598103934665603ull;  // FNV-1a over the values' bits
+            for (int y = -100; y < 100; y += 3) {
+                for (int x = -100; x < 100; x += 3) {
+                    double value = noise.PerlinNoise2D(x * 1.75, y * 0.5 + 1000, octaves);
+                    uint64_t bits = 0;
+                    std::memcpy(&bits, &value, sizeof bits);
+                    hash = (hash ^ bits) * 1099511628211ull;
+                }
+            }
+            EXPECT_EQ(hashes[field][octaves - 1], hash) << "field " << field << ", " << octaves << " octaves";
+        }
+    }
+}
+
 TEST(PerlinNoiseTest, DamagedParametersStayFinite) {
     CPerlinNoise noise;
     noise.Create(-3.0, 0.0, -5.0, 1.0);

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -229,3 +230,75 @@ TEST_F(StrokeTest, TrailDiscsAreWhiteOnTheView) {
 }
 
 }  // namespace
+
+namespace {
+
+// The view's client pixels, colour only.
+std::vector<uint32_t> ViewPixels(HWND view) {
+    RECT client;
+    ::GetClientRect(view, &client);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = client.right;
+    info.bmiHeader.biHeight = -client.bottom;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HDC dc = ::GetDC(view);
+    HDC memory = ::CreateCompatibleDC(dc);
+    HBITMAP section = ::CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(memory, section);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, dc, 0, 0, SRCCOPY);
+    ::GdiFlush();
+    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
+                                 static_cast<const uint32_t*>(bits) + client.right * client.bottom);
+    for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
+    ::SelectObject(memory, old);
+    ::DeleteObject(section);
+    ::DeleteDC(memory);
+    ::ReleaseDC(view, dc);
+    return pixels;
+}
+
+void Repaint(HWND view) {
+    ::InvalidateRect(view, nullptr, TRUE);
+    ::UpdateWindow(view);
+}
+
+}  // namespace
+
+// The trail a move draws has exactly the pixels of one Ellipse per point, at the zooms
+// and sizes that give large, small and empty discs, for moves in every direction and
+// discs cut off by the window's edge.
+TEST_F(StrokeTest, TrailPixelsAreThoseOfOneEllipsePerPoint) {
+    ASSERT_NE(nullptr, Open());
+    HWND palette = FindPalette();
+    const int moves[][4] = {{40, 40, 40, 40}, {30, 60, 90, 75}, {100, 20, 92, 150},
+                            {60, 60, 110, 110}, {150, 150, 20, 30}, {190, 10, 5, 195}};
+    for (int zoom : {2, -3, -8}) {
+        for (int size : {32, 5, 1}) {
+            DH_SetView(kView, view_, zoom, Geo(320, 320));
+            ::SendDlgItemMessageW(palette, IDC_SIZE_SLIDER, TBM_SETPOS, TRUE, size);
+            for (const auto& move : moves) {
+                Repaint(view_);
+                HDC dc = ::GetDC(view_);
+                DrawTrailDiscs(dc, TrailPoints(move[0], move[1], move[2], move[3]), TrailRadius(zoom, size));
+                ::ReleaseDC(view_, dc);
+                std::vector<uint32_t> expected = ViewPixels(view_);
+                Repaint(view_);
+                ASSERT_EQ(1, Event(kEventViewPress, 100, 100, move[0], move[1]));
+                Event(kEventViewMove, 101, 100, move[2], move[3]);
+                std::vector<uint32_t> drawn = ViewPixels(view_);
+                Event(kEventViewRelease, 101, 100, move[2], move[3]);
+                size_t white = std::count(expected.begin(), expected.end(), 0xFFFFFFu);
+                EXPECT_EQ(TrailRadius(zoom, size) > 0, white > 0) << "zoom " << zoom << " size " << size;
+                size_t differing = 0;
+                for (size_t i = 0; i < expected.size(); ++i) differing += expected[i] != drawn[i];
+                EXPECT_EQ(0u, differing) << "zoom " << zoom << " size " << size << " move " << move[0] << ","
+                                         << move[1] << " -> " << move[2] << "," << move[3] << ": " << white
+                                         << " white pixels expected";
+            }
+        }
+    }
+}
