@@ -26,6 +26,7 @@ add_executable(zolva_native_tests
     tests/native/brush_apply_test.cpp
     tests/native/brush_kernel_test.cpp
     tests/native/terrain_generator_test.cpp
+    tests/native/number_text_test.cpp
 )
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)

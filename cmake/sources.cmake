@@ -5,10 +5,12 @@ set(ZOLVA_PORTABLE_SOURCES
     engine/block_geometry.cpp
     engine/brush_kernel.cpp
     engine/map_editor.cpp
+    engine/number_text.cpp
+    generator/generation_units.cpp
     generator/terrain_generator.cpp
 )
 
-# devhost's portable parts: profile store (and later the map files and noise).
+# devhost's portable parts: the profile store and the noise.
 set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
     devhost/services/perlin_noise.cpp
