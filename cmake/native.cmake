@@ -39,6 +39,7 @@ add_executable(zolva_native_tests
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)
 include(cmake/devhost_store.cmake)
+include(cmake/res_tools.cmake)
 
 if(ZOLVA_BENCHMARKS)
     find_package(benchmark REQUIRED)
