@@ -10,6 +10,14 @@ endif()
 add_library(zolva_portable STATIC ${ZOLVA_PORTABLE_SOURCES})
 target_include_directories(zolva_portable PUBLIC ${CMAKE_SOURCE_DIR})
 
+# The layers: nothing in the portable core reaches <windows.h>, frame/ or palette/.
+add_custom_target(portable_layer_check ALL
+    COMMAND ${CMAKE_COMMAND} -DCOMPILER=${CMAKE_CXX_COMPILER} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+            "-DFILES=${ZOLVA_PORTABLE_SOURCES};${ZOLVA_PORTABLE_HEADERS}" -P ${CMAKE_SOURCE_DIR}/cmake/layer_check.cmake
+    COMMENT "Checking that the portable core stays clear of the Windows side"
+    VERBATIM)
+add_dependencies(zolva_portable portable_layer_check)
+
 add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/store/file_io_posix.cpp)
 target_include_directories(devhost_portable PUBLIC ${CMAKE_SOURCE_DIR})
 
@@ -26,10 +34,12 @@ add_executable(zolva_native_tests
     tests/native/brush_apply_test.cpp
     tests/native/brush_kernel_test.cpp
     tests/native/terrain_generator_test.cpp
+    tests/native/number_text_test.cpp
 )
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)
 include(cmake/devhost_store.cmake)
+include(cmake/res_tools.cmake)
 
 if(ZOLVA_BENCHMARKS)
     find_package(benchmark REQUIRED)

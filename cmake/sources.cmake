@@ -8,10 +8,24 @@ set(ZOLVA_PORTABLE_SOURCES
     engine/brush_apply_avx2.cpp
     engine/map_editor.cpp
     engine/mesh_line.cpp
+    engine/number_text.cpp
+    generator/generation_units.cpp
     generator/terrain_generator.cpp
 )
 
-# devhost's portable parts: profile store (and later the map files and noise).
+# The portable core's headers, for the layer check; the sources above bring in the rest.
+set(ZOLVA_PORTABLE_HEADERS
+    engine/block_geometry.h
+    engine/brush_kernel.h
+    engine/brush_method.h
+    engine/map_block.h
+    engine/map_editor.h
+    engine/number_text.h
+    generator/generation_units.h
+    generator/terrain_generator.h
+)
+
+# devhost's portable parts: the profile store and the noise.
 set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
     devhost/services/perlin_noise.cpp

@@ -90,6 +90,7 @@ add_executable(zolva_windows_tests
     tests/windows/palette_test_support.cpp
     tests/windows/palette_test_window.cpp
     tests/windows/registry_test.cpp
+    tests/windows/map_fixture.cpp
     tests/windows/stroke_test.cpp
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp

@@ -7,11 +7,11 @@
 
 #include "engine/block_geometry.h"
 #include "engine/brush_lanes.h"
+#include "engine/brush_method.h"
 #include "engine/map_editor.h"
 
 namespace {
 
-enum BrushMethod { kRaise = 1, kDig = 2, kFlatten = 3 };
 
 int16_t Saturate(int32_t value) {
     if (value > INT16_MAX) return INT16_MAX;
@@ -125,9 +125,9 @@ void FlattenPlain(int16_t* mapSamples, int16_t* strokeSamples, int32_t target, i
 }
 
 bool LanesHandle(const ApplyParams& params) {
-    if (params.method < kRaise || params.method > kFlatten) return false;
+    if (params.method < kMethodRaise || params.method > kMethodFlatten) return false;
     if (params.strength < 0 || params.strength > 255) return false;
-    return params.method != kFlatten || (params.target >= INT16_MIN && params.target <= INT16_MAX);
+    return params.method != kMethodFlatten || (params.target >= INT16_MIN && params.target <= INT16_MAX);
 }
 
 // Asked once: the answer includes whether the system saves the wide registers.
@@ -158,7 +158,7 @@ void CBrushKernel::ApplySpan(int16_t* mapSamples, int16_t* strokeSamples, int co
 // Outside the box every stroke sample is 0, where Apply only copies the map sample into
 // the undo copy; the box's columns widen to whole spans of kApplyGrain samples.
 void CBrushKernel::ApplyWithin(int16_t* mapSamples, int16_t* strokeSamples, const SampleBox& box) const {
-    if (method < kRaise || method > kFlatten) return;
+    if (method < kMethodRaise || method > kMethodFlatten) return;
     if (box.IsEmpty()) {
         std::memcpy(strokeSamples, mapSamples, kBlockBytes);
         return;
@@ -181,21 +181,19 @@ void CBrushKernel::ApplyWithin(int16_t* mapSamples, int16_t* strokeSamples, cons
 // 255 and stay in 32 bits where the flatten target allows it.
 void CBrushKernel::ApplyPlain(int16_t* mapSamples, int16_t* strokeSamples, int count) const {
     switch (method) {
-    case kRaise:
+    case kMethodRaise:
         ApplyRaise(mapSamples, strokeSamples, strength, count);
         return;
-    case kDig:
+    case kMethodDig:
         ApplyDig(mapSamples, strokeSamples, strength, count);
         return;
-    case kFlatten:
+    case kMethodFlatten:
         ApplyFlatten(mapSamples, strokeSamples, targetAltitude, count);
         return;
     default:
         return;
     }
 }
-
-bool IsPaintingMethod(int32_t method) { return method == kRaise || method == kDig || method == kFlatten; }
 
 int CBrushKernel::Build(int newSize, int newMethod, int altitude, double newStrength, double shape) {
     Reset();

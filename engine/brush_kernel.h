@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "engine/block_geometry.h"
+#include "engine/brush_method.h"
 #include "engine/map_block.h"
 
 class CMapEditor;
@@ -53,10 +54,6 @@ public:
     int32_t targetAltitude;
     int32_t strength;
 };
-
-// Whether a brush method changes the terrain: 1 raise, 2 dig, 3 flatten. Any other code
-// (a damaged profile value, say) paints nothing.
-bool IsPaintingMethod(int32_t method);
 
 // n / 255 truncated toward zero, exact for every 32-bit n; a multiply that vectorises.
 int32_t DivideBy255(int32_t n);

@@ -20,7 +20,7 @@ long OnBlockRequest(unsigned map, intptr_t param) {
     CMapEditor* editor = FindEditor(map);
     auto* request = reinterpret_cast<HPI_BLOCKREQUEST*>(param);
     if (editor == nullptr || request == nullptr) return 0;
-    if (request->mapType != 5 && request->mapType != 10) return 0;
+    if (!IsEditableMapType(request->mapType)) return 0;
     return editor->CopyBlockOut(BlockCodeOfId(request->blockId), request->samples);
 }
 

@@ -1,5 +1,6 @@
 // The module's entry points. The host finds them with GetProcAddress by their plain
 // names, so they have C linkage and the module's .def file exports them undecorated.
+// Their types, as the host sees them, are in host/plugin_entry.h.
 #pragma once
 
 #include "host/hpi.h"
@@ -15,8 +16,3 @@ __declspec(dllexport) int About();
 __declspec(dllexport) void Release();
 
 }  // extern "C"
-
-typedef int (*InitProc)(HPI_PLUGININFO*, unsigned);
-typedef int (*CloseProc)();
-typedef int (*AboutProc)();
-typedef void (*ReleaseProc)();

@@ -3,23 +3,11 @@
 #include "frame/module.h"
 #include "host/hpi_win.h"
 
-namespace {
+PluginResourceScope::PluginResourceScope() : previous_(HPI_GetResourceHandle()) {
+    HPI_SetResourceHandle(g_moduleHandle);
+}
 
-// Makes the plug-in's resources current for its lifetime.
-class PluginResourceScope {
-public:
-    PluginResourceScope() : previous_(HPI_GetResourceHandle()) {
-        HPI_SetResourceHandle(g_moduleHandle);
-    }
-    ~PluginResourceScope() { HPI_SetResourceHandle(previous_); }
-    PluginResourceScope(const PluginResourceScope&) = delete;
-    PluginResourceScope& operator=(const PluginResourceScope&) = delete;
-
-private:
-    HINSTANCE previous_;
-};
-
-}  // namespace
+PluginResourceScope::~PluginResourceScope() { HPI_SetResourceHandle(previous_); }
 
 CPluginDialog::CPluginDialog(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {}
 

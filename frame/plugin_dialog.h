@@ -5,6 +5,19 @@
 
 #include "platform/wnd.h"
 
+// Makes the plug-in's module the current resource module for its lifetime, and gives
+// the previous one back at the end.
+class PluginResourceScope {
+public:
+    PluginResourceScope();
+    ~PluginResourceScope();
+    PluginResourceScope(const PluginResourceScope&) = delete;
+    PluginResourceScope& operator=(const PluginResourceScope&) = delete;
+
+private:
+    HINSTANCE previous_;
+};
+
 class CPluginDialog : public CDialog {
 public:
     CPluginDialog(UINT templateId, CWnd* parent);

@@ -20,8 +20,7 @@ const unsigned kEditableMapTypes[] = {5, 10};
 // Open, of an editable type and not MAT, tested in this order.
 bool IsEligible(unsigned map) {
     if (HPI_IsOpenedMap(map) == 0) return false;
-    unsigned type = HPI_GetMapType(map);
-    if (type != kEditableMapTypes[0] && type != kEditableMapTypes[1]) return false;
+    if (!IsEditableMapType(HPI_GetMapType(map))) return false;
     return HPI_IsMAT(map) == 0;
 }
 
@@ -39,6 +38,13 @@ int WriteBlocks(HPI_HANDLE file, CMapEditor& editor) {
 }
 
 }  // namespace
+
+bool IsEditableMapType(unsigned type) {
+    for (unsigned editable : kEditableMapTypes) {
+        if (type == editable) return true;
+    }
+    return false;
+}
 
 void ClearRegistry() {
     for (int slot = 0; slot < kMaxEditors; ++slot) {

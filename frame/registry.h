@@ -12,6 +12,9 @@ const int kMaxEditors = 10;
 extern HPI_HANDLE g_editedMaps[kMaxEditors];
 extern CMapEditor* g_editors[kMaxEditors];
 
+// Map types 5 and 10 hold editable elevations; no other type gets an editor or has its
+// blocks answered.
+bool IsEditableMapType(unsigned type);
 // Frees every slot without deleting editors; used when the module is attached.
 void ClearRegistry();
 // Slot 0..9 holding the map, or -1. Map 0 is never found.

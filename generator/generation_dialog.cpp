@@ -2,7 +2,11 @@
 
 #include <cstdint>
 
+#include "engine/number_text.h"
+#include "frame/module.h"
 #include "frame/registry.h"
+#include "generator/generation_units.h"
+#include "generator/progress_dialog.h"
 #include "generator/terrain_gen_dlg.h"
 #include "generator/terrain_generator.h"
 #include "host/hpi_win.h"
@@ -20,7 +24,7 @@ void FillDialog(CTerrainGenDlg& dialog, const CTerrainGenerator& parameters, dou
     dialog.mag = parameters.Mag;
     dialog.maxAltText = FormatInteger(parameters.MaxAlt);
     dialog.minAltText = FormatInteger(parameters.MinAlt);
-    dialog.rangeText = FormatTenths(parameters.Dist / inverseMeshSize * 0.001);
+    dialog.rangeText = RangeTextOfDist(parameters.Dist, inverseMeshSize);
     dialog.method = GroupIndex(static_cast<int64_t>(parameters.Method) - 1, kMethodButtons);
     dialog.edge = GroupIndex(1 - static_cast<int64_t>(parameters.Edge), kEdgeButtons);
 }
@@ -31,7 +35,7 @@ void ReadDialog(const CTerrainGenDlg& dialog, CTerrainGenerator& parameters, dou
     parameters.Mag = dialog.mag;
     parameters.MaxAlt = LeadingInteger(dialog.maxAltText);
     parameters.MinAlt = LeadingInteger(dialog.minAltText);
-    parameters.Dist = BoundGenerationDist(TruncateToInt(LeadingNumber(dialog.rangeText) * inverseMeshSize * 1000.0));
+    parameters.Dist = DistOfRangeText(dialog.rangeText, inverseMeshSize);
     parameters.Method = dialog.method + 1;
     parameters.Edge = 1 - dialog.edge;
 }
@@ -40,16 +44,16 @@ void ReadDialog(const CTerrainGenDlg& dialog, CTerrainGenerator& parameters, dou
 
 // The parameters are saved before the generation starts, so they persist whatever it does.
 int RunGenerationDialog(unsigned map, int column, int row, double inverseMeshSize) {
-    const int slot = FindEditorSlot(map);
-    if (slot < 0 || g_editors[slot] == nullptr) return 0;
+    CMapEditor* editor = FindEditor(map);
+    if (editor == nullptr) return 0;
     CWnd mainWindow;
     mainWindow.m_hWnd = HPI_GetMainWnd();
     CTerrainGenDlg dialog(&mainWindow);
     CTerrainGenerator parameters;
-    parameters.LoadProfile();
+    parameters.LoadProfile(g_pluginHandle);
     FillDialog(dialog, parameters, inverseMeshSize);
     if (dialog.DoModal() != IDOK) return 0;
     ReadDialog(dialog, parameters, inverseMeshSize);
-    parameters.SaveProfile();
-    return parameters.Generate(*g_editors[slot], column, row);
+    parameters.SaveProfile(g_pluginHandle);
+    return GenerateWithProgress(parameters, *editor, column, row);
 }

@@ -5,21 +5,12 @@
 #include "engine/map_editor.h"
 #include "generator/terrain_generator.h"
 #include "host/hpi_win.h"
+#include "host/utf8_win.h"
 #include "res/resource.h"
 
 namespace {
 
 const char kGeneratingText[] = "地形生成中..";
-
-std::wstring FromUtf8(const char* text) {
-    if (text == nullptr) return std::wstring();
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (length <= 1) return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
 
 // The synthesis' view of its progress window.
 class ProgressWindow : public GenerationProgress {
@@ -39,7 +30,7 @@ private:
 }  // namespace
 
 CProgressDlg::CProgressDlg(const char* text, int showAbort, CWnd* parent)
-    : CPluginDialog(IDD_PROGRESS, parent), messageText(FromUtf8(text)), ShowAbort(showAbort), Aborted(0) {}
+    : CPluginDialog(IDD_PROGRESS, parent), messageText(text != nullptr ? Widen(text) : std::wstring()), ShowAbort(showAbort), Aborted(0) {}
 
 void CProgressDlg::DoDataExchange(CDataExchange* dx) { DDX_Control(dx, IDC_PROGRESS_BAR, progressBar); }
 
@@ -79,8 +70,8 @@ int CProgressDlg::Pump() { return HPI_Pump(); }
 
 void CProgressDlg::OnAbort() { Aborted = 1; }
 
-int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row) {
+int GenerateWithProgress(CTerrainGenerator& parameters, CMapEditor& editor, int column, int row) {
     CProgressDlg dialog(kGeneratingText, 1, nullptr);
     ProgressWindow window(dialog);
-    return Generate(editor, column, row, window);
+    return parameters.Generate(editor, column, row, window);
 }

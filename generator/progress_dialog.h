@@ -7,6 +7,9 @@
 
 #include "frame/plugin_dialog.h"
 
+class CMapEditor;
+class CTerrainGenerator;
+
 class CProgressDlg : public CPluginDialog {
 public:
     CProgressDlg(const char* text, int ShowAbort, CWnd* parent);
@@ -32,3 +35,7 @@ public:
 private:
     void CentreOnScreen();
 };
+
+// Generates with the parameters around (column, row), showing the progress window with
+// its abort button; CTerrainGenerator::Generate's result.
+int GenerateWithProgress(CTerrainGenerator& parameters, CMapEditor& editor, int column, int row);

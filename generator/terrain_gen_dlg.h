@@ -2,37 +2,14 @@
 // metres, each with a slider beside its box, the roughness and relief sliders, the blend
 // method and the hidden border treatment.
 //
-// Slider ranges: range 1..1000 (tenths of a km), roughness and relief 1..100, maximum
-// altitude 1..10000, minimum altitude -10000..the maximum text. Roughness position p
-// means persistence 1 - p x 0.01; relief position p magnification 10 ^ ((p - 50) x 0.02).
+// Altitude slider ranges: maximum 1..10000, minimum -10000..the maximum text; the other
+// sliders' ranges and meanings are in generation_units.h.
 #pragma once
 
 #include <string>
 
 #include "frame/plugin_dialog.h"
 #include "platform/controls.h"
-
-// Conversions between the dialog's texts, slider positions and the parameters. Every
-// number to integer conversion truncates toward zero and saturates at the int limits.
-
-// The leading decimal integer of a text after blanks and a sign; 0 without one.
-int LeadingInteger(const std::wstring& text);
-// The leading decimal number (digits, a point, an exponent); 0 without one.
-double LeadingNumber(const std::wstring& text);
-// Toward zero, saturated; NaN gives 0.
-int TruncateToInt(double value);
-std::wstring FormatInteger(int value);
-// One decimal, "%.1lf".
-std::wstring FormatTenths(double value);
-// Positions of the roughness and relief sliders. Values outside persistence 0..1 and
-// magnification 0.1..10 are taken as the nearest end, so a damaged profile value never
-// reaches log10 or an out-of-range conversion.
-int RoughnessPosition(double persistence);
-int ReliefPosition(double magnification);
-double PersistenceAt(int roughnessPosition);
-double MagnificationAt(int reliefPosition);
-// Range slider position: tenths of a km.
-int RangePosition(const std::wstring& rangeText);
 
 class CTerrainGenDlg : public CPluginDialog {
 public:

@@ -11,8 +11,6 @@
 #include "host/hpi.h"
 #include "host/perlin.h"
 
-extern HPI_HANDLE g_pluginHandle;
-
 namespace {
 
 const char kKeyEdge[] = "Gen_Edge";
@@ -24,14 +22,15 @@ const char kKeyPersistance[] = "Gen_Persistance";
 const char kKeyMag[] = "Gen_Mag";
 const int kProgressRowStep = 10;
 const int kRandMax = 32767;
+// The noise's landform size, in mesh samples, at relief magnification 1.
+const double kLandformSamplesPerMag = 50.0;
 
-int ReadInt(const char* key, int current) {
-    return static_cast<int>(HPI_GetProfileInt(g_pluginHandle, key, current));
+int ReadInt(HPI_HANDLE plugin, const char* key, int current) {
+    return static_cast<int>(HPI_GetProfileInt(plugin, key, current));
 }
 
-double ReadFraction(const char* key, double current) {
-    return GenerationFractionFromProfile(
-        HPI_GetProfileInt(g_pluginHandle, key, GenerationFractionToProfile(current)));
+double ReadFraction(HPI_HANDLE plugin, const char* key, double current) {
+    return GenerationFractionFromProfile(HPI_GetProfileInt(plugin, key, GenerationFractionToProfile(current)));
 }
 
 // (rand() x d x d) / 32767 - d x d / 2, the product formed in 64 bits.
@@ -60,7 +59,7 @@ int64_t Altitude(const CTerrainGenerator& parameters, double a, double b, int64_
 }
 
 // Returns false when a stroke block cannot be had. The stroke block is found once per
-// run of columns inside one block; samples are visited in column order as before.
+// run of columns inside one block; samples are visited in column order.
 bool GenerateRow(const CTerrainGenerator& parameters, CMapEditor& editor, CPerlinNoise& first,
                  CPerlinNoise& second, int octaves, int64_t row, Span columns, int64_t span) {
     int64_t column = columns.first;
@@ -100,24 +99,24 @@ int16_t EncodeGeneratedAltitude(int64_t altitude) {
     return static_cast<int16_t>(kept + 1);
 }
 
-void CTerrainGenerator::LoadProfile() {
-    Edge = ReadInt(kKeyEdge, Edge);
-    Method = ReadInt(kKeyMethod, Method);
-    MaxAlt = ReadInt(kKeyMaxAlt, MaxAlt);
-    MinAlt = ReadInt(kKeyMinAlt, MinAlt);
-    Dist = BoundGenerationDist(ReadInt(kKeyDist, Dist));
-    Persistance = ReadFraction(kKeyPersistance, Persistance);
-    Mag = ReadFraction(kKeyMag, Mag);
+void CTerrainGenerator::LoadProfile(HPI_HANDLE plugin) {
+    Edge = ReadInt(plugin, kKeyEdge, Edge);
+    Method = ReadInt(plugin, kKeyMethod, Method);
+    MaxAlt = ReadInt(plugin, kKeyMaxAlt, MaxAlt);
+    MinAlt = ReadInt(plugin, kKeyMinAlt, MinAlt);
+    Dist = BoundGenerationDist(ReadInt(plugin, kKeyDist, Dist));
+    Persistance = ReadFraction(plugin, kKeyPersistance, Persistance);
+    Mag = ReadFraction(plugin, kKeyMag, Mag);
 }
 
-void CTerrainGenerator::SaveProfile() const {
-    HPI_WriteProfileInt(g_pluginHandle, kKeyEdge, Edge);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyMethod, Method);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyMaxAlt, MaxAlt);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyMinAlt, MinAlt);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyDist, Dist);
-    HPI_WriteProfileInt(g_pluginHandle, kKeyPersistance, GenerationFractionToProfile(Persistance));
-    HPI_WriteProfileInt(g_pluginHandle, kKeyMag, GenerationFractionToProfile(Mag));
+void CTerrainGenerator::SaveProfile(HPI_HANDLE plugin) const {
+    HPI_WriteProfileInt(plugin, kKeyEdge, Edge);
+    HPI_WriteProfileInt(plugin, kKeyMethod, Method);
+    HPI_WriteProfileInt(plugin, kKeyMaxAlt, MaxAlt);
+    HPI_WriteProfileInt(plugin, kKeyMinAlt, MinAlt);
+    HPI_WriteProfileInt(plugin, kKeyDist, Dist);
+    HPI_WriteProfileInt(plugin, kKeyPersistance, GenerationFractionToProfile(Persistance));
+    HPI_WriteProfileInt(plugin, kKeyMag, GenerationFractionToProfile(Mag));
 }
 
 int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, GenerationProgress& progress) {
@@ -134,10 +133,12 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
     int64_t d = std::max<int64_t>(BoundGenerationDist(Dist), -kMaxMeshColumns);
     double offset1 = RandomOffset(d);
     double offset2 = RandomOffset(d);
+    // Both noise layers share the landform size: Mag x 50 samples across, either axis.
+    const double landform = Mag * kLandformSamplesPerMag;
     first->enabled = 1;
-    first->Create(Persistance, Mag * 50, Mag * 50, offset1);
+    first->Create(Persistance, landform, landform, offset1);
     second->enabled = 1;
-    second->Create(Persistance, Mag * 50, Mag * 50, offset2);
+    second->Create(Persistance, landform, landform, offset2);
     double spacing = 1.0, finest = 1.0;
     int octaves = first->GetOctaves(spacing, finest) + 1;
     progress.Open();

@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+#include "host/hpi.h"
+
 class CMapEditor;
 
 // What the synthesis needs from its progress window.
@@ -36,14 +38,14 @@ public:
 
     // Each read passes the current value as the default; doubles are stored x 1000
     // truncated and read back as the unsigned stored value x 0.001.
-    void LoadProfile();
-    void SaveProfile() const;
+    // `plugin` is the handle the host gave the plug-in; it keys the profile.
+    void LoadProfile(HPI_HANDLE plugin);
+    void SaveProfile(HPI_HANDLE plugin) const;
 
     // Fills the square of half-width Dist around (column, row) with noise terrain and
     // blends it into the map, leaving the undo copy in the stroke blocks. 1 when done or
     // aborted, 0 when memory ran short (the rows done are blended). A Method that blends
     // nothing generates nothing and leaves nothing to undo.
-    int Generate(CMapEditor& editor, int column, int row);
     int Generate(CMapEditor& editor, int column, int row, GenerationProgress& progress);
     // Merges one stroke block into its map block by Method; the stroke block then holds
     // the map block as it was. Any other Method changes neither block.

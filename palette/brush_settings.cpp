@@ -47,7 +47,7 @@ void CBrushSettings::SaveProfile() const {
 int CBrushSettings::IsPainting() {
     if (palette == nullptr || !palette->IsLive()) return 0;
     PullFromPalette();
-    return method != 0 ? 1 : 0;
+    return method != kMethodScroll ? 1 : 0;
 }
 
 void CBrushSettings::PullFromPalette() {

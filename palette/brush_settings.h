@@ -1,16 +1,17 @@
 // The brush values outside the palette window, their profile keys, and the palette
-// object. Method: 0 scroll, 1 raise, 2 dig, 3 flatten. Size: radius in samples (1..32).
+// object. Method: a code of brush_method.h. Size: radius in samples (1..32).
 // Altitude: flatten target in metres. Strength and shape: 0.0..1.0, stored as whole
 // percent (brush_fraction.h) and read back as the stored value taken unsigned x 0.01.
 #pragma once
 
 #include <cstdint>
 
+#include "engine/brush_method.h"
 #include "palette/brush_fraction.h"
 
 class CZolvaPalette;
 
-const int kDefaultBrushMethod = 1;
+const int kDefaultBrushMethod = kMethodRaise;
 const int kDefaultBrushSize = 20;
 const int kDefaultBrushAltitude = 500;
 const double kDefaultBrushStrength = 0.5;

@@ -1,19 +1,17 @@
 #include "palette/zolva_palette.h"
 
-#include <climits>
-#include <cwchar>
-
+#include "engine/brush_kernel.h"
+#include "engine/brush_method.h"
+#include "engine/number_text.h"
 #include "frame/generation_guard.h"
 #include "frame/module.h"
+#include "frame/plugin_dialog.h"
 #include "frame/registry.h"
 #include "generator/generate_command.h"
 #include "host/hpi_win.h"
 #include "palette/brush_fraction.h"
 
 namespace {
-
-const int kMethodScroll = 0;
-const int kMethodFlatten = 3;
 
 const int kNoSavedPosition = -9999;
 const char kKeyX[] = "CZolvaPalette-X";
@@ -112,33 +110,6 @@ struct SliderSetup {
     int minimum, maximum, page, ticks;
 };
 
-// Makes the plug-in's module the current resource module for its lifetime.
-class ModuleResourceScope {
-public:
-    ModuleResourceScope() : previous_(AfxGetResourceHandle()) { AfxSetResourceHandle(g_moduleHandle); }
-    ~ModuleResourceScope() { AfxSetResourceHandle(previous_); }
-    ModuleResourceScope(const ModuleResourceScope&) = delete;
-    ModuleResourceScope& operator=(const ModuleResourceScope&) = delete;
-
-private:
-    HINSTANCE previous_;
-};
-
-// Leading blanks and a sign, then digits up to the first other character; 0 without
-// digits. Values beyond the int32 range saturate instead of overflowing.
-int32_t ParseInteger(const std::wstring& text) {
-    long long value = std::wcstoll(text.c_str(), nullptr, 10);
-    if (value < INT32_MIN) return INT32_MIN;
-    if (value > INT32_MAX) return INT32_MAX;
-    return static_cast<int32_t>(value);
-}
-
-std::wstring FormatInteger(int value) {
-    wchar_t buffer[16];
-    std::swprintf(buffer, 16, L"%d", value);
-    return buffer;
-}
-
 bool IsRelayedMouseMessage(UINT message) {
     return message >= WM_MOUSEMOVE && message <= WM_MBUTTONUP && message != WM_LBUTTONDBLCLK &&
            message != WM_RBUTTONDBLCLK;
@@ -223,7 +194,7 @@ BOOL CZolvaPalette::PreTranslateMessage(MSG* msg) {
 }
 
 BOOL CZolvaPalette::OnInitDialog() {
-    ModuleResourceScope resources;
+    PluginResourceScope resources;
     CPluginDialog::OnInitDialog();
     savedX = static_cast<int32_t>(HPI_GetProfileInt(g_pluginHandle, kKeyX, kNoSavedPosition));
     savedY = static_cast<int32_t>(HPI_GetProfileInt(g_pluginHandle, kKeyY, kNoSavedPosition));
@@ -244,7 +215,7 @@ void CZolvaPalette::ReadControls() {
     if (!IsLive()) return;
     UpdateData(TRUE);
     size = sizeSlider.GetPos();
-    altitude = ParseInteger(altitudeText);
+    altitude = LeadingInteger(altitudeText);
     shape = shapeSlider.GetPos() * 0.01;
     strength = strengthSlider.GetPos() * 0.01;
 }
@@ -305,7 +276,7 @@ void CZolvaPalette::OnHScroll(int code, HWND scrollBar) {
 // Setting a slider position sends no scroll message, so this never feeds OnHScroll.
 void CZolvaPalette::OnAltitudeEditChange() {
     UpdateData(TRUE);
-    altitudeSlider.SetPos(ParseInteger(altitudeText));
+    altitudeSlider.SetPos(LeadingInteger(altitudeText));
 }
 
 void CZolvaPalette::OnDestroy() {
@@ -318,7 +289,7 @@ void CZolvaPalette::OnDestroy() {
 }
 
 void CZolvaPalette::CreateTooltips() {
-    ModuleResourceScope resources;
+    PluginResourceScope resources;
     tooltips.Create(this, TTS_NOPREFIX);
     for (const IconButton& button : kIconButtons) tooltips.AddTool(GetDlgItem(button.id), button.tip, button.id);
     tooltips.Activate(TRUE);
@@ -353,7 +324,7 @@ void CZolvaPalette::MoveToSavedPosition() {
 
 void CZolvaPalette::InitializeSliders() {
     const SliderSetup setups[] = {
-        {&sizeSlider, 1, 32, 10, 10},
+        {&sizeSlider, kMinBrushSize, kMaxBrushSize, 10, 10},
         {&shapeSlider, 0, 100, 10, 10},
         {&strengthSlider, 0, 100, 10, 10},
         {&altitudeSlider, 0, 10000, 1000, 1000},

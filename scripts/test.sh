@@ -36,6 +36,18 @@ timeout 600 "$ZOLVA_ROOT/build/native/bin/devhost_store_tests" >"$log_dir/devhos
 report "devhost store tests" "$log_dir/devhost-store.log" $?
 set -e
 
+# The icon program must still draw the committed bitmaps, so they can be remade.
+icons_dir="$ZOLVA_ROOT/build/native/icons"
+rm -rf "$icons_dir" && mkdir -p "$icons_dir"
+if "$ZOLVA_ROOT/build/native/bin/draw_icons" "$icons_dir" >"$log_dir/draw-icons.log" 2>&1 &&
+   cmp "$icons_dir/method_icons.bmp" "$ZOLVA_ROOT/res/method_icons.bmp" &&
+   cmp "$icons_dir/preset_icons.bmp" "$ZOLVA_ROOT/res/preset_icons.bmp"; then
+    echo "icon bitmaps: redrawn byte for byte"
+else
+    echo "icon bitmaps: FAILED (draw_icons no longer draws res/*.bmp)"
+    failed=1
+fi
+
 echo "== fuzz (libFuzzer, clang)"
 fuzz_dir="$ZOLVA_ROOT/build/fuzz"
 if ! { CC=clang CXX=clang++ cmake -S "$ZOLVA_ROOT" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=Debug \

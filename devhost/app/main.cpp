@@ -13,16 +13,15 @@
 
 #include "devhost/app/main_window.h"
 #include "devhost/app/report.h"
+#include "devhost/app/screenshot.h"
 #include "devhost/app/script.h"
 #include "devhost/app/summary.h"
-#include "devhost/app/text.h"
-#include "devhost/app/screenshot.h"
 #include "devhost/hpi/devhost_api.h"
-#include "frame/exports.h"
+#include "host/plugin_entry.h"
+#include "host/utf8_win.h"
 
 namespace {
 
-using devhost::Narrow;
 
 const HPI_HANDLE kPluginHandle = 1;
 
@@ -196,7 +195,7 @@ int main() {
     DH_CaptureMessageBoxes(options.quit ? IDOK : 0);
     devhost::SetHeadless(options.quit);
     if (!options.out.empty()) {
-        int made = ::SHCreateDirectoryExW(nullptr, devhost::Widen(options.out).c_str(), nullptr);
+        int made = ::SHCreateDirectoryExW(nullptr, Widen(options.out).c_str(), nullptr);
         if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
             std::fprintf(stderr, "devhost: cannot create the output folder %s (error %d)\n", options.out.c_str(), made);
             return 1;

@@ -9,8 +9,8 @@
 
 #include "devhost/app/map_view.h"
 #include "devhost/app/report.h"
-#include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
+#include "host/utf8_win.h"
 
 namespace devhost {
 namespace {
@@ -237,11 +237,8 @@ void ReportMapWarnings(HWND mainWindow, HPI_HANDLE map, const std::wstring& path
 }  // namespace
 
 HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
-    int length = ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &utf8[0], length, nullptr, nullptr);
     char error[512] = {};
-    HPI_HANDLE map = DH_OpenMap(utf8.c_str(), error, sizeof error);
+    HPI_HANDLE map = DH_OpenMap(Narrow(path).c_str(), error, sizeof error);
     if (map == 0) {
         ReportError(mainWindow, L"地図を開けません: " + Widen(error));
         return 0;

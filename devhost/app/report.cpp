@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "devhost/app/text.h"
+#include "host/utf8_win.h"
 
 namespace devhost {
 namespace {

@@ -13,10 +13,10 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/screenshot.h"
-#include "devhost/app/text.h"
 #include "devhost/hpi/devhost_api.h"
 #include "devhost/store/file_io.h"
 #include "devhost/store/map_file.h"
+#include "host/utf8_win.h"
 
 namespace devhost {
 namespace {

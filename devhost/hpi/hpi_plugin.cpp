@@ -4,6 +4,7 @@
 
 #include "devhost/hpi/host_state.h"
 #include "host/hpi_win.h"
+#include "host/utf8_win.h"
 
 HostState& Host() {
     static HostState state;
@@ -94,10 +95,7 @@ void DH_SetProfileDir(const char* utf8Path) {
     HostState& host = Host();
     host.profileDir = utf8Path != nullptr ? utf8Path : "profiles";
     host.profiles.clear();
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, host.profileDir.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 1), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, host.profileDir.c_str(), -1, &wide[0], length);
-    ::CreateDirectoryW(wide.c_str(), nullptr);
+    ::CreateDirectoryW(Widen(host.profileDir).c_str(), nullptr);
 }
 
 const char* DH_GetProfilePath(HPI_HANDLE plugin) { return ProfileOf(plugin).path().c_str(); }

@@ -40,8 +40,6 @@ std::map<std::string, int32_t>& FakeProfile() {
     return values;
 }
 
-HPI_HANDLE g_pluginHandle = 7;
-
 extern "C" unsigned HPI_GetProfileInt(HPI_HANDLE, const char* key, int def) {
     auto found = FakeProfile().find(key);
     return static_cast<unsigned>(found != FakeProfile().end() ? found->second : def);

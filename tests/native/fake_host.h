@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/hpi.h"
+
 struct FakeHostCall {
     enum Kind { kGetMapBlock, kReplaceCache } kind;
     uint32_t map;
@@ -27,5 +29,6 @@ struct FakeHost {
 FakeHost& TheFakeHost();
 // The sample value the fake host delivers for a block identifier and sample index.
 int16_t FakeHostSample(long blockId, int index);
-// Profile values the fake host holds, by key.
+// Profile values the fake host holds, by key, whatever the plug-in handle.
 std::map<std::string, int32_t>& FakeProfile();
+const HPI_HANDLE kFakePluginHandle = 7;

@@ -186,7 +186,7 @@ TEST_F(GeneratorTest, TheRangeIsBounded) {
     for (int stored : {99999, INT_MAX}) {
         FakeProfile()["Gen_Dist"] = stored;
         CTerrainGenerator loaded;
-        loaded.LoadProfile();
+        loaded.LoadProfile(kFakePluginHandle);
         EXPECT_EQ(kMaxGenerationDist, loaded.Dist) << stored;
     }
     FakeProfile().clear();
@@ -257,23 +257,23 @@ TEST(GeneratorEncodingTest, NeverWrapsIntoAnUntouchedValue) {
 TEST(GeneratorProfileTest, RoundTripAndDefaults) {
     FakeProfile().clear();
     CTerrainGenerator loaded;
-    loaded.LoadProfile();
+    loaded.LoadProfile(kFakePluginHandle);
     EXPECT_EQ(3, loaded.Method) << "a missing key keeps the default";
     EXPECT_EQ(160, loaded.Dist);
     loaded.MinAlt = -250;
     loaded.Persistance = 0.9;
     loaded.Mag = 1.0471285480508996;
-    loaded.SaveProfile();
+    loaded.SaveProfile(kFakePluginHandle);
     EXPECT_EQ(900, FakeProfile()["Gen_Persistance"]);
     EXPECT_EQ(1047, FakeProfile()["Gen_Mag"]);
     EXPECT_EQ(-250, FakeProfile()["Gen_MinAlt"]);
     CTerrainGenerator again;
-    again.LoadProfile();
+    again.LoadProfile(kFakePluginHandle);
     EXPECT_EQ(-250, again.MinAlt) << "negative altitudes survive";
     EXPECT_DOUBLE_EQ(0.9, again.Persistance);
     EXPECT_DOUBLE_EQ(1.047, again.Mag);
     FakeProfile()["Gen_Mag"] = -1;  // a damaged profile: read as unsigned
-    again.LoadProfile();
+    again.LoadProfile(kFakePluginHandle);
     EXPECT_GT(again.Mag, 4e6);
     FakeProfile().clear();
 }

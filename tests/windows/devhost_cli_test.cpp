@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "devhost/store/map_file.h"
+#include "host/utf8_win.h"
 #include "tests/windows/plugin_fixture.h"
 
 namespace {
@@ -51,13 +52,7 @@ DevhostRun RunDevhost(const std::wstring& arguments) {
 
 std::string Folder() { return Utf8(ExecutableFolder()); }
 
-std::wstring Quoted(const std::string& utf8Path) {
-    int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, utf8Path.c_str(), -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return L"\"" + wide + L"\"";
-}
+std::wstring Quoted(const std::string& utf8Path) { return L"\"" + Widen(utf8Path) + L"\""; }
 
 // A flat map at 100 m, 3 arc-seconds a cell.
 std::string MakeMap(const std::string& name, int width, int height) {

@@ -16,18 +16,16 @@
 #include <stb_image_write.h>
 
 #include "devhost/store/map_file.h"
-#include "generator/terrain_gen_dlg.h"
 #include "res/resource.h"
-#include "tests/windows/palette_test_support.h"
+#include "tests/windows/map_fixture.h"
 
 namespace {
 
 const wchar_t kCaption[] = L"地形の生成";
-const int kSide = 640;
+int16_t Flat(int, int) { return 100; }
+
 // Cells of 50.5 m each way near the equator: the host truncates both sizes to 50 m.
-const double kOriginLat = 0.2, kOriginLon = 139.0;
-const double kCellLat = 50.5 / 110574.0, kCellLon = 50.5 / 111320.0;
-const HPI_HANDLE kView = 1;
+const TestMap kMap = {"generation", 0.2, 139.0, 50.5 / 110574.0, 50.5 / 111320.0, Flat};
 const int kAnswerPeriodMs = 20;
 const int kMaxWaitTicks = 250;  // 5 s without a dialog ends the wait
 
@@ -156,40 +154,16 @@ private:
     HANDLE thread_;
 };
 
-GEOPOS Geo(int column, int row) {
-    return GEOPOS{kOriginLat - (row + 0.5) * kCellLat, kOriginLon + (column + 0.5) * kCellLon};
-}
+GEOPOS Geo(int column, int row) { return CellCentre(kMap, column, row); }
 
-class GenerationDialogTest : public PaletteFixture {
+class GenerationDialogTest : public MapViewFixture {
 protected:
+    GenerationDialogTest() : MapViewFixture(kMap) {}
     void SetUp() override {
-        PaletteFixture::SetUp();
-        path_ = Utf8(ExecutableFolder()) + "generation-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".map";
-        MapHeader header;
-        header.width = header.height = kSide;
-        header.originLat = kOriginLat;
-        header.originLon = kOriginLon;
-        header.cellLat = kCellLat;
-        header.cellLon = kCellLon;
-        std::vector<int16_t> grid(static_cast<size_t>(kSide) * kSide, 100);
-        std::string error;
-        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
-        map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
-        ASSERT_NE(0u, map_);
-        view_ = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 200, 200,
-                                  nullptr, nullptr, nullptr, nullptr);
-        DH_SetView(kView, view_, 1, Geo(320, 320));
-        ASSERT_TRUE(Start());
+        MapViewFixture::SetUp();
+        if (HasFatalFailure()) return;
         palette_ = Open();
         ASSERT_NE(nullptr, palette_);
-    }
-    void TearDown() override {
-        DH_CloseMap(map_);
-        Unload();
-        if (view_ != nullptr) ::DestroyWindow(view_);
-        std::remove(path_.c_str());
-        PaletteFixture::TearDown();
     }
 
     // Clicks generate and answers the dialog with `script`; false when no dialog came.
@@ -214,9 +188,6 @@ protected:
     void Store(const char* key, unsigned value) { HPI_WriteProfileInt(kTestPluginHandle, key, static_cast<int>(value)); }
     int Stored(const char* key) const { return static_cast<int>(ProfileInt(key)); }
 
-    std::string path_;
-    HPI_HANDLE map_ = 0;
-    HWND view_ = nullptr;
     HWND palette_ = nullptr;
 };
 
@@ -482,52 +453,6 @@ TEST_F(GenerationDialogTest, ScreenshotShowsTheTextsOfTheDialog) {
     // Glyphs cover part of the first label's box, never all of it.
     EXPECT_GT(labelInk, labelPixels / 20) << path;
     EXPECT_LT(labelInk, labelPixels / 2) << path;
-}
-
-TEST(GenerationConversionsTest, TextsReadAsLeadingNumbersAndSaturate) {
-    const struct {
-        const wchar_t* text;
-        int integer;
-        double number;
-    } rows[] = {
-        {L"4000", 4000, 4000.0},          {L"  -12abc", -12, -12.0},       {L"abc", 0, 0.0},
-        {L"8.0", 8, 8.0},                 {L" 2.5km", 2, 2.5},             {L".5", 0, 0.5},
-        {L"1e3", 1, 1000.0},              {L"1e", 1, 1.0},                 {L"-3.", -3, -3.0},
-        {L"0x10", 0, 0.0},                {L"inf", 0, 0.0},                {L"nan", 0, 0.0},
-        {L"99999999999", INT_MAX, 99999999999.0}, {L"-99999999999", INT_MIN, -99999999999.0},
-        {L"+7", 7, 7.0},                  {L"", 0, 0.0},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.integer, LeadingInteger(row.text)) << Utf8(row.text);
-        EXPECT_EQ(row.number, LeadingNumber(row.text)) << Utf8(row.text);
-    }
-    EXPECT_EQ(HUGE_VAL, LeadingNumber(L"1e999"));
-}
-
-TEST(GenerationConversionsTest, PositionsTruncateSaturateAndStayInsideTheSliderRanges) {
-    const struct {
-        double value;
-        int truncated;
-    } truncations[] = {{2.9, 2}, {-2.9, -2}, {1e300, INT_MAX}, {-1e300, INT_MIN}, {HUGE_VAL, INT_MAX},
-                       {-HUGE_VAL, INT_MIN}, {NAN, 0}, {2147483647.5, INT_MAX}};
-    for (const auto& row : truncations) EXPECT_EQ(row.truncated, TruncateToInt(row.value)) << row.value;
-
-    const struct {
-        double persistence;
-        int roughness;
-        double mag;
-        int relief;
-    } positions[] = {{0.5, 50, 1.0, 50},   {0.9, 9, 1.047, 50},   {1.0, 0, 0.1, 0},    {0.0, 100, 10.0, 100},
-                     {-3.0, 100, 0.0, 0},  {4294966.796, 0, -1.0, 0}, {NAN, 100, NAN, 0}, {1.5, 0, 1e300, 100}};
-    for (const auto& row : positions) {
-        EXPECT_EQ(row.roughness, RoughnessPosition(row.persistence)) << row.persistence;
-        EXPECT_EQ(row.relief, ReliefPosition(row.mag)) << row.mag;
-    }
-    EXPECT_EQ(1047, static_cast<int>(MagnificationAt(51) * 1000));
-    EXPECT_EQ(900, static_cast<int>(PersistenceAt(10) * 1000));
-    EXPECT_EQ(L"8.0", FormatTenths(160 / 0.02 * 0.001));
-    EXPECT_EQ(10000, RangePosition(L"1000.09"));
-    EXPECT_EQ(INT_MAX, RangePosition(L"1e200"));
 }
 
 // Carries out an action while the generation runs: posted from inside the dialog, it

@@ -11,9 +11,9 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/relief.h"
-#include "devhost/app/text.h"
 #include "devhost/store/map_file.h"
 #include "host/hpi_win.h"
+#include "host/utf8_win.h"
 #include "tests/windows/plugin_fixture.h"
 
 namespace {
@@ -39,7 +39,7 @@ protected:
         ASSERT_NE(nullptr, window_);
         ::ShowWindow(window_, SW_SHOWNOACTIVATE);
         view_ = devhost::MapViewOf(window_);
-        map_ = devhost::OpenMapFile(window_, devhost::Widen(path_));
+        map_ = devhost::OpenMapFile(window_, Widen(path_));
         ASSERT_NE(0u, map_);
     }
     void TearDown() override {
@@ -78,18 +78,18 @@ protected:
 TEST_F(MapViewTest, StatusBarShowsTheZoomAtOnceAndThePlaceUnderThePointer) {
     devhost::SetViewZoom(view_, -8);
     std::wstring status = Status();
-    EXPECT_NE(std::wstring::npos, status.find(L"ズーム -8")) << devhost::Narrow(status);
+    EXPECT_NE(std::wstring::npos, status.find(L"ズーム -8")) << Narrow(status);
     // Zooms beyond the wheel's steps, from a script, stop at its ends.
     devhost::SetViewZoom(view_, INT_MIN);
-    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム -64")) << devhost::Narrow(Status());
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム -64")) << Narrow(Status());
     devhost::SetViewZoom(view_, INT_MAX);
-    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム 16")) << devhost::Narrow(Status());
+    EXPECT_NE(std::wstring::npos, Status().find(L"ズーム 16")) << Narrow(Status());
     // Cell (0, 0)'s centre: half a 3-second cell south and east of the corner.
     devhost::SetViewZoom(view_, 4);
     POINT corner = devhost::MeshToViewPixel(view_, 0, 0);
     status = devhost::DescribeViewPixel(view_, corner.x, corner.y);
-    EXPECT_NE(std::wstring::npos, status.find(L"北緯 36°29'58.5\"  西経 84°29'58.5\"")) << devhost::Narrow(status);
-    EXPECT_NE(std::wstring::npos, status.find(L"標高 100 m")) << devhost::Narrow(status);
+    EXPECT_NE(std::wstring::npos, status.find(L"北緯 36°29'58.5\"  西経 84°29'58.5\"")) << Narrow(status);
+    EXPECT_NE(std::wstring::npos, status.find(L"標高 100 m")) << Narrow(status);
 }
 
 // At zoom -8 the view draws from an overview level; block 101 (rows and columns
@@ -110,7 +110,7 @@ TEST_F(MapViewTest, ZoomedOutViewFollowsAnEditItsUndoASaveAndAReopen) {
     ASSERT_EQ(0u, HPI_CloseEvm(file));
     EXPECT_EQ(raised, ShownAt(800, 480)) << "after the save";
     DH_CloseMap(map_);
-    map_ = devhost::OpenMapFile(window_, devhost::Widen(path_));
+    map_ = devhost::OpenMapFile(window_, Widen(path_));
     ASSERT_NE(0u, map_);
     devhost::SetViewZoom(view_, -8);
     devhost::SetViewCentre(view_, 1000, 750);

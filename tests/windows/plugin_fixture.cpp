@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "host/utf8_win.h"
+
 std::wstring ExecutableFolder() {
     wchar_t path[MAX_PATH];
     DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -9,13 +11,7 @@ std::wstring ExecutableFolder() {
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
 }
 
-std::string Utf8(const std::wstring& text) {
-    int length = ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(length > 0 ? length : 1), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], length, nullptr, nullptr);
-    narrow.resize(narrow.size() - 1);
-    return narrow;
-}
+std::string Utf8(const std::wstring& text) { return Narrow(text); }
 
 std::string ReadFileBytes(const std::string& utf8Path) {
     std::string bytes;

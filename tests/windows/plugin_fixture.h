@@ -9,7 +9,7 @@
 #include <string>
 
 #include "devhost/hpi/devhost_api.h"
-#include "frame/exports.h"
+#include "host/plugin_entry.h"
 
 const HPI_HANDLE kTestPluginHandle = 7;
 

@@ -16,52 +16,19 @@
 #include "frame/module.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"
-#include "tests/windows/palette_test_support.h"
+#include "tests/windows/map_fixture.h"
 
 namespace {
 
-const int kSide = 640;
-const double kOriginLat = 35.0, kOriginLon = 139.0, kCell = 0.001;
-const HPI_HANDLE kView = 1;
-
 int16_t Ground(int row, int col) { return static_cast<int16_t>(300 + (row * 7 + col * 3) % 400); }
 
-GEOPOS Geo(int column, int row) {
-    return GEOPOS{kOriginLat - (row + 0.5) * kCell, kOriginLon + (column + 0.5) * kCell};
-}
+const TestMap kMap = {"stroke", 35.0, 139.0, 0.001, 0.001, Ground};
 
-class StrokeTest : public PaletteFixture {
+GEOPOS Geo(int column, int row) { return CellCentre(kMap, column, row); }
+
+class StrokeTest : public MapViewFixture {
 protected:
-    void SetUp() override {
-        PaletteFixture::SetUp();
-        path_ = Utf8(ExecutableFolder()) + "stroke-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".map";
-        MapHeader header;
-        header.width = header.height = kSide;
-        header.originLat = kOriginLat;
-        header.originLon = kOriginLon;
-        header.cellLat = header.cellLon = kCell;
-        std::vector<int16_t> grid(static_cast<size_t>(kSide) * kSide);
-        for (int r = 0; r < kSide; ++r) {
-            for (int c = 0; c < kSide; ++c) grid[static_cast<size_t>(r) * kSide + c] = Ground(r, c);
-        }
-        std::string error;
-        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
-        original_ = ReadFileBytes(path_);
-        map_ = DH_OpenMap(path_.c_str(), nullptr, 0);
-        ASSERT_NE(0u, map_);
-        view_ = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_VISIBLE | SS_BLACKRECT, 0, 0, 200, 200,
-                                  nullptr, nullptr, nullptr, nullptr);
-        DH_SetView(kView, view_, 1, Geo(320, 320));
-        ASSERT_TRUE(Start());
-    }
-    void TearDown() override {
-        DH_CloseMap(map_);  // while the module's map hook is still there to hear 206
-        Unload();
-        if (view_ != nullptr) ::DestroyWindow(view_);
-        std::remove(path_.c_str());
-        PaletteFixture::TearDown();
-    }
+    StrokeTest() : MapViewFixture(kMap) {}
 
     long Event(int event, int column, int row, int x = 5, int y = 5) {
         HPI_VIEWEVENT record = {x, y, Geo(column, row)};
@@ -69,10 +36,6 @@ protected:
     }
     long Tracking() { return viewHook_(kEventViewTracking, kView, 0); }
 
-    std::string path_;
-    std::string original_;
-    HPI_HANDLE map_ = 0;
-    HWND view_ = nullptr;
 };
 
 TEST_F(StrokeTest, DragRaisesExactlyAsTheKernelPredictsAndNothingElse) {

@@ -1,11 +1,11 @@
-// UTF-8 and UTF-16 conversions for devhost's window code.
+// UTF-8 and UTF-16 conversions on Windows. Texts cross the host boundary (menu entries,
+// map paths, profile keys) as UTF-8; the windows take UTF-16. An empty or unconvertible
+// text becomes an empty one.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
-
-namespace devhost {
 
 inline std::wstring Widen(const std::string& text) {
     int length = ::MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
@@ -24,5 +24,3 @@ inline std::string Narrow(const std::wstring& text) {
     narrow.resize(static_cast<size_t>(length - 1));
     return narrow;
 }
-
-}  // namespace devhost
