@@ -40,8 +40,8 @@ add_library(zolva_plugin_code STATIC
     generator/generate_command.cpp
     generator/generation_dialog.cpp
     generator/terrain_gen_dlg.cpp
-    engine/stroke_tracker.cpp
-    engine/trail_spans.cpp
+    frame/stroke_tracker.cpp
+    frame/trail_spans.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(zolva_plugin_code PUBLIC hpi comctl32 gdi32 user32)

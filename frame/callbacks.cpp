@@ -2,7 +2,7 @@
 #include "frame/callbacks.h"
 
 #include "engine/map_editor.h"
-#include "engine/stroke_tracker.h"
+#include "frame/stroke_tracker.h"
 #include "frame/generation_guard.h"
 #include "frame/module.h"
 #include "frame/registry.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "engine/brush_kernel.h"
-#include "engine/stroke_tracker.h"
+#include "frame/stroke_tracker.h"
 #include "frame/module.h"
 #include "palette/brush_settings.h"
 

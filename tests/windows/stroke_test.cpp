@@ -12,7 +12,7 @@
 #include "devhost/store/map_file.h"
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
-#include "engine/stroke_tracker.h"
+#include "frame/stroke_tracker.h"
 #include "frame/module.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"

@@ -1,4 +1,4 @@
-#include "engine/trail_spans.h"
+#include "frame/trail_spans.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,35 +1,21 @@
-#include "engine/stroke_tracker.h"
+#include "frame/stroke_tracker.h"
 
-#include "engine/trail_spans.h"
-
+#include "engine/mesh_line.h"
 #include "frame/module.h"
 #include "frame/registry.h"
+#include "frame/trail_spans.h"
 #include "host/hpi_win.h"
 #include "palette/brush_settings.h"
 
-// The major axis steps every time; D >= 0 steps the minor one.
+// The pixel line is walked as the brush line is, by the one line walker.
 std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1) {
-    int dx = x1 > x0 ? x1 - x0 : x0 - x1;
-    int dy = y1 > y0 ? y1 - y0 : y0 - y1;
-    int sx = x0 > x1 ? -1 : 1;
-    int sy = y0 > y1 ? -1 : 1;
-    bool columnMajor = dx > dy;
-    int major = columnMajor ? dx : dy;
-    int minor = columnMajor ? dy : dx;
+    const MeshLine line(x0, y0, x1, y1);
     std::vector<POINT> points;
-    points.reserve(static_cast<size_t>(major) + 1);
-    int x = x0, y = y0;
-    for (int d = 2 * minor - major;;) {
-        points.push_back(POINT{x, y});
-        if (columnMajor ? x == x1 : y == y1) return points;
-        if (d >= 0) {
-            if (columnMajor) y += sy; else x += sx;
-            d += 2 * (minor - major);
-        } else {
-            d += 2 * minor;
-        }
-        if (columnMajor) x += sx; else y += sy;
-    }
+    points.reserve(static_cast<size_t>(line.Steps()) + 1);
+    line.Walk(0, line.Steps(), [&points](int64_t x, int64_t y) {
+        points.push_back(POINT{static_cast<LONG>(x), static_cast<LONG>(y)});
+    });
+    return points;
 }
 
 int TrailRadius(int zoom, int size) {
