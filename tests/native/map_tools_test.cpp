@@ -41,7 +41,7 @@ std::string ReadText(const std::string& path) {
 }
 
 // A raster to be written through GDAL: one band, row-major values.
-struct RasterSpec {
+struct TestRaster {
     const char* driver = "GTiff";
     int width = 0;
     int height = 0;
@@ -54,45 +54,45 @@ struct RasterSpec {
 };
 
 // A geographic raster with 1 arc-second cells and the north-west corner at (lat, lon).
-RasterSpec GeographicRaster(int width, int height, double lat, double lon, double cell = kArcSecond) {
-    RasterSpec spec;
-    spec.width = width;
-    spec.height = height;
+TestRaster GeographicRaster(int width, int height, double lat, double lon, double cell = kArcSecond) {
+    TestRaster raster;
+    raster.width = width;
+    raster.height = height;
     double transform[6] = {lon, cell, 0.0, lat, 0.0, -cell};
-    std::copy(transform, transform + 6, spec.transform);
-    spec.values.resize(static_cast<size_t>(width) * height);
+    std::copy(transform, transform + 6, raster.transform);
+    raster.values.resize(static_cast<size_t>(width) * height);
     // Spans negatives and values above 255, so a wrong byte order shows.
-    for (size_t i = 0; i < spec.values.size(); ++i) spec.values[i] = double(int(i * 37 % 3001) - 500);
-    return spec;
+    for (size_t i = 0; i < raster.values.size(); ++i) raster.values[i] = double(int(i * 37 % 3001) - 500);
+    return raster;
 }
 
 // Writes the raster through the named driver; drivers that only copy get an in-memory
 // raster copied.
-void WriteRaster(const RasterSpec& spec, const std::string& path) {
+void WriteRaster(const TestRaster& raster, const std::string& path) {
     InitializeGdal();
-    GDALDriver* target = GetGDALDriverManager()->GetDriverByName(spec.driver);
-    ASSERT_NE(nullptr, target) << spec.driver;
+    GDALDriver* target = GetGDALDriverManager()->GetDriverByName(raster.driver);
+    ASSERT_NE(nullptr, target) << raster.driver;
     bool direct = target->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr;
     GDALDriver* maker = direct ? target : GetGDALDriverManager()->GetDriverByName("MEM");
-    GDALDatasetUniquePtr ds(maker->Create(direct ? path.c_str() : "", spec.width, spec.height, 1, spec.type, nullptr));
-    ASSERT_TRUE(ds) << spec.driver;
+    GDALDatasetUniquePtr ds(maker->Create(direct ? path.c_str() : "", raster.width, raster.height, 1, raster.type, nullptr));
+    ASSERT_TRUE(ds) << raster.driver;
     double transform[6];
-    std::copy(spec.transform, spec.transform + 6, transform);
+    std::copy(raster.transform, raster.transform + 6, transform);
     ASSERT_EQ(CE_None, ds->SetGeoTransform(transform));
-    if (spec.epsg != 0) {
+    if (raster.epsg != 0) {
         OGRSpatialReference srs;
-        srs.importFromEPSG(spec.epsg);
+        srs.importFromEPSG(raster.epsg);
         srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
         ASSERT_EQ(CE_None, ds->SetSpatialRef(&srs));
     }
     GDALRasterBand* band = ds->GetRasterBand(1);
-    if (spec.hasNoData) band->SetNoDataValue(spec.noData);
-    std::vector<double> values = spec.values;
-    ASSERT_EQ(CE_None, band->RasterIO(GF_Write, 0, 0, spec.width, spec.height, values.data(), spec.width,
-                                      spec.height, GDT_Float64, 0, 0, nullptr));
+    if (raster.hasNoData) band->SetNoDataValue(raster.noData);
+    std::vector<double> values = raster.values;
+    ASSERT_EQ(CE_None, band->RasterIO(GF_Write, 0, 0, raster.width, raster.height, values.data(), raster.width,
+                                      raster.height, GDT_Float64, 0, 0, nullptr));
     if (!direct) {
         GDALDatasetUniquePtr copy(target->CreateCopy(path.c_str(), ds.get(), TRUE, nullptr, nullptr, nullptr));
-        ASSERT_TRUE(copy) << spec.driver << ": " << CPLGetLastErrorMsg();
+        ASSERT_TRUE(copy) << raster.driver << ": " << CPLGetLastErrorMsg();
     }
 }
 
@@ -155,10 +155,10 @@ TEST(MapImportTest, ReadsEachFormatWithItsSamplesAndOrigin) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.file);
-        RasterSpec spec = GeographicRaster(row.width, row.height, row.lat, row.lon, row.cell);
-        spec.driver = row.driver;
+        TestRaster raster = GeographicRaster(row.width, row.height, row.lat, row.lon, row.cell);
+        raster.driver = row.driver;
         std::string source = TempPath(row.file);
-        WriteRaster(spec, source);
+        WriteRaster(raster, source);
         std::string out = TempPath(std::string(row.file) + ".map");
         ImportReport report;
         std::string error;
@@ -171,7 +171,7 @@ TEST(MapImportTest, ReadsEachFormatWithItsSamplesAndOrigin) {
         EXPECT_NEAR(row.lon, header.originLon, 1e-9);
         EXPECT_NEAR(row.cell, header.cellLat, 1e-12);
         EXPECT_NEAR(row.cell, header.cellLon, 1e-12);
-        for (size_t i = 0; i < grid.size(); ++i) ASSERT_EQ(spec.values[i], grid[i]) << "sample " << i;
+        for (size_t i = 0; i < grid.size(); ++i) ASSERT_EQ(raster.values[i], grid[i]) << "sample " << i;
         EXPECT_EQ(0, report.voids + report.rounded + report.clamped);
     }
     // The files really are what the formats say: an ASCII grid names its south-west
@@ -207,11 +207,11 @@ TEST(MapImportTest, RefusesWrongGeoreferenceWithTheReasonAndTheFix) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RasterSpec spec = GeographicRaster(40, 30, 0, 0);
-        std::copy(row.transform, row.transform + 6, spec.transform);
-        spec.epsg = row.epsg;
+        TestRaster raster = GeographicRaster(40, 30, 0, 0);
+        std::copy(row.transform, row.transform + 6, raster.transform);
+        raster.epsg = row.epsg;
         std::string source = TempPath(std::string(row.name) + ".tif");
-        WriteRaster(spec, source);
+        WriteRaster(raster, source);
         std::string out = TempPath(std::string(row.name) + ".map");
         fs::remove(out);
         ImportOptions options;
@@ -253,14 +253,14 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
     const size_t voidCells[] = {25, 26, 77};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        RasterSpec spec = GeographicRaster(30, 20, 46.0, 7.0);
-        spec.type = row.type;
-        spec.hasNoData = row.hasNoData;
-        spec.noData = -32768;
-        spec.values.assign(spec.values.size(), 100.0);
-        for (size_t cell : voidCells) spec.values[cell] = row.hasNoData ? -32768.0 : kNaN;
+        TestRaster raster = GeographicRaster(30, 20, 46.0, 7.0);
+        raster.type = row.type;
+        raster.hasNoData = row.hasNoData;
+        raster.noData = -32768;
+        raster.values.assign(raster.values.size(), 100.0);
+        for (size_t cell : voidCells) raster.values[cell] = row.hasNoData ? -32768.0 : kNaN;
         std::string source = TempPath(std::string(row.name) + ".tif");
-        WriteRaster(spec, source);
+        WriteRaster(raster, source);
         // A map already under the name stays as it was when the import is refused.
         std::string out = TempPath(std::string(row.name) + ".map");
         std::string error;
@@ -291,11 +291,11 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
 
 // Filling between 28 and 32 gives 30, the nodata value itself: still a filled height.
 TEST(MapImportTest, FilledValuesEqualToTheNoDataValueStayFilled) {
-    RasterSpec spec = GeographicRaster(30, 20, 46.0, 7.0);
-    spec.hasNoData = true;
-    spec.noData = 30;
-    for (size_t i = 0; i < spec.values.size(); ++i) spec.values[i] = double(i % 30) * 2;
-    WriteRaster(spec, TempPath("ramp.tif"));
+    TestRaster raster = GeographicRaster(30, 20, 46.0, 7.0);
+    raster.hasNoData = true;
+    raster.noData = 30;
+    for (size_t i = 0; i < raster.values.size(); ++i) raster.values[i] = double(i % 30) * 2;
+    WriteRaster(raster, TempPath("ramp.tif"));
     ImportOptions options;
     options.fillVoids = true;
     ImportReport report;
@@ -317,11 +317,11 @@ TEST(MapImportTest, RoundsToWholeMetresAndClampsToInt16Counted) {
         {1.4, 1},       {1.5, 2},         {-1.5, -2},         {-2.5, -3},          {2.0, 2},
         {40000, 32767}, {-40000, -32768}, {32767.4, 32767},   {-32768.6, -32768},  {-0.4, 0},
     };
-    RasterSpec spec = GeographicRaster(10, 1, 0.5, 0.5);
-    spec.type = GDT_Float64;
-    for (size_t i = 0; i < 10; ++i) spec.values[i] = rows[i].value;
+    TestRaster raster = GeographicRaster(10, 1, 0.5, 0.5);
+    raster.type = GDT_Float64;
+    for (size_t i = 0; i < 10; ++i) raster.values[i] = rows[i].value;
     std::string source = TempPath("floats.tif");
-    WriteRaster(spec, source);
+    WriteRaster(raster, source);
     ImportReport report;
     std::string error;
     ASSERT_TRUE(Import(source, TempPath("floats.map"), ImportOptions(), &report, &error)) << error;
