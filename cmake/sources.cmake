@@ -8,6 +8,7 @@ set(ZOLVA_PORTABLE_SOURCES
     engine/brush_apply_avx2.cpp
     engine/map_editor.cpp
     engine/mesh_line.cpp
+    engine/wide_math.cpp
     engine/number_text.cpp
     generator/generation_units.cpp
     generator/terrain_generator.cpp
@@ -21,6 +22,7 @@ set(ZOLVA_PORTABLE_HEADERS
     engine/map_block.h
     engine/map_editor.h
     engine/number_text.h
+    engine/wide_math.h
     generator/generation_units.h
     generator/terrain_generator.h
 )

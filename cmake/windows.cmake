@@ -6,6 +6,9 @@ add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WIN
 # Static runtimes, so Wine never misses libgcc, libstdc++ or winpthread.
 # GetProcAddress results are cast to the entry points' real types.
 add_compile_options(-Wno-cast-function-type)
+# SSE2 for the brush and noise kernels, and SSE arithmetic for doubles, so that the module
+# computes exactly what the native build computes (x87's 80-bit intermediates would not).
+add_compile_options(-msse2 -mfpmath=sse)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(STB_INCLUDE_DIR /usr/include/stb)
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/wide_math.h"
+
 MeshLine::MeshLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     int64_t dx = x1 > x0 ? x1 - x0 : x0 - x1;
     int64_t dy = y1 > y0 ? y1 - y0 : y0 - y1;
@@ -18,24 +20,27 @@ MeshLine::MeshLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
 
 int64_t MeshLine::MinorMoves(int64_t t) const {
     if (major_ == 0) return 0;
-    __int128 twiceMajor = static_cast<__int128>(2) * major_;
-    return static_cast<int64_t>((static_cast<__int128>(2) * minor_ * t + major_) / twiceMajor);
+    // t and both distances are never negative here.
+    uint64_t major = static_cast<uint64_t>(major_);
+    return static_cast<int64_t>(MulAddDivFloor(2 * static_cast<uint64_t>(minor_), static_cast<uint64_t>(t), major, 2 * major));
 }
 
 // Coordinate major0 + sign t within [low, high]: t within [low - major0, high - major0],
 // or mirrored for a negative sign, then cut to 0..Steps().
 void MeshLine::MajorStretch(int64_t low, int64_t high, int64_t* first, int64_t* last) const {
-    __int128 from = majorSign_ > 0 ? static_cast<__int128>(low) - major0_ : static_cast<__int128>(major0_) - high;
-    __int128 to = majorSign_ > 0 ? static_cast<__int128>(high) - major0_ : static_cast<__int128>(major0_) - low;
-    *first = static_cast<int64_t>(std::max<__int128>(from, 0));
-    *last = static_cast<int64_t>(std::min<__int128>(to, major_));
+    // Differences beyond 64 bits are held at the ends, which the cut to 0..Steps() absorbs.
+    int64_t from = majorSign_ > 0 ? SaturatingSubtract(low, major0_) : SaturatingSubtract(major0_, high);
+    int64_t to = majorSign_ > 0 ? SaturatingSubtract(high, major0_) : SaturatingSubtract(major0_, low);
+    *first = std::max<int64_t>(from, 0);
+    *last = std::min<int64_t>(to, major_);
 }
 
 // The minor coordinate only grows away from minor0 as t grows, so the steps where it lies
 // in [low, high] are found by two binary searches over the moves made by step t.
 void MeshLine::MinorStretch(int64_t low, int64_t high, int64_t* first, int64_t* last) const {
-    __int128 fewest = minorSign_ > 0 ? static_cast<__int128>(low) - minor0_ : static_cast<__int128>(minor0_) - high;
-    __int128 most = minorSign_ > 0 ? static_cast<__int128>(high) - minor0_ : static_cast<__int128>(minor0_) - low;
+    // Moves lie in 0..Steps(), so differences held at the 64-bit ends compare the same.
+    int64_t fewest = minorSign_ > 0 ? SaturatingSubtract(low, minor0_) : SaturatingSubtract(minor0_, high);
+    int64_t most = minorSign_ > 0 ? SaturatingSubtract(high, minor0_) : SaturatingSubtract(minor0_, low);
     int64_t lo = 0, hi = major_ + 1;  // first step with at least `fewest` moves, or Steps() + 1
     while (lo < hi) {
         int64_t mid = lo + (hi - lo) / 2;

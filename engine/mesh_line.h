@@ -38,9 +38,12 @@ template <class Visit>
 void MeshLine::Walk(int64_t first, int64_t last, Visit visit) const {
     int64_t moves = MinorMoves(first);
     int64_t a = major0_ + majorSign_ * first, b = minor0_ + minorSign_ * moves;
-    // D after `first` steps; bounded by 2 (major + minor) however far the start lies.
-    int64_t d = static_cast<int64_t>(static_cast<__int128>(2) * minor_ * (first + 1) - major_ -
-                                     static_cast<__int128>(2) * major_ * moves);
+    // D after `first` steps; bounded by 2 (major + minor) however far the start lies, so
+    // forming it modulo 2^64 gives it exactly even where the terms overflow.
+    uint64_t twice = 2;
+    int64_t d = static_cast<int64_t>(twice * static_cast<uint64_t>(minor_) * static_cast<uint64_t>(first + 1) -
+                                     static_cast<uint64_t>(major_) -
+                                     twice * static_cast<uint64_t>(major_) * static_cast<uint64_t>(moves));
     for (int64_t t = first; t <= last; ++t) {
         if (columnMajor_) visit(a, b); else visit(b, a);
         if (d >= 0) {

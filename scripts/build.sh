@@ -15,6 +15,6 @@ zolva_build_map_tool() {
 
 zolva_build_windows() {
     cmake -S "$ZOLVA_ROOT" -B "$ZOLVA_ROOT/build/win" -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$ZOLVA_ROOT/cmake/mingw-w64-x86_64.cmake" >/dev/null
+        -DCMAKE_TOOLCHAIN_FILE="$ZOLVA_ROOT/cmake/mingw-w64-i686.cmake" >/dev/null
     cmake --build "$ZOLVA_ROOT/build/win" -j"$(nproc)"
 }

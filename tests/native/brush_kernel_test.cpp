@@ -12,6 +12,7 @@
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
 #include "engine/mesh_line.h"
+#include "engine/wide_math.h"
 #include "tests/native/fake_host.h"
 
 namespace {
@@ -344,3 +345,33 @@ TEST_F(StampTest, StrokeRaisesAlongTheLineAndUndoRestores) {
 }
 
 }  // namespace
+
+// The 32-bit builds' digit-wise multiply-divide agrees with 128-bit arithmetic, at the
+// edges of each digit and on random operands whose quotient fits in 64 bits.
+TEST(WideMathTest, DigitsAgreeWith128BitArithmetic) {
+    const uint64_t kMax = UINT64_MAX;
+    struct Row { uint64_t a, b, c, d; };
+    std::vector<Row> rows = {
+        {0, 0, 0, 1},          {1, 1, 0, 1},           {kMax, 1, 0, 1},         {kMax, kMax, kMax, kMax},
+        {1ull << 32, 1ull << 32, 0, 1ull << 32},       {kMax, kMax, 0, kMax - 1},
+        {6, 7, 1, 2},          {0xFFFFFFFFull, 0xFFFFFFFFull, 0xFFFFFFFFull, 0x100000000ull},
+        {1ull << 63, 2, 1, 1ull << 63},                {(1ull << 33) - 2, (1ull << 32) + 1, 1ull << 32, 1ull << 33},
+    };
+    std::mt19937_64 random(11);
+    for (int i = 0; i < 20000; ++i) {
+        int bits = 1 + static_cast<int>(random() % 64);
+        uint64_t d = (random() >> (64 - bits)) | 1;
+        uint64_t a = random() >> (random() % 64), b = random() >> (random() % 64);
+        if (static_cast<unsigned __int128>(a) * b / d > kMax) continue;
+        rows.push_back({a, b, random() >> (random() % 64), d});
+    }
+    for (const Row& row : rows) {
+        unsigned __int128 sum = static_cast<unsigned __int128>(row.a) * row.b + row.c;
+        if (sum / row.d > kMax) continue;
+        EXPECT_EQ(static_cast<uint64_t>(sum / row.d), MulAddDivFloorDigits(row.a, row.b, row.c, row.d))
+            << row.a << " * " << row.b << " + " << row.c << " / " << row.d;
+    }
+    EXPECT_EQ(INT64_MAX, SaturatingSubtract(INT64_MAX, -1));
+    EXPECT_EQ(INT64_MIN, SaturatingSubtract(INT64_MIN, 1));
+    EXPECT_EQ(-5, SaturatingSubtract(-2, 3));
+}

@@ -217,16 +217,20 @@ LRESULT CALLBACK RecordRelays(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     return ::CallWindowProcW(g_tooltipProc, window, msg, wp, lp);
 }
 
+struct TooltipSearch {
+    HWND owner, found;
+};
+
+BOOL CALLBACK FindTooltip(HWND window, LPARAM lp) {
+    auto* s = reinterpret_cast<TooltipSearch*>(lp);
+    if (ClassOf(window) != TOOLTIPS_CLASSW || ::GetWindow(window, GW_OWNER) != s->owner) return TRUE;
+    s->found = window;
+    return FALSE;
+}
+
 HWND TooltipOf(HWND palette) {
-    struct Search {
-        HWND owner, found;
-    } search = {palette, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), [](HWND window, LPARAM lp) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(lp);
-        if (ClassOf(window) != TOOLTIPS_CLASSW || ::GetWindow(window, GW_OWNER) != s->owner) return TRUE;
-        s->found = window;
-        return FALSE;
-    }, reinterpret_cast<LPARAM>(&search));
+    TooltipSearch search = {palette, nullptr};
+    ::EnumThreadWindows(::GetCurrentThreadId(), FindTooltip, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
