@@ -22,7 +22,8 @@ add_custom_target(portable_layer_check ALL
     VERBATIM)
 add_dependencies(zolva_portable portable_layer_check)
 
-add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/store/file_io_posix.cpp)
+add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/services/perlin_noise.cpp
+            devhost/store/file_io_posix.cpp)
 target_include_directories(devhost_portable PUBLIC ${CMAKE_SOURCE_DIR})
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -27,10 +27,9 @@ set(ZOLVA_PORTABLE_HEADERS
     generator/terrain_generator.h
 )
 
-# devhost's portable parts: the profile store and the noise.
+# devhost's portable parts: the profile store. The noise is the services library of its own.
 set(DEVHOST_PORTABLE_SOURCES
     devhost/store/profile_store.cpp
-    devhost/services/perlin_noise.cpp
 )
 
 # devhost's map files: checksums, byte encoding, the session scanner, reader and writer.

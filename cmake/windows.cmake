@@ -11,6 +11,9 @@ add_compile_options(-Wno-cast-function-type)
 add_compile_options(-msse2 -mfpmath=sse)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(STB_INCLUDE_DIR /usr/include/stb)
+include(cmake/host_libraries.cmake)
+# devhost and the test programs may use 4 GiB of address space on 64-bit Windows.
+set(LARGE_ADDRESS_AWARE -Wl,--large-address-aware)
 
 # hpi.dll: the stand-in host's plug-in interface library.
 add_library(hpi SHARED
@@ -22,7 +25,14 @@ add_library(hpi SHARED
 )
 target_include_directories(hpi PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(hpi PRIVATE HPI_BUILDING_LIBRARY)
-set_target_properties(hpi PROPERTIES PREFIX "")
+set_target_properties(hpi PROPERTIES PREFIX "" OUTPUT_NAME ${HOST_INTERFACE_BASENAME})
+
+# The stand-in host's services library: the noise family, exported under the host
+# compiler's names only.
+add_library(hpi_services SHARED devhost/services/perlin_noise.cpp ${HOST_NAMES_DIR}/services_exports.def)
+target_include_directories(hpi_services PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(hpi_services PRIVATE HPI_BUILDING_SERVICES)
+set_target_properties(hpi_services PROPERTIES PREFIX "" OUTPUT_NAME ${HOST_SERVICES_BASENAME})
 
 # The plug-in's code, as a static library so tests can link it too.
 add_library(zolva_plugin_code STATIC
@@ -47,12 +57,13 @@ add_library(zolva_plugin_code STATIC
     frame/trail_spans.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(zolva_plugin_code PUBLIC hpi comctl32 gdi32 user32)
+target_link_libraries(zolva_plugin_code PUBLIC comctl32 gdi32 user32)
 
-# Zolva.qpl: the plug-in module.
-add_library(zolva_module SHARED frame/module.cpp res/zolva.rc res/zolva.def)
+# Zolva.qpl: the plug-in module. It reaches the host only through the import libraries
+# made from the definition files, under the configured library names.
+add_library(zolva_module SHARED frame/module.cpp res/zolva.rc ${HOST_NAMES_DIR}/zolva.def)
 target_link_libraries(zolva_module PRIVATE -Wl,--whole-archive zolva_plugin_code -Wl,--no-whole-archive
-                      hpi comctl32 gdi32 user32)
+                      host_interface_imports host_services_imports comctl32 gdi32 user32)
 set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX ".qpl")
 
 # devhost.exe
@@ -69,8 +80,8 @@ add_executable(devhost
     devhost/app/devhost.rc
 )
 target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
-target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32)
-add_dependencies(devhost zolva_module)
+target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32 ${LARGE_ADDRESS_AWARE})
+add_dependencies(devhost zolva_module hpi_services)
 
 # Windows tests.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -103,6 +114,7 @@ add_executable(zolva_windows_tests
     tests/windows/test_dialogs.rc
 )
 target_include_directories(zolva_windows_tests SYSTEM PRIVATE ${STB_INCLUDE_DIR})
-target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi version comdlg32 GTest::gtest)
-add_dependencies(zolva_windows_tests zolva_module)
+target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi host_services_imports version comdlg32
+                      GTest::gtest ${LARGE_ADDRESS_AWARE})
+add_dependencies(zolva_windows_tests zolva_module hpi_services)
 include(cmake/devhost_store.cmake)

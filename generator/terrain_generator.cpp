@@ -8,8 +8,8 @@
 
 #include "engine/block_geometry.h"
 #include "engine/map_editor.h"
+#include "generator/host_noise.h"
 #include "host/hpi.h"
-#include "host/perlin.h"
 
 namespace {
 
@@ -124,9 +124,11 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
         editor.ClearStroke();
         return 1;
     }
-    std::unique_ptr<CPerlinNoise> first(new (std::nothrow) CPerlinNoise);
-    std::unique_ptr<CPerlinNoise> second(new (std::nothrow) CPerlinNoise);
-    if (!first || !second) return 0;
+    std::unique_ptr<HostNoise> firstNoise(new (std::nothrow) HostNoise);
+    std::unique_ptr<HostNoise> secondNoise(new (std::nothrow) HostNoise);
+    if (!firstNoise || !secondNoise) return 0;
+    CPerlinNoise& first = firstNoise->Object();
+    CPerlinNoise& second = secondNoise->Object();
     int result = 1;
     // The bounds keep memory in check and d x d x 32767 in 64 bits for any stored Dist,
     // negative ones included (those generate nothing).
@@ -135,12 +137,12 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
     double offset2 = RandomOffset(d);
     // Both noise layers share the landform size: Mag x 50 samples across, either axis.
     const double landform = Mag * kLandformSamplesPerMag;
-    first->enabled = 1;
-    first->Create(Persistance, landform, landform, offset1);
-    second->enabled = 1;
-    second->Create(Persistance, landform, landform, offset2);
+    first.enabled = 1;
+    first.Create(Persistance, landform, landform, offset1);
+    second.enabled = 1;
+    second.Create(Persistance, landform, landform, offset2);
     double spacing = 1.0, finest = 1.0;
-    int octaves = first->GetOctaves(spacing, finest) + 1;
+    int octaves = first.GetOctaves(spacing, finest) + 1;
     progress.Open();
     progress.SetPos(0);
     int64_t span = static_cast<int64_t>(MaxAlt) - MinAlt;
@@ -150,7 +152,7 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
     Span columns = Clip(column, d, kMaxMeshColumns);
     int64_t firstRow = static_cast<int64_t>(row) - d;
     for (int64_t r = rows.first; r <= rows.last; ++r) {
-        if (!GenerateRow(*this, editor, *first, *second, octaves, r, columns, span)) {
+        if (!GenerateRow(*this, editor, first, second, octaves, r, columns, span)) {
             result = 0;
             break;
         }

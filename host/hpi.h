@@ -7,8 +7,10 @@
 // layouts are exactly the 32-bit ones.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
+// The C forms of these headers, so that a compiler in the host's own mode, with no
+// standard library of its own, can read this file too.
+#include <stddef.h>
+#include <stdint.h>
 
 #if defined(_WIN32)
 #  if defined(HPI_BUILDING_LIBRARY)
@@ -18,6 +20,15 @@
 #  endif
 #else
 #  define HPI_API
+#endif
+
+// Members of the host's services library (the noise family). The stand-in host's services
+// library exports them under the host compiler's names through a module-definition file,
+// so it marks nothing itself.
+#if defined(_WIN32) && !defined(HPI_BUILDING_SERVICES)
+#  define HPI_SERVICES_API __declspec(dllimport)
+#else
+#  define HPI_SERVICES_API
 #endif
 
 // Host handles (plug-in, map, view, open elevation file) are unsigned 32-bit; 0 is never valid.

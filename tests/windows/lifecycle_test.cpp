@@ -1,9 +1,11 @@
 // The module as a host sees it: Init against old and new hosts, the information record,
 // the registrations, Close, About, Release, the version resource and unloading.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "host/perlin.h"
 #include "tests/windows/plugin_fixture.h"
 
 namespace {
@@ -182,13 +184,30 @@ TEST(VersionResourceTest, CarriesEveryValue) {
     }
 }
 
+// The copy operators as a host built with the Microsoft compiler finds and calls them: by
+// its names, with `this` in ECX; each copies the whole object and returns `this`.
 TEST(ExportTableTest, ExportsTheEntriesAndTheNoiseCopyOperators) {
     HMODULE module = ::LoadLibraryExW((ExecutableFolder() + L"Zolva.qpl").c_str(), nullptr,
                                       DONT_RESOLVE_DLL_REFERENCES);
     ASSERT_NE(nullptr, module);
-    for (const char* name : {"Init", "Close", "About", "Release", "_ZN12CPerlinNoiseaSERKS_",
-                             "_ZN12CPerlinCloudaSERKS_", "_ZN11CPerlinBumpaSERKS_"}) {
+    for (const char* name : {"Init", "Close", "About", "Release"}) {
         EXPECT_NE(nullptr, reinterpret_cast<void*>(::GetProcAddress(module, name))) << name;
+    }
+    typedef void*(__attribute__((thiscall)) * Assign)(void* self, const void* other);
+    const struct {
+        const char* name;
+        size_t size;
+    } operators[] = {{"??4CPerlinNoise@@QAEAAV0@ABV0@@Z", sizeof(CPerlinNoise)},
+                     {"??4CPerlinCloud@@QAEAAV0@ABV0@@Z", sizeof(CPerlinCloud)},
+                     {"??4CPerlinBump@@QAEAAV0@ABV0@@Z", sizeof(CPerlinBump)}};
+    for (const auto& op : operators) {
+        auto assign = reinterpret_cast<Assign>(::GetProcAddress(module, op.name));
+        ASSERT_NE(nullptr, reinterpret_cast<void*>(assign)) << op.name;
+        std::vector<unsigned char> from(op.size + 8), to(op.size + 8, 0xEE);
+        for (size_t i = 0; i < op.size; ++i) from[i] = static_cast<unsigned char>(i * 7 + 1);
+        EXPECT_EQ(to.data(), assign(to.data(), from.data())) << op.name;
+        EXPECT_TRUE(std::equal(from.begin(), from.begin() + op.size, to.begin())) << op.name;
+        EXPECT_EQ(0xEE, to[op.size]) << op.name << " copies past the object";
     }
     EXPECT_EQ(nullptr, reinterpret_cast<void*>(::GetProcAddress(module, "DllMain")))
         << "only the listed names are exported";
