@@ -118,3 +118,20 @@ target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi host_ser
                       GTest::gtest ${LARGE_ADDRESS_AWARE})
 add_dependencies(zolva_windows_tests zolva_module hpi_services)
 include(cmake/devhost_store.cmake)
+
+# The ABI check: a DLL in the host compiler's own mode, and the test that calls it through
+# the plug-in's declarations and the generated import libraries.
+set(ABI_CHECK_DLL ${CMAKE_BINARY_DIR}/bin/${ZOLVA_ABI_CHECK_LIBRARY})
+add_custom_command(OUTPUT ${ABI_CHECK_DLL}
+    COMMAND ${ZOLVA_HOST_MODE_CXX} ${HOST_MODE_FLAGS} -c ${CMAKE_SOURCE_DIR}/tests/abi/host_abi_check.cpp
+            -o ${CMAKE_BINARY_DIR}/host_abi_check.obj
+    COMMAND ${ZOLVA_LLD_LINK} /dll /noentry /nodefaultlib /machine:x86 /out:${ABI_CHECK_DLL}
+            /implib:${CMAKE_BINARY_DIR}/host_abi_check.lib ${CMAKE_BINARY_DIR}/host_abi_check.obj
+    DEPENDS ${CMAKE_SOURCE_DIR}/tests/abi/host_abi_check.cpp
+    COMMENT "Building the ABI check DLL in the host compiler's mode" VERBATIM)
+add_custom_target(host_abi_check ALL DEPENDS ${ABI_CHECK_DLL})
+
+add_executable(zolva_abi_tests tests/windows/host_abi_test.cpp)
+target_include_directories(zolva_abi_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(zolva_abi_tests PRIVATE check_interface_imports check_services_imports GTest::gtest_main)
+add_dependencies(zolva_abi_tests host_abi_check)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds everything and runs the scripted tour of
 # devhost (samples/tour.zscript) headless under Wine in Xvfb on a copy of the sample map,
-# writing screenshots, the edited map, its GeoTIFF export and a summary under out/.
+# writing screenshots, the edited map, its GeoTIFF export and a summary under out/, and
+# builds the zip for Windows users under dist/.
 set -euo pipefail
 ZOLVA_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export ZOLVA_ROOT
@@ -30,4 +31,6 @@ zolva_wine_stop
 
 echo "== exporting the edited map as GeoTIFF"
 "$ZOLVA_ROOT/build/native/bin/zolva-make-map" export "$out/tour.map" "$out/tour.tif"
+echo "== the download for Windows users"
+"$ZOLVA_ROOT/scripts/package.sh" --no-build
 echo "output: $out/tour.map (the edited map), $out/tour.tif (its GeoTIFF); screenshots $out/before.png, $out/generation-dialog.png, $out/after-generation.png, $out/after.png, $out/devhost-tools-menu.png"

@@ -80,15 +80,36 @@ else
     echo "fuzz map_file: $fuzz_runs runs, no crash"
 fi
 
-echo "== Windows build (mingw-w64)"
+echo "== Windows build (mingw-w64, 32-bit, as the host)"
 zolva_build_windows >"$log_dir/windows-build.log" 2>&1 || { tail -40 "$log_dir/windows-build.log"; exit 1; }
+win_bin="$ZOLVA_ROOT/build/win/bin"
+if ! "$ZOLVA_ROOT/tests/windows/module_tables.sh" "$win_bin/Zolva.qpl"; then
+    echo "module tables: FAILED"
+    failed=1
+fi
 zolva_wine_setup
 set +e
-(cd "$ZOLVA_ROOT/build/win/bin" && timeout 600 xvfb-run -a wine zolva_windows_tests.exe) \
+(cd "$win_bin" && timeout 600 xvfb-run -a wine zolva_windows_tests.exe) \
     >"$log_dir/windows.log" 2>&1
 report "Windows tests (Wine)" "$log_dir/windows.log" $?
+(cd "$win_bin" && timeout 120 wine zolva_abi_tests.exe) >"$log_dir/abi.log" 2>&1
+report "ABI check against the host compiler's mode (Wine)" "$log_dir/abi.log" $?
 zolva_wine_stop
 set -e
+
+echo "== the download, unpacked into a fresh folder"
+set +e
+"$ZOLVA_ROOT/scripts/package.sh" --no-build >"$log_dir/package.log" 2>&1 &&
+    "$ZOLVA_ROOT/tests/windows/package_test.sh" "$ZOLVA_ROOT/dist" >>"$log_dir/package.log" 2>&1
+package_status=$?
+set -e
+if [ "$package_status" -eq 0 ]; then
+    tail -1 "$log_dir/package.log"
+else
+    echo "package: FAILED (exit $package_status)"
+    tail -20 "$log_dir/package.log"
+    failed=1
+fi
 
 if [ "$failed" -ne 0 ]; then
     echo "SOME TESTS FAILED (logs in $log_dir)"

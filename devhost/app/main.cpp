@@ -107,6 +107,13 @@ HMODULE LoadAndInitPlugin(const Options& options) {
     return module;
 }
 
+// SHCreateDirectoryEx takes full paths only; a relative --out is taken from the current folder.
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH * 4];
+    DWORD length = ::GetFullPathNameW(path.c_str(), MAX_PATH * 4, full, nullptr);
+    return length > 0 && length < MAX_PATH * 4 ? std::wstring(full, length) : path;
+}
+
 // Pumps messages for a while so that windows are painted before a screenshot.
 void PumpFor(DWORD milliseconds) {
     DWORD start = ::GetTickCount();
@@ -195,7 +202,7 @@ int main() {
     DH_CaptureMessageBoxes(options.quit ? IDOK : 0);
     devhost::SetHeadless(options.quit);
     if (!options.out.empty()) {
-        int made = ::SHCreateDirectoryExW(nullptr, Widen(options.out).c_str(), nullptr);
+        int made = ::SHCreateDirectoryExW(nullptr, FullPath(Widen(options.out)).c_str(), nullptr);
         if (made != ERROR_SUCCESS && made != ERROR_ALREADY_EXISTS && made != ERROR_FILE_EXISTS) {
             std::fprintf(stderr, "devhost: cannot create the output folder %s (error %d)\n", options.out.c_str(), made);
             return 1;
