@@ -133,5 +133,6 @@ add_custom_target(host_abi_check ALL DEPENDS ${ABI_CHECK_DLL})
 
 add_executable(zolva_abi_tests tests/windows/host_abi_test.cpp)
 target_include_directories(zolva_abi_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(zolva_abi_tests PRIVATE check_interface_imports check_services_imports GTest::gtest_main)
+target_link_libraries(zolva_abi_tests PRIVATE check_interface_imports check_services_imports GTest::gtest_main
+                      ${LARGE_ADDRESS_AWARE})
 add_dependencies(zolva_abi_tests host_abi_check)
