@@ -13,3 +13,21 @@ bool FlushToDisk(std::FILE* file);
 bool FlushDataToDisk(std::FILE* file);
 // Replaces `target` by `source` in one step (the old or the new file, never a mix).
 bool ReplaceFileAtomically(const std::string& source, const std::string& target);
+
+// Creates a new empty file, opened "w+b", whose name starts with `target`'s and which no
+// other file has, in `target`'s folder, so that a rename can later put it in `target`'s
+// place. When `target` exists the new file takes its permissions and, where the system
+// allows, its owner. Null (and `problem`) on failure; *path is set on success.
+std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::string* problem);
+// The same for a new empty folder.
+bool CreateFolderBeside(const std::string& target, std::string* path, std::string* problem);
+// Gives `path` the permissions and owner of `model` when `model` exists; nothing when
+// it does not. False when the rights could not be copied.
+bool CopyAccessRights(const std::string& model, const std::string& path);
+bool RemoveFile(const std::string& path);
+// Removes an empty folder.
+bool RemoveFolder(const std::string& path);
+
+// What the last failed file operation of this thread ran into, for a message: "the disk
+// is full" and the like, or empty when the system said nothing.
+std::string LastFileErrorText();

@@ -1,6 +1,10 @@
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "devhost/store/file_io.h"
 
@@ -20,4 +24,75 @@ bool FlushDataToDisk(std::FILE* file) {
 
 bool ReplaceFileAtomically(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+namespace {
+
+// Permissions a new file gets from the process's umask.
+mode_t DefaultFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The owner is kept when the process may give it; the group, then, at least.
+bool CopyRightsTo(int fd, const std::string& model, bool isFolder) {
+    struct stat st;
+    if (::stat(model.c_str(), &st) != 0) {
+        if (errno != ENOENT) return false;
+        return isFolder || ::fchmod(fd, DefaultFileMode()) == 0;
+    }
+    if (!isFolder && ::fchmod(fd, st.st_mode & 07777) != 0) return false;
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        return errno == EPERM;
+    }
+    return true;
+}
+
+std::string TemplateFor(const std::string& target) { return target + ".zolva-XXXXXX"; }
+
+}  // namespace
+
+std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::string* problem) {
+    std::string name = TemplateFor(target);
+    int fd = ::mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) return *problem = "cannot create a file beside " + target + ": " + LastFileErrorText(), nullptr;
+    std::FILE* file = CopyRightsTo(fd, target, false) ? ::fdopen(fd, "w+b") : nullptr;
+    if (file == nullptr) {
+        *problem = "cannot prepare " + name + ": " + LastFileErrorText();
+        ::close(fd);
+        ::unlink(name.c_str());
+        return nullptr;
+    }
+    *path = name;
+    return file;
+}
+
+bool CreateFolderBeside(const std::string& target, std::string* path, std::string* problem) {
+    std::string name = TemplateFor(target);
+    if (::mkdtemp(&name[0]) == nullptr) {
+        return *problem = "cannot create a folder beside " + target + ": " + LastFileErrorText(), false;
+    }
+    *path = name;
+    return true;
+}
+
+bool CopyAccessRights(const std::string& model, const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = CopyRightsTo(fd, model, false);
+    ::close(fd);
+    return ok;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+std::string LastFileErrorText() {
+    int error = errno;
+    if (error == 0) return std::string();
+    if (error == ENOSPC) return "the disk is full";
+    if (error == EDQUOT) return "the disk quota is used up";
+    return std::strerror(error);
 }

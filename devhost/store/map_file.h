@@ -93,6 +93,9 @@ public:
     bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
     bool HasBlock(int32_t code) const;
     std::vector<int32_t> BlockCodes() const;
+    // The blocks of the grid that have no readable copy in a file where damaged data may
+    // have held one (ReadBlock fails for them): how many, and the first `limit` codes.
+    uint64_t UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const;
     // The block codes of each committed save, oldest first, as stored.
     const std::vector<std::vector<int32_t>>& saves() const { return saves_; }
     // Damaged or torn parts seen while opening (ignored, with the reason).

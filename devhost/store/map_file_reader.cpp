@@ -107,6 +107,21 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
 
 bool MapFileReader::HasBlock(int32_t code) const { return blocks_.count(code) != 0; }
 
+uint64_t MapFileReader::UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const {
+    codes->clear();
+    if (!damaged_) return 0;
+    uint64_t count = 0;
+    for (int32_t row0 = 0; row0 < header_.height; row0 += kMapBlockSide) {
+        for (int32_t col0 = 0; col0 < header_.width; col0 += kMapBlockSide) {
+            int32_t code = MapBlockCode(row0, col0);
+            if (blocks_.count(code) != 0) continue;
+            if (codes->size() < limit) codes->push_back(code);
+            ++count;
+        }
+    }
+    return count;
+}
+
 std::vector<int32_t> MapFileReader::BlockCodes() const {
     std::vector<int32_t> codes;
     codes.reserve(blocks_.size());

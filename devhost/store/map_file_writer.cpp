@@ -56,7 +56,7 @@ MapFileBuilder::MapFileBuilder() = default;
 MapFileBuilder::~MapFileBuilder() {
     if (!impl_ || impl_->file == nullptr) return;
     std::fclose(impl_->file);
-    std::remove(impl_->temporary.c_str());
+    RemoveFile(impl_->temporary);
 }
 
 bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std::string* error) {
@@ -67,16 +67,15 @@ bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std
     if (!problem.empty()) return SetError(error, "cannot create map " + path + ": " + problem), false;
     auto impl = std::make_unique<Impl>();
     impl->path = path;
-    impl->temporary = path + ".tmp";
     impl->header = h;
-    impl->file = OpenFileUtf8(impl->temporary, "wb");
-    if (impl->file == nullptr) return SetError(error, "cannot create " + impl->temporary), false;
+    impl->file = CreateFileBeside(path, &impl->temporary, &problem);
+    if (impl->file == nullptr) return SetError(error, "cannot create map " + path + ": " + problem), false;
     uint8_t head[kHeaderBytes];
     EncodeHeader(h, head);
     impl_ = std::move(impl);
     if (WriteAll(impl_->file, head, sizeof head)) return true;
     impl_->failed = true;
-    return SetError(error, "cannot write " + impl_->temporary), false;
+    return SetError(error, "cannot write map " + path + ": " + LastFileErrorText()), false;
 }
 
 bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* error) {
@@ -89,7 +88,9 @@ bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* erro
     const uint8_t* stored = SamplesAsStored(samples, &impl_->scratch);
     if (!WriteStoredBlockRecord(impl_->file, code, stored, BlockChecksum(code, stored), &impl_->crc)) {
         impl_->failed = true;
-        return SetError(error, "cannot write block " + std::to_string(code) + " to " + impl_->temporary), false;
+        return SetError(error, "cannot write block " + std::to_string(code) + " of map " + impl_->path + ": " +
+                                   LastFileErrorText()),
+               false;
     }
     ++impl_->count;
     return true;
@@ -108,11 +109,15 @@ bool MapFileBuilder::Finish(std::string* error) {
              WriteAll(impl.file, head, sizeof head);
     }
     ok = ok && FlushToDisk(impl.file);
+    std::string why = ok ? std::string() : LastFileErrorText();
     ok = (std::fclose(impl.file) == 0) && ok;
     impl.file = nullptr;
     if (ok && ReplaceFileAtomically(impl.temporary, impl.path)) return true;
-    std::remove(impl.temporary.c_str());
-    return SetError(error, "cannot write map file " + impl.path), false;
+    if (why.empty()) why = LastFileErrorText();
+    RemoveFile(impl.temporary);
+    return SetError(error, "cannot write map file " + impl.path + (why.empty() ? "" : ": " + why) +
+                               "; any file under its name was left as it was"),
+           false;
 }
 
 bool CreateMapFile(const std::string& path, const MapHeader& header, const int16_t* samples,

@@ -4,7 +4,7 @@
 //                         [--fill-voids | --void-value V]
 //   zolva-make-map export <in.map> <out> [--format F]
 //   zolva-make-map info <in.map>
-//   zolva-make-map compact <in.map> [<out.map>]
+//   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]
 //
@@ -27,6 +27,7 @@ struct Options {
     std::vector<std::string> positional;
     NewMapOptions map;
     ImportOptions import;
+    bool dropDamaged = false;
     std::string format = kDefaultExportFormat;
 };
 
@@ -36,7 +37,7 @@ int Usage() {
                  "                             [--fill-voids | --void-value V]\n"
                  "       zolva-make-map export <in.map> <out> [--format F]   (a GDAL driver, default GTiff, or raw)\n"
                  "       zolva-make-map info <in.map>\n"
-                 "       zolva-make-map compact <in.map> [<out.map>]\n"
+                 "       zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]\n"
                  "       zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]\n"
                  "       zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]\n");
     return 2;
@@ -75,6 +76,7 @@ bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* e
     if (arg == "--mat") return options->map.mat = true, true;
     if (arg == "--reproject") return options->import.reproject = true, true;
     if (arg == "--fill-voids") return options->import.fillVoids = true, true;
+    if (arg == "--drop-damaged") return options->dropDamaged = true, true;
     if (arg == "--type") {
         if (!OptionInteger(argc, argv, i, 0, UINT32_MAX, &value, error)) return false;
         return options->map.mapType = static_cast<uint32_t>(value), true;
@@ -144,12 +146,16 @@ int Info(const Options& options) {
 int Compact(const Options& options) {
     if (options.positional.empty() || options.positional.size() > 2) return Usage();
     const std::string& out = options.positional.back();
-    std::vector<std::string> warnings;
+    CompactReport report;
     std::string error;
-    bool ok = CompactMap(options.positional[0], out, &warnings, &error);
-    Warn(warnings);
+    bool ok = CompactMap(options.positional[0], out, options.dropDamaged, &report, &error);
+    Warn(report.warnings);
     if (!ok) return Fail(error);
     std::printf("wrote %s as one save\n", out.c_str());
+    if (report.dropped > 0) {
+        std::printf("dropped %llu block(s) without a readable copy; they read as sea level now:%s\n",
+                    (unsigned long long)report.dropped, CodeList(report.droppedCodes, report.dropped).c_str());
+    }
     return 0;
 }
 

@@ -2,6 +2,9 @@
 // compared sample by sample.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -430,6 +433,70 @@ TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
     ExpectSameMap(map, copy);
     EXPECT_LT(fs::file_size(copy), fs::file_size(map));
     EXPECT_FALSE(fs::exists(copy + ".tmp"));
+}
+
+// Flips the bits of one byte of a file.
+void FlipByte(const std::string& path, uint64_t offset) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(offset));
+    char byte = 0;
+    file.get(byte);
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.put(static_cast<char>(byte ^ 0xFF));
+}
+
+const uint64_t kFirstRecordCodeOffset = 72 + 4;
+
+// A block whose record is damaged is never compacted into sea level: compaction refuses
+// and names it, or drops it only when asked. In place, the map keeps its mode and owner.
+TEST(MapCompactTest, NeverTurnsADamagedBlockIntoSeaLevel) {
+    struct Row {
+        const char* name;
+        bool damaged;
+        bool dropDamaged;
+        bool ok;
+    };
+    const Row rows[] = {
+        {"intact", false, false, true},
+        {"damaged, refused", true, false, false},
+        {"damaged, dropped on request", true, true, true},
+    };
+    const uid_t otherOwner = 4321;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string map = EditedMap("compact-damaged.map");
+        std::string original = TempPath("compact-original.map");
+        fs::copy_file(map, original, fs::copy_options::overwrite_existing);
+        if (row.damaged) FlipByte(map, kFirstRecordCodeOffset);
+        fs::permissions(map, fs::perms(0640));
+        bool owned = ::chown(map.c_str(), otherOwner, otherOwner) == 0;  // only where we may
+        std::string before = ReadText(map);
+        CompactReport report;
+        std::string error;
+        bool ok = CompactMap(map, map, row.dropDamaged, &report, &error);
+        ASSERT_EQ(row.ok, ok) << error;
+        EXPECT_EQ(fs::perms(0640), fs::status(map).permissions() & fs::perms::all);
+        struct stat st;
+        ASSERT_EQ(0, ::stat(map.c_str(), &st));
+        if (owned) {
+            EXPECT_EQ(otherOwner, st.st_uid);
+        }
+        if (!ok) {
+            EXPECT_NE(std::string::npos, error.find("no readable copy")) << error;
+            EXPECT_NE(std::string::npos, error.find(": 0.")) << error;
+            EXPECT_NE(std::string::npos, error.find("--drop-damaged")) << error;
+            EXPECT_TRUE(before == ReadText(map)) << "a refused compaction changes nothing";
+            continue;
+        }
+        EXPECT_EQ(row.damaged ? 1u : 0u, report.dropped);
+        MapFileReader reader;
+        ASSERT_TRUE(reader.Open(map, &error)) << error;
+        EXPECT_EQ(row.damaged ? 5u : 6u, reader.saves().at(0).size());
+        EXPECT_EQ(!row.damaged, reader.HasBlock(0));
+        if (!row.damaged) {
+            ExpectSameMap(original, map);
+        }
+    }
 }
 
 TEST(MapInfoTest, ListsSavesChangedBlocksAndWarnings) {
