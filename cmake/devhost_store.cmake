@@ -18,7 +18,8 @@ add_library(zolva_map_tools STATIC
     devhost/tools/gdal_raster.cpp
     devhost/tools/map_commands.cpp
     devhost/tools/map_stream.cpp
-    devhost/tools/sidecar_json.cpp)
+    devhost/tools/sidecar_json.cpp
+    devhost/tools/staged_output.cpp)
 target_link_libraries(zolva_map_tools PUBLIC devhost_portable GDAL::GDAL)
 
 add_executable(zolva-make-map devhost/tools/make_map.cpp)

@@ -83,7 +83,9 @@ public:
     bool Open(const std::string& path, std::string* error);
     // Opens without reading any samples: each block is checked when it is read, and a
     // copy that fails its checksum then gives way to the previous one. For a single pass
-    // over the blocks (a comparison, an export), which so reads each block once.
+    // over the blocks (a comparison, an export), which so reads each block once. A block
+    // without a copy reads as zeros only once every other copy has been checked, so the
+    // reader refuses exactly what Open's reader refuses.
     bool OpenForOnePass(const std::string& path, std::string* error);
 
     const MapHeader& header() const { return header_; }
@@ -113,14 +115,21 @@ private:
         uint32_t checksum;
     };
 
+    // Checks every committed copy a one-pass open left unchecked; any that fails makes
+    // the file damaged. Done once, when a block without a copy is asked for.
+    void CheckUncheckedCopies() const;
+
     std::string path_;
     std::shared_ptr<std::FILE> file_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
     std::multimap<int32_t, BlockCopy> older_;  // earlier copies, kept by OpenForOnePass only
+    std::vector<std::pair<int32_t, BlockCopy>> unchecked_;  // by OpenForOnePass, until checked
     std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
-    bool damaged_ = false;
+    // A one-pass reader learns of damage as it reads.
+    mutable bool damaged_ = false;
+    mutable bool allChecked_ = true;
     // Where the next save goes, as the scan found it.
     uint64_t fileSize_ = 0;
     uint64_t committedEnd_ = 0;

@@ -41,12 +41,22 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     bool damaged = scan.damaged;
     std::map<int32_t, BlockCopy> blocks;
     std::multimap<int32_t, BlockCopy> older;
-    for (const ScannedBlock& block : scan.committed) {
+    std::vector<std::pair<int32_t, BlockCopy>> unchecked;
+    std::vector<uint8_t> stored;
+    for (ScannedBlock block : scan.committed) {
         bool inGrid = CodeInGrid(header, block.code);
+        // A code outside the grid is far more often a damaged code than a true block of
+        // another grid: its samples tell which.
+        if (!checkNow && !inGrid) {
+            stored.resize(kMapBlockBytes);
+            block.intact = ReadAt(file.get(), block.offset, stored.data(), stored.size()) &&
+                           BlockChecksum(block.code, stored.data()) == block.checksum;
+        }
         if (inGrid && block.intact) {
             auto previous = blocks.find(block.code);
             if (!checkNow && previous != blocks.end()) older.emplace(block.code, previous->second);
             blocks[block.code] = BlockCopy{block.offset, block.checksum};
+            if (!checkNow) unchecked.emplace_back(block.code, BlockCopy{block.offset, block.checksum});
             continue;
         }
         // A damaged record's code is as doubtful as its samples.
@@ -71,6 +81,8 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     file_ = std::move(file);
     blocks_ = std::move(blocks);
     older_ = std::move(older);
+    unchecked_ = std::move(unchecked);
+    allChecked_ = unchecked_.empty();
     header_ = header;
     warnings_ = std::move(scan.warnings);
     damaged_ = damaged;
@@ -81,7 +93,9 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
     std::memset(samples, 0, kMapBlockBytes);
     auto found = blocks_.find(code);
     if (found == blocks_.end()) {
-        if (!damaged_ || !CodeInGrid(header_, code)) return true;
+        if (!CodeInGrid(header_, code)) return true;
+        if (!damaged_ && !allChecked_) CheckUncheckedCopies();
+        if (!damaged_) return true;
         return SetError(error, "block " + std::to_string(code) + " of " + path_ +
                                    " has no readable copy, and damaged data in the file may have held one"),
                false;
@@ -91,6 +105,7 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
         return SetError(error, "cannot read block " + std::to_string(code) + " of " + path_), false;
     }
     bool intact = BlockChecksum(code, stored.data()) == found->second.checksum;
+    if (!intact) damaged_ = true;
     // Earlier copies, newest first, when the newest was not checked on opening.
     auto range = older_.equal_range(code);
     for (auto copy = range.second; !intact && copy != range.first;) {
@@ -105,10 +120,24 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
     return true;
 }
 
+void MapFileReader::CheckUncheckedCopies() const {
+    allChecked_ = true;
+    std::vector<uint8_t> stored(kMapBlockBytes);
+    for (const auto& copy : unchecked_) {
+        bool intact = file_ && ReadAt(file_.get(), copy.second.offset, stored.data(), stored.size()) &&
+                      BlockChecksum(copy.first, stored.data()) == copy.second.checksum;
+        if (!intact) {
+            damaged_ = true;
+            return;
+        }
+    }
+}
+
 bool MapFileReader::HasBlock(int32_t code) const { return blocks_.count(code) != 0; }
 
 uint64_t MapFileReader::UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const {
     codes->clear();
+    if (!damaged_ && !allChecked_) CheckUncheckedCopies();
     if (!damaged_) return 0;
     uint64_t count = 0;
     for (int32_t row0 = 0; row0 < header_.height; row0 += kMapBlockSide) {

@@ -596,6 +596,47 @@ TEST(MapFileTest, OnePassReadingFallsBackToThePreviousCopy) {
     EXPECT_FALSE(checked.ReadBlock(1, block.data(), &error));
 }
 
+// Whatever one damaged byte hits, a one-pass reader gives each block exactly what a
+// reader that checked everything on opening gives: the same samples, or a refusal.
+TEST(MapFileTest, OnePassReadingRefusesWhatCheckedReadingRefuses) {
+    const int32_t width = 403, height = 344;  // blocks 0, 1, 100, 101, made in that order
+    std::vector<int16_t> grid(size_t(width) * height);
+    for (size_t i = 0; i < grid.size(); ++i) grid[i] = static_cast<int16_t>(i % 5000 + 1);
+    std::string path = TempPath("one_pass_damage.map");
+    std::string error;
+    ASSERT_TRUE(CreateMapFile(path, SmallHeader(width, height), grid.data(), &error)) << error;
+    const std::vector<uint8_t> good = ReadBytes(path);
+    const struct {
+        const char* name;
+        uint64_t offset;
+        uint8_t flip;
+    } rows[] = {
+        {"code of block 0 outside the grid", kHeaderBytes + 4, 0xFF},
+        {"code of block 0 naming block 1", kHeaderBytes + 4, 0x01},
+        {"code of block 1 naming block 0", kHeaderBytes + kBlockRecordBytes + 4, 0x01},
+        {"checksum of block 100", kHeaderBytes + 2 * kBlockRecordBytes + 9, 0x20},
+        {"a sample of block 101", kHeaderBytes + 3 * kBlockRecordBytes + 12 + 777, 0x04},
+    };
+    for (const auto& row : rows) {
+        std::vector<uint8_t> bytes = good;
+        bytes[row.offset] ^= row.flip;
+        WriteBytes(path, bytes);
+        MapFileReader checked, onePass;
+        ASSERT_TRUE(checked.Open(path, &error)) << row.name << ": " << error;
+        ASSERT_TRUE(onePass.OpenForOnePass(path, &error)) << row.name << ": " << error;
+        int refused = 0;
+        for (int32_t code : {0, 1, 100, 101}) {
+            std::vector<int16_t> a(kMapBlockSamples, 7), b(kMapBlockSamples, 9);
+            bool okChecked = checked.ReadBlock(code, a.data(), &error);
+            bool okOnePass = onePass.ReadBlock(code, b.data(), &error);
+            EXPECT_EQ(okChecked, okOnePass) << row.name << ", block " << code << ": " << error;
+            EXPECT_TRUE(a == b) << row.name << ", block " << code;
+            refused += okChecked ? 0 : 1;
+        }
+        EXPECT_EQ(1, refused) << row.name << ": one damaged byte costs one block";
+    }
+}
+
 TEST(MapFileTest, AFileWithNoReadableDataIsRefused) {
     std::vector<int16_t> grid(320 * 320, 100);
     std::string path = TempPath("unreadable.map");

@@ -499,6 +499,39 @@ TEST(MapCompactTest, NeverTurnsADamagedBlockIntoSeaLevel) {
     }
 }
 
+// Files in the test folder whose names show a tool's temporary output.
+std::vector<std::string> LeftoverTemporaries() {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(fs::path(TempPath("x")).parent_path())) {
+        std::string name = entry.path().filename().string();
+        if (name.find(".zolva-") != std::string::npos || name.find(".tmp") != std::string::npos) found.push_back(name);
+    }
+    return found;
+}
+
+// A block lost to damage is never exported as sea level: the export fails naming it, and
+// an earlier export under the name stays as it was.
+TEST(MapExportTest, ALostBlockFailsTheExportAndKeepsTheOldFile) {
+    std::string map = EditedMap("export-damaged.map");
+    std::vector<std::string> written, warnings;
+    std::string error;
+    for (const char* format : {kDefaultExportFormat, kRawFormat, "AAIGrid"}) {
+        SCOPED_TRACE(format);
+        std::string out = TempPath(std::string("export-damaged.") + format);
+        EditedMap("export-damaged.map");  // intact again
+        ASSERT_TRUE(ExportMap(map, out, format, &written, &warnings, &error)) << error;
+        const std::vector<std::string> files = written;
+        std::vector<std::string> before;
+        for (const std::string& file : files) before.push_back(ReadText(file));
+        FlipByte(map, kFirstRecordCodeOffset);
+        EXPECT_FALSE(ExportMap(map, out, format, &written, &warnings, &error));
+        EXPECT_NE(std::string::npos, error.find("block 0 ")) << error;
+        EXPECT_NE(std::string::npos, error.find("no readable copy")) << error;
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(before[i] == ReadText(files[i])) << files[i];
+        EXPECT_EQ(std::vector<std::string>(), LeftoverTemporaries());
+    }
+}
+
 TEST(MapInfoTest, ListsSavesChangedBlocksAndWarnings) {
     std::string map = EditedMap("info.map");
     // Damage the first save's first block: the reader warns and info passes it on.
