@@ -28,6 +28,10 @@ bool RemoveFile(const std::string& path);
 // Removes an empty folder.
 bool RemoveFolder(const std::string& path);
 
+// Bytes free for this process on the file system holding `folder`; UINT64_MAX when the
+// system cannot tell.
+unsigned long long FreeBytesIn(const std::string& folder);
+
 // What the last failed file operation of this thread ran into, for a message: "the disk
 // is full" and the like, or empty when the system said nothing.
 std::string LastFileErrorText();

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,6 +89,12 @@ bool CopyAccessRights(const std::string& model, const std::string& path) {
 bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+unsigned long long FreeBytesIn(const std::string& folder) {
+    struct statvfs st;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &st) != 0) return ~0ull;
+    return static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
+}
 
 std::string LastFileErrorText() {
     int error = errno;

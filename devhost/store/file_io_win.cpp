@@ -107,6 +107,12 @@ bool RemoveFile(const std::string& path) { return ::DeleteFileW(Widen(path).c_st
 
 bool RemoveFolder(const std::string& path) { return ::RemoveDirectoryW(Widen(path).c_str()) != 0; }
 
+unsigned long long FreeBytesIn(const std::string& folder) {
+    ULARGE_INTEGER available;
+    if (!::GetDiskFreeSpaceExW(Widen(folder.empty() ? "." : folder).c_str(), &available, nullptr, nullptr)) return ~0ull;
+    return available.QuadPart;
+}
+
 std::string LastFileErrorText() {
     int error = errno;
     if (error == 0) return std::string();

@@ -75,7 +75,9 @@ bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std
     impl_ = std::move(impl);
     if (WriteAll(impl_->file, head, sizeof head)) return true;
     impl_->failed = true;
-    return SetError(error, "cannot write map " + path + ": " + LastFileErrorText()), false;
+    return SetError(error, "cannot write map " + path + ": " + LastFileErrorText() +
+                               "; any file under its name is left as it was"),
+           false;
 }
 
 bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* error) {
@@ -89,7 +91,7 @@ bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* erro
     if (!WriteStoredBlockRecord(impl_->file, code, stored, BlockChecksum(code, stored), &impl_->crc)) {
         impl_->failed = true;
         return SetError(error, "cannot write block " + std::to_string(code) + " of map " + impl_->path + ": " +
-                                   LastFileErrorText()),
+                                   LastFileErrorText() + "; any file under its name is left as it was"),
                false;
     }
     ++impl_->count;

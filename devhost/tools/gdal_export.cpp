@@ -17,6 +17,9 @@
 
 namespace {
 
+// Less room than this left beside a failed export means it failed for want of room.
+const unsigned long long kFullDiskMargin = 1ull << 20;
+
 const char* const kGeoTiffCreation[] = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=2", "BIGTIFF=IF_SAFER", nullptr};
 
 bool StoresInt16(GDALDriver* driver) {
@@ -163,6 +166,10 @@ bool ExportMap(const std::string& in, const std::string& out, const std::string&
         ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(reader, driver, staged, error)
                                                                   : CopyRaster(reader, driver, staged, error);
     }
-    if (!ok) return *error += "; " + out + " was left as it was", false;
+    if (!ok) {
+        std::string cause = output.FailureCause(kFullDiskMargin);
+        if (!cause.empty() && error->find(cause) == std::string::npos) *error += " (" + cause + ")";
+        return *error += "; " + out + " was left as it was", false;
+    }
     return output.Commit(written, error);
 }

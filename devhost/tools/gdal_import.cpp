@@ -14,6 +14,7 @@
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
+#include "devhost/store/file_io.h"
 #include "devhost/tools/gdal_raster.h"
 #include "devhost/tools/map_stream.h"
 #include "devhost/tools/sidecar_json.h"
@@ -142,11 +143,13 @@ bool StreamBand(const BandSource& source, const ImportOptions& options, MapStrea
 // A working copy of the band with its voids filled from their valid neighbours. The copy
 // is a temporary GeoTIFF, removed when the returned holder goes.
 struct FilledCopy {
+    std::string folder;  // a new folder beside the map, so no file of the user's is touched
     std::string path;
     GDALDatasetUniquePtr dataset;
     ~FilledCopy() {
         dataset.reset();
         if (!path.empty()) VSIUnlink(path.c_str());
+        if (!folder.empty()) RemoveFolder(folder);
     }
 };
 
@@ -174,15 +177,15 @@ bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::str
 bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
-    copy->path = out + ".voids.tif";
+    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
+    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
     copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1,
                                       GDT_Float64, const_cast<char**>(creation)));
     if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
     GDALRasterBand* band = copy->dataset->GetRasterBand(1);
     band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
     // The fill's own working files go beside the map too, not into the working directory.
-    std::string folder = std::filesystem::path(out).parent_path().string();
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.empty() ? "." : folder.c_str());
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
     bool ok = CopyWithVoidsAsNaN(source, band, error) &&
               GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);

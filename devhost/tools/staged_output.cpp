@@ -47,6 +47,15 @@ bool StagedOutput::Commit(std::vector<std::string>* written, std::string* error)
     return true;
 }
 
+// Libraries that write the files do not always pass the system's reason on, so the room
+// left on the disk is looked at while the partial files still take theirs.
+std::string StagedOutput::FailureCause(unsigned long long margin) const {
+    std::string cause = LastFileErrorText();
+    if (cause.find("disk") != std::string::npos) return cause;
+    if (!folder_.empty() && FreeBytesIn(folder_) < margin) return "the disk is full";
+    return std::string();
+}
+
 void StagedOutput::RemoveStaged() {
     if (folder_.empty()) return;
     std::error_code ec;

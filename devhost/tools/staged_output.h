@@ -24,6 +24,9 @@ public:
     // Moves every file written into the staging folder to its final name, each taking
     // the permissions and owner of the file it replaces. `written` receives their names.
     bool Commit(std::vector<std::string>* written, std::string* error);
+    // Why writing the staged files failed, as far as the system tells: the disk is full
+    // when it has less room left than `margin` bytes; empty when nothing is known.
+    std::string FailureCause(unsigned long long margin) const;
 
 private:
     void RemoveStaged();

@@ -2,10 +2,13 @@
 // compared sample by sample.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -529,6 +532,85 @@ TEST(MapExportTest, ALostBlockFailsTheExportAndKeepsTheOldFile) {
         EXPECT_NE(std::string::npos, error.find("no readable copy")) << error;
         for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(before[i] == ReadText(files[i])) << files[i];
         EXPECT_EQ(std::vector<std::string>(), LeftoverTemporaries());
+    }
+}
+
+// A folder where files cannot grow past a few hundred kilobytes: a small tmpfs where the
+// test may mount one (the disk is then really full), else a file size limit on this
+// process, which fails writes the same way without the system calling it a full disk.
+class NearlyFullFolder {
+public:
+    explicit NearlyFullFolder(const std::string& name) : path_(TempPath(name)) {
+        fs::create_directories(path_);
+        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=400k") == 0;
+    }
+    ~NearlyFullFolder() {
+        if (mounted_) ::umount(path_.c_str());
+    }
+    bool reallyFull() const { return mounted_; }
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    // Runs `write` with the folder full (or files limited).
+    template <typename F>
+    bool Fill(F write) const {
+        if (mounted_) return write();
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit limited = old;
+        limited.rlim_cur = 300 * 1024;
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        bool ok = write();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        return ok;
+    }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
+// An output that cannot be written whole leaves the earlier file under its name and a
+// user's file that happens to carry the old temporary name as they were, leaves no
+// temporary behind, and says why.
+TEST(MapOutputTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+    std::string small = TempPath("small-output.map"), large = TempPath("large-output.map");
+    std::string error;
+    ASSERT_TRUE(SyntheticMap(10, 10, small, NewMapOptions(), &error)) << error;
+    ASSERT_TRUE(SyntheticMap(2000, 2000, large, NewMapOptions(), &error)) << error;
+    NearlyFullFolder full("full");
+    const char* kinds[] = {kDefaultExportFormat, kRawFormat, "AAIGrid", "compact"};
+    for (const char* kind : kinds) {
+        SCOPED_TRACE(kind);
+        std::string out = full.Path(std::string("out.") + kind);
+        auto write = [&](const std::string& map, std::vector<std::string>* written) {
+            if (std::string(kind) != "compact") {
+                std::vector<std::string> warnings;
+                return ExportMap(map, out, kind, written, &warnings, &error);
+            }
+            *written = {out};
+            std::vector<std::string> warnings;
+            return CompactMap(map, out, &warnings, &error);
+        };
+        std::vector<std::string> written;
+        ASSERT_TRUE(write(small, &written)) << error;
+        std::ofstream(out + ".tmp") << "a file of the user's";
+        std::vector<std::string> before;
+        for (const std::string& file : written) before.push_back(ReadText(file));
+        std::vector<std::string> ignored;
+        EXPECT_FALSE(full.Fill([&] { return write(large, &ignored); }));
+        if (full.reallyFull()) {
+            EXPECT_NE(std::string::npos, error.find("the disk is full")) << error;
+        }
+        EXPECT_NE(std::string::npos, error.find("left as it was")) << error;
+        for (size_t i = 0; i < written.size(); ++i) EXPECT_TRUE(before[i] == ReadText(written[i])) << written[i];
+        EXPECT_EQ("a file of the user's", ReadText(out + ".tmp"));
+        fs::remove(out + ".tmp");
+        for (const auto& entry : fs::directory_iterator(full.Path(""))) {
+            std::string name = entry.path().filename().string();
+            EXPECT_NE(std::string::npos, name.find("out.")) << name;
+            EXPECT_EQ(std::string::npos, name.find("zolva-")) << "left behind: " << name;
+        }
     }
 }
 
