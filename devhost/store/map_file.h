@@ -61,7 +61,7 @@ public:
     MapFileBuilder& operator=(const MapFileBuilder&) = delete;
 
     bool Begin(const std::string& path, const MapHeader& header, std::string* error);
-    // Each block of the grid at most once.
+    // Each block of the grid at most once; cells outside the grid are stored as 0.
     bool Add(int32_t code, const int16_t* samples, std::string* error);
     // Commits the blocks, puts the file on disk and gives it its name.
     bool Finish(std::string* error);
@@ -156,7 +156,9 @@ public:
     // with the number of earlier saves.
     bool Begin(const std::string& path, const MapFileReader& known, std::string* error);
     // A block holding no sample of the map (wholly outside its grid), or identical to its
-    // newest saved copy, writes nothing. False for a negative code or a failed write.
+    // newest saved copy, writes nothing. The cells of an edge block that lie outside the
+    // grid are stored as 0, whatever `samples` holds there. False for a negative code or
+    // a failed write.
     bool Append(int32_t code, const int16_t* samples, std::string* error);
     // Writes the commit record and puts the file on disk; a save that wrote no block
     // leaves the file untouched.

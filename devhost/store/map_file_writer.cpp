@@ -21,6 +21,23 @@ void ExtractBlock(const MapHeader& h, const int16_t* grid, int32_t row0, int32_t
     }
 }
 
+// The samples of a block as the file keeps them: the cells outside the grid hold 0,
+// whatever the caller's copy holds there, so that every stored copy is canonical.
+const uint8_t* CanonicalStored(const MapHeader& h, int32_t code, const int16_t* samples, std::vector<int16_t>* edge,
+                               std::vector<uint8_t>* scratch) {
+    int32_t row0 = 0, col0 = 0;
+    MapBlockOrigin(code, &row0, &col0);
+    int32_t rows = std::min(kMapBlockSide, h.height - row0);
+    int32_t cols = std::min(kMapBlockSide, h.width - col0);
+    if (rows == kMapBlockSide && cols == kMapBlockSide) return SamplesAsStored(samples, scratch);
+    edge->assign(kMapBlockSamples, 0);
+    for (int32_t r = 0; r < rows; ++r) {
+        std::memcpy(edge->data() + static_cast<size_t>(r) * kMapBlockSide, samples + static_cast<size_t>(r) * kMapBlockSide,
+                    static_cast<size_t>(cols) * sizeof(int16_t));
+    }
+    return SamplesAsStored(edge->data(), scratch);
+}
+
 // Positions the file where a new session goes: over an interrupted save's remains, or
 // after damaged data (kept, since it may be recoverable), at the next 4-byte offset.
 bool PrepareSessionStart(std::FILE* file, uint64_t committedEnd, bool tailIsInterruptedSave, uint64_t fileSize,
@@ -49,6 +66,7 @@ struct MapFileBuilder::Impl {
     uint32_t crc = 0;
     bool failed = false;
     std::vector<uint8_t> scratch;
+    std::vector<int16_t> edge;
 };
 
 MapFileBuilder::MapFileBuilder() = default;
@@ -87,7 +105,7 @@ bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* erro
         impl_->failed = true;
         return SetError(error, "block code " + std::to_string(code) + " lies outside the map's grid"), false;
     }
-    const uint8_t* stored = SamplesAsStored(samples, &impl_->scratch);
+    const uint8_t* stored = CanonicalStored(impl_->header, code, samples, &impl_->edge, &impl_->scratch);
     if (!WriteStoredBlockRecord(impl_->file, code, stored, BlockChecksum(code, stored), &impl_->crc)) {
         impl_->failed = true;
         return SetError(error, "cannot write block " + std::to_string(code) + " of map " + impl_->path + ": " +
@@ -159,6 +177,7 @@ struct MapSaveSession::Impl {
     const MapFileReader* basis = nullptr;  // the reader whose view this save continues
     uint64_t endAfterCommit = 0;
     std::vector<uint8_t> scratch;
+    std::vector<int16_t> edge;
     std::vector<uint8_t> compare;
 
     uint64_t end() const { return sessionStart + count * kBlockRecordBytes; }
@@ -255,7 +274,7 @@ bool MapSaveSession::Append(int32_t code, const int16_t* samples, std::string* e
         return SetError(error, "block code " + std::to_string(code) + " is not a block of any map"), false;
     }
     if (!CodeInGrid(impl.header, code)) return true;
-    const uint8_t* stored = SamplesAsStored(samples, &impl.scratch);
+    const uint8_t* stored = CanonicalStored(impl.header, code, samples, &impl.edge, &impl.scratch);
     uint32_t checksum = BlockChecksum(code, stored);
     if (impl.StoredAlready(code, stored, checksum)) return true;
     uint64_t offset = impl.end() + kBlockHeaderBytes;

@@ -185,7 +185,7 @@ TEST(MapFileTest, RoundTripsAGridWithPartialEdgeBlocks) {
 }
 
 TEST(MapFileTest, NewestCommittedCopyWins) {
-    std::string path = EmptyMap("newest.map", 700, 700);
+    std::string path = EmptyMap("newest.map", 960, 960);
     Save(path, {{0, 1}, {1, 2}});
     Save(path, {{0, 3}, {202, 4}});
     MapFileReader reader;
@@ -227,6 +227,35 @@ TEST(MapFileTest, SavesAreAllOrNothingAndSkipBlocksOutsideTheGrid) {
     EXPECT_EQ(before, ReadBytes(path));
 }
 
+// An edge block is stored with 0 in its cells outside the grid, whatever the caller's
+// copy holds there, by a new map and by a save alike.
+TEST(MapFileTest, CellsOutsideTheGridAreStoredAsZero) {
+    const int32_t width = 403, height = 344;  // block 101 holds 24 rows and 83 columns
+    for (bool newMap : {true, false}) {
+        std::string path = EmptyMap("edge_cells.map", width, height);
+        std::string error;
+        if (newMap) {
+            MapFileBuilder builder;
+            ASSERT_TRUE(builder.Begin(path, SmallHeader(width, height), &error)) << error;
+            ASSERT_TRUE(builder.Add(101, PatternBlock(3).data(), &error)) << error;
+            ASSERT_TRUE(builder.Finish(&error)) << error;
+        } else {
+            Save(path, {{101, 3}});
+        }
+        MapFileReader reader;
+        ASSERT_TRUE(reader.Open(path, &error)) << error;
+        const std::vector<int16_t> pattern = PatternBlock(3);
+        std::vector<int16_t> block = ReadOrFail(reader, 101);
+        for (int32_t r = 0; r < kMapBlockSide; ++r) {
+            for (int32_t c = 0; c < kMapBlockSide; ++c) {
+                size_t i = size_t(r) * kMapBlockSide + c;
+                bool inside = 320 + r < height && 320 + c < width;
+                ASSERT_EQ(inside ? pattern[i] : 0, block[i]) << (newMap ? "new map" : "save") << ", r " << r << " c " << c;
+            }
+        }
+    }
+}
+
 // Saving blocks identical to their newest stored copies adds nothing to the file.
 TEST(MapFileTest, UnchangedBlocksAreNotWrittenAgain) {
     std::string path = EmptyMap("unchanged.map", 700, 700);
@@ -248,7 +277,7 @@ TEST(MapFileTest, UnchangedBlocksAreNotWrittenAgain) {
 // When the file changed behind the reader, the save reads it as usual.
 TEST(MapFileTest, SavesContinueAReadersViewOfTheFile) {
     for (bool changedBehind : {false, true}) {
-        std::string path = EmptyMap("continued.map", 700, 700);
+        std::string path = EmptyMap("continued.map", 960, 960);
         Save(path, {{0, 1}, {1, 2}});
         MapFileReader reader;
         std::string error;
@@ -443,7 +472,7 @@ TEST(MapFileTest, SaveTornAtAnyPointReadsAsTheSaveBefore) {
 }
 
 TEST(MapFileTest, SaveAfterATornSaveWorks) {
-    std::string path = EmptyMap("after_torn.map", 403, 344);
+    std::string path = EmptyMap("after_torn.map", 640, 640);
     Save(path, {{0, 1}});
     const uint64_t committed = fs::file_size(path);
     Save(path, {{0, 2}, {101, 3}});
@@ -653,13 +682,13 @@ TEST(MapFileTest, AFileWithNoReadableDataIsRefused) {
 // The reader keeps its file: renaming it away and putting another map in its place does
 // not change what it reads.
 TEST(MapFileTest, ReaderKeepsReadingTheFileItOpened) {
-    std::string path = EmptyMap("kept.map", 403, 344);
+    std::string path = EmptyMap("kept.map", 640, 640);
     Save(path, {{1, 1}});
     MapFileReader reader;
     std::string error;
     ASSERT_TRUE(reader.Open(path, &error)) << error;
     fs::rename(path, path + ".away");
-    EmptyMap("kept.map", 403, 344);
+    EmptyMap("kept.map", 640, 640);
     Save(path, {{1, 2}});
     EXPECT_EQ(PatternBlock(1), ReadOrFail(reader, 1));
 }
@@ -680,7 +709,7 @@ TEST(MapFileTest, ReadBlockCatchesDamageAfterOpening) {
 }
 
 TEST(MapFileTest, GarbageAfterTheLastSaveIsKeptAndSkipped) {
-    std::string path = EmptyMap("garbage.map", 403, 344);
+    std::string path = EmptyMap("garbage.map", 640, 640);
     Save(path, {{0, 1}});
     std::vector<uint8_t> bytes = ReadBytes(path);
     const size_t garbageStart = bytes.size();
