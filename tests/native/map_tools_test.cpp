@@ -46,6 +46,41 @@ std::string ReadText(const std::string& path) {
     return text.str();
 }
 
+// A folder where files cannot grow past a few hundred kilobytes: a small tmpfs where the
+// test may mount one (the disk is then really full), else a file size limit on this
+// process, which fails writes the same way without the system calling it a full disk.
+class NearlyFullFolder {
+public:
+    explicit NearlyFullFolder(const std::string& name) : path_(TempPath(name)) {
+        fs::create_directories(path_);
+        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=400k") == 0;
+    }
+    ~NearlyFullFolder() {
+        if (mounted_) ::umount(path_.c_str());
+    }
+    bool reallyFull() const { return mounted_; }
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    // Runs `write` with the folder full (or files limited).
+    template <typename F>
+    bool Fill(F write) const {
+        if (mounted_) return write();
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit limited = old;
+        limited.rlim_cur = 300 * 1024;
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        bool ok = write();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        return ok;
+    }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
 // A raster to be written through GDAL: one band, row-major values.
 struct TestRaster {
     const char* driver = "GTiff";
@@ -295,6 +330,62 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
     }
 }
 
+// Rasters that give no map are refused before anything is written: the refusal is the
+// same on a nearly full disk, and the folder gains nothing. Infinities are voids; complex
+// bands are not elevations.
+TEST(MapImportTest, RefusesVoidsAndComplexBandsBeforeWritingAnything) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        const char* name;
+        int size;
+        GDALDataType type;
+        double value;     // of every cell, or of three cells when `three`
+        bool three;
+        bool setVoids;
+        const char* error;  // nullptr: imported
+    };
+    const Row rows[] = {
+        {"all voids", 2000, GDT_Float32, kNaN, false, false, "4000000 cells are voids (NaN)"},
+        {"infinities", 40, GDT_Float32, inf, true, false, "3 cells are voids (NaN or infinite)"},
+        {"negative infinities", 40, GDT_Float64, -inf, true, false, "3 cells are voids (NaN or infinite)"},
+        {"infinities set", 40, GDT_Float32, inf, true, true, nullptr},
+        {"complex", 40, GDT_CFloat32, 5.0, false, false, "complex numbers (CFloat32)"},
+    };
+    NearlyFullFolder full("full-import");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestRaster raster = GeographicRaster(row.size, row.size, 46.0, 7.0);
+        raster.type = row.type;
+        if (row.three) {
+            for (size_t cell : {size_t(3), size_t(50), size_t(51)}) raster.values[cell] = row.value;
+        } else {
+            raster.values.assign(raster.values.size(), row.value);
+        }
+        std::string source = TempPath(std::string(row.name) + ".tif");
+        WriteRaster(raster, source);
+        std::string out = full.Path("imported.map");
+        fs::remove(out);
+        ImportOptions options;
+        options.setVoids = row.setVoids;
+        options.voidValue = -7;
+        ImportReport report;
+        std::string error;
+        bool ok = full.Fill([&] { return Import(source, out, options, &report, &error); });
+        EXPECT_EQ(row.error == nullptr, ok) << error;
+        size_t files = std::distance(fs::directory_iterator(full.Path("")), fs::directory_iterator());
+        EXPECT_EQ(ok ? 1u : 0u, files);
+        if (!ok) {
+            EXPECT_NE(std::string::npos, error.find(row.error)) << error;
+            continue;
+        }
+        MapHeader header;
+        std::vector<int16_t> grid = ReadGrid(out, &header);
+        EXPECT_EQ(-7, grid[50]);
+        EXPECT_EQ(3, report.voidsSet);
+        EXPECT_EQ(0, report.clamped);
+    }
+}
+
 // Filling between 28 and 32 gives 30, the nodata value itself: still a filled height.
 TEST(MapImportTest, FilledValuesEqualToTheNoDataValueStayFilled) {
     TestRaster raster = GeographicRaster(30, 20, 46.0, 7.0);
@@ -534,41 +625,6 @@ TEST(MapExportTest, ALostBlockFailsTheExportAndKeepsTheOldFile) {
         EXPECT_EQ(std::vector<std::string>(), LeftoverTemporaries());
     }
 }
-
-// A folder where files cannot grow past a few hundred kilobytes: a small tmpfs where the
-// test may mount one (the disk is then really full), else a file size limit on this
-// process, which fails writes the same way without the system calling it a full disk.
-class NearlyFullFolder {
-public:
-    explicit NearlyFullFolder(const std::string& name) : path_(TempPath(name)) {
-        fs::create_directories(path_);
-        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=400k") == 0;
-    }
-    ~NearlyFullFolder() {
-        if (mounted_) ::umount(path_.c_str());
-    }
-    bool reallyFull() const { return mounted_; }
-    std::string Path(const std::string& name) const { return path_ + "/" + name; }
-    // Runs `write` with the folder full (or files limited).
-    template <typename F>
-    bool Fill(F write) const {
-        if (mounted_) return write();
-        struct rlimit old;
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        struct rlimit limited = old;
-        limited.rlim_cur = 300 * 1024;
-        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
-        ::setrlimit(RLIMIT_FSIZE, &limited);
-        bool ok = write();
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, previous);
-        return ok;
-    }
-
-private:
-    std::string path_;
-    bool mounted_ = false;
-};
 
 // An output that cannot be written whole leaves the earlier file under its name and a
 // user's file that happens to carry the old temporary name as they were, leaves no
