@@ -6,6 +6,12 @@
 
 // fopen with a UTF-8 path.
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode);
+// Opens an existing regular file ("rb" or "r+b"); anything else (a FIFO, a device, a
+// folder) is refused without waiting on it. Null with the reason in `problem`.
+std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem);
+// Whether `path` names something that reading could wait on forever or without end: a
+// FIFO, a socket or a device. False for regular files, folders and missing paths.
+bool IsStreamOrDevice(const std::string& path);
 // Flushes the stream and asks the system to put its data on disk.
 bool FlushToDisk(std::FILE* file);
 // The same for the file's data only, where its size and other metadata have not changed

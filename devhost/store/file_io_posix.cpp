@@ -13,6 +13,31 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
 }
 
+std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem) {
+    bool update = std::strchr(mode, '+') != nullptr;
+    // Not blocking, so that opening a FIFO returns at once; it is refused right after.
+    int fd = ::open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return *problem = LastFileErrorText(), nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return *problem = "not a regular file (a FIFO, a device or a folder)", nullptr;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file = (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) ? ::fdopen(fd, mode) : nullptr;
+    if (file == nullptr) {
+        *problem = LastFileErrorText();
+        ::close(fd);
+    }
+    return file;
+}
+
+bool IsStreamOrDevice(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode);
+}
+
 bool FlushToDisk(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     return ::fsync(::fileno(file)) == 0;

@@ -14,6 +14,26 @@ std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
     return ::_wfopen(Widen(path).c_str(), Widen(mode).c_str());
 }
 
+std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem) {
+    std::FILE* file = OpenFileUtf8(path, mode);
+    if (file == nullptr) return *problem = LastFileErrorText(), nullptr;
+    HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file)));
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        std::fclose(file);
+        return *problem = "not a regular file (a pipe or a device)", nullptr;
+    }
+    return file;
+}
+
+bool IsStreamOrDevice(const std::string& path) {
+    HANDLE handle = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    DWORD type = ::GetFileType(handle);
+    ::CloseHandle(handle);
+    return type == FILE_TYPE_PIPE || type == FILE_TYPE_CHAR;
+}
+
 bool FlushToDisk(std::FILE* file) {
     if (std::fflush(file) != 0) return false;
     return ::_commit(::_fileno(file)) == 0;

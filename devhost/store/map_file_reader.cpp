@@ -29,8 +29,9 @@ bool MapFileReader::OpenForOnePass(const std::string& path, std::string* error) 
 
 // A failed open leaves the reader as it was.
 bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::string* error) {
-    std::shared_ptr<std::FILE> file(OpenFileUtf8(path, "rb"), CloseFile);
-    if (!file) return SetError(error, "cannot open map file " + path), false;
+    std::string why;
+    std::shared_ptr<std::FILE> file(OpenRegularFile(path, "rb", &why), CloseFile);
+    if (!file) return SetError(error, "cannot open map file " + path + ": " + why), false;
     MapHeader header;
     ScanResult scan;
     uint64_t fileSize = 0;

@@ -217,8 +217,9 @@ bool SameHeader(const MapHeader& a, const MapHeader& b) {
 
 bool MapSaveSession::Begin(const std::string& path, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::FILE* file = OpenFileUtf8(path, "r+b");
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
+    std::string why;
+    std::FILE* file = OpenRegularFile(path, "r+b", &why);
+    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving: " + why), false;
     auto impl = std::make_unique<Impl>();
     ScanResult scan;
     uint64_t fileSize = 0;
@@ -235,8 +236,9 @@ bool MapSaveSession::Begin(const std::string& path, std::string* error) {
 
 bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::FILE* file = OpenFileUtf8(path, "r+b");
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
+    std::string why;
+    std::FILE* file = OpenRegularFile(path, "r+b", &why);
+    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving: " + why), false;
     auto impl = std::make_unique<Impl>();
     std::string problem;
     uint64_t fileSize = 0;

@@ -260,6 +260,7 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     InitializeGdal();
     QuietGdal quiet;
     *report = ImportReport();
+    if (IsStreamOrDevice(source)) return *error = "cannot read " + source + ": not a regular file (a FIFO or a device)", false;
     GDALDatasetUniquePtr original(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     if (!original) return *error = GdalError("cannot read " + source + " as a raster"), false;
     if (options.band < 1 || options.band > original->GetRasterCount()) {

@@ -27,8 +27,9 @@ const size_t kListedCodes = 40;
 using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 bool ReadSidecar(const std::string& path, RawGridInfo* info, std::string* error) {
-    FileCloser file(OpenFileUtf8(path, "rb"), std::fclose);
-    if (!file) return *error = "cannot open " + path, false;
+    std::string why;
+    FileCloser file(OpenRegularFile(path, "rb", &why), std::fclose);
+    if (!file) return *error = "cannot open " + path + ": " + why, false;
     std::string text(kMaxSidecarBytes + 1, '\0');
     text.resize(std::fread(&text[0], 1, text.size(), file.get()));
     if (std::ferror(file.get())) return *error = "cannot read " + path, false;
@@ -85,8 +86,9 @@ bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, cons
                 const NewMapOptions& options, std::string* error) {
     RawGridInfo info;
     if (!ReadSidecar(sidecarPath, &info, error)) return false;
-    FileCloser raw(OpenFileUtf8(rawPath, "rb"), std::fclose);
-    if (!raw) return *error = "cannot open " + rawPath, false;
+    std::string why;
+    FileCloser raw(OpenRegularFile(rawPath, "rb", &why), std::fclose);
+    if (!raw) return *error = "cannot open " + rawPath + ": " + why, false;
     int64_t expected = int64_t(info.width) * info.height * 2;
     int64_t size = FileSize(raw.get());
     if (size != expected) {

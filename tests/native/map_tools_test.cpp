@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <csignal>
+#include <functional>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -667,6 +668,39 @@ TEST(MapOutputTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
             EXPECT_NE(std::string::npos, name.find("out.")) << name;
             EXPECT_EQ(std::string::npos, name.find("zolva-")) << "left behind: " << name;
         }
+    }
+}
+
+// Every command that reads a file refuses a FIFO at once instead of waiting on it.
+TEST(MapToolsTest, RefuseWhatIsNotARegularFile) {
+    std::string fifo = TempPath("pipe.map");
+    fs::remove(fifo);
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    std::string map = EditedMap("beside-pipe.map");
+    std::string json = TempPath("beside-pipe.json");
+    std::ofstream(json) << "{\"width\": 1, \"height\": 1, \"origin_lat\": 1, \"origin_lon\": 1, "
+                           "\"cell_size_deg_x\": 0.1, \"cell_size_deg_y\": 0.1}";
+    std::vector<std::string> written, warnings;
+    ImportReport report;
+    MapSaveSession session;
+    MapFileReader reader;
+    const struct {
+        const char* name;
+        std::function<bool(std::string*)> run;
+    } rows[] = {
+        {"info", [&](std::string* e) { std::string text; return DescribeMap(fifo, &text, e); }},
+        {"export", [&](std::string* e) { return ExportMap(fifo, TempPath("pipe.tif"), "GTiff", &written, &warnings, e); }},
+        {"compact", [&](std::string* e) { return CompactMap(fifo, TempPath("pipe-out.map"), &warnings, e); }},
+        {"import", [&](std::string* e) { return Import(fifo, TempPath("pipe-in.map"), ImportOptions(), &report, e); }},
+        {"from-raw grid", [&](std::string* e) { return MapFromRaw(fifo, json, TempPath("p.map"), NewMapOptions(), e); }},
+        {"from-raw sidecar", [&](std::string* e) { return MapFromRaw(map, fifo, TempPath("p.map"), NewMapOptions(), e); }},
+        {"one-pass reader", [&](std::string* e) { return reader.OpenForOnePass(fifo, e); }},
+        {"save", [&](std::string* e) { return session.Begin(fifo, e); }},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        EXPECT_FALSE(row.run(&error)) << row.name;
+        EXPECT_NE(std::string::npos, error.find("not a regular file")) << row.name << ": " << error;
     }
 }
 
