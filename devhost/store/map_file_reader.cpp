@@ -8,11 +8,25 @@ using namespace mapfile;
 
 namespace {
 
-std::string BlockWarning(const ScannedBlock& block, bool inGrid, bool hasPrevious) {
-    std::string where = "block " + std::to_string(block.code) + " at offset " + Offset(block.offset);
-    if (!inGrid) return where + " lies outside the map's grid; ignored";
-    return where + " fails its checksum; " +
-           (hasPrevious ? "the previous saved copy is used" : "it reads as zeros");
+// A record whose code lies outside the grid but whose checksum passes is a block of some
+// other grid; one that fails its checksum is a damaged record, whatever its code says.
+std::string OutsideWarning(const ScannedBlock& block) {
+    uint64_t record = block.offset - kBlockHeaderBytes;
+    if (!block.intact) {
+        return "the block record at offset " + Offset(record) +
+               " is damaged (it fails its checksum, and its block code is no block of this map); ignored";
+    }
+    return "block " + std::to_string(block.code) + " at offset " + Offset(block.offset) +
+           " lies outside the map's grid; ignored";
+}
+
+// What the reader does about a damaged copy of an in-grid block, known once every record
+// has been seen.
+std::string DamagedCopyWarning(const ScannedBlock& block, bool readable) {
+    std::string code = std::to_string(block.code);
+    return "block " + code + " at offset " + Offset(block.offset) + " fails its checksum; " +
+           (readable ? "another saved copy of block " + code + " is read instead"
+                     : "block " + code + " has no other readable copy, so reading it fails");
 }
 
 void CloseFile(std::FILE* file) {
@@ -44,6 +58,7 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     std::multimap<int32_t, BlockCopy> older;
     std::vector<std::pair<int32_t, BlockCopy>> unchecked;
     std::vector<uint8_t> stored;
+    std::vector<std::pair<size_t, ScannedBlock>> damagedCopies;  // warning index, record
     for (ScannedBlock block : scan.committed) {
         bool inGrid = CodeInGrid(header, block.code);
         // A code outside the grid is far more often a damaged code than a true block of
@@ -62,7 +77,11 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
         }
         // A damaged record's code is as doubtful as its samples.
         damaged = damaged || !block.intact;
-        scan.warnings.push_back(BlockWarning(block, inGrid, blocks.count(block.code) != 0));
+        if (inGrid) damagedCopies.emplace_back(scan.warnings.size(), block);
+        scan.warnings.push_back(inGrid ? std::string() : OutsideWarning(block));
+    }
+    for (const auto& copy : damagedCopies) {
+        scan.warnings[copy.first] = DamagedCopyWarning(copy.second, blocks.count(copy.second.code) != 0);
     }
     if (damaged && blocks.empty()) {
         std::string reason = "map file " + path + " holds no readable data";

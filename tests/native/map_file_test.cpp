@@ -514,8 +514,9 @@ TEST(MapFileTest, DamageCostsOnlyWhatItTouches) {
         const char* warning;
     };
     const Row rows[] = {
-        {"sample of the newer copy", second + 12 + 999, 1, true, true, "the previous saved copy is used"},
-        {"sample of the only copy", second + kBlockRecordBytes + 12 + 70000, 2, false, true, "reads as zeros"},
+        {"sample of the newer copy", second + 12 + 999, 1, true, true, "another saved copy of block 0 is read instead"},
+        {"sample of the only copy", second + kBlockRecordBytes + 12 + 70000, 2, false, true,
+         "block 1 has no other readable copy, so reading it fails"},
         {"block tag", second, 1, false, true, "damaged save data"},
         {"block code", second + 5, 1, false, true, "damaged save data"},
         {"block checksum field", second + kBlockRecordBytes + 9, 1, false, true, "damaged save data"},
@@ -663,6 +664,42 @@ TEST(MapFileTest, OnePassReadingRefusesWhatCheckedReadingRefuses) {
             refused += okChecked ? 0 : 1;
         }
         EXPECT_EQ(1, refused) << row.name << ": one damaged byte costs one block";
+    }
+}
+
+// A warning names a damaged record by where it lies, never by a block code the damage
+// made up, and says what reading then does.
+TEST(MapFileTest, WarningsSayWhereTheDamageIsAndWhatReadingDoes) {
+    std::vector<int16_t> grid(size_t(403) * 344, 100);
+    std::string path = TempPath("warnings.map");
+    std::string error;
+    const struct {
+        const char* name;
+        uint64_t offset;
+        uint8_t flip;
+        bool savedAgain;  // block 0 saved again after the map was made
+        const char* warning;
+        const char* absent;
+    } rows[] = {
+        {"code outside the grid", kHeaderBytes + 4, 0xFF, false, "the block record at offset 72 is damaged", "255"},
+        {"sample, no other copy", kHeaderBytes + 12 + 5, 0x01, false,
+         "block 0 at offset 84 fails its checksum; block 0 has no other readable copy, so reading it fails", "zeros"},
+        {"sample, saved again", kHeaderBytes + 12 + 5, 0x01, true,
+         "block 0 at offset 84 fails its checksum; another saved copy of block 0 is read instead", "zeros"},
+    };
+    for (const auto& row : rows) {
+        ASSERT_TRUE(CreateMapFile(path, SmallHeader(403, 344), grid.data(), &error)) << error;
+        if (row.savedAgain) Save(path, {{0, 4}});
+        std::vector<uint8_t> bytes = ReadBytes(path);
+        bytes[row.offset] ^= row.flip;
+        WriteBytes(path, bytes);
+        MapFileReader reader;
+        ASSERT_TRUE(reader.Open(path, &error)) << row.name << ": " << error;
+        std::string warnings = JoinWarnings(reader);
+        EXPECT_NE(std::string::npos, warnings.find(row.warning)) << row.name << "\n" << warnings;
+        EXPECT_EQ(std::string::npos, warnings.find(row.absent)) << row.name << "\n" << warnings;
+        std::vector<int16_t> block(kMapBlockSamples);
+        EXPECT_EQ(row.savedAgain, reader.ReadBlock(0, block.data(), &error)) << row.name;
     }
 }
 
