@@ -57,6 +57,15 @@ if(ZOLVA_FUZZ)
     target_include_directories(map_file_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)
     target_link_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS})
+    # The one-pass reader, export and compaction, with the tools' own sources instrumented.
+    add_executable(map_tools_fuzz fuzz/map_tools_fuzz.cpp ${DEVHOST_MAP_FILE_SOURCES}
+                   devhost/store/file_io_posix.cpp devhost/tools/gdal_export.cpp devhost/tools/gdal_raster.cpp
+                   devhost/tools/map_commands.cpp devhost/tools/map_stream.cpp devhost/tools/sidecar_json.cpp
+                   devhost/tools/staged_output.cpp)
+    target_include_directories(map_tools_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)
+    target_link_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS})
+    target_link_libraries(map_tools_fuzz PRIVATE GDAL::GDAL)
     add_executable(map_file_seeds fuzz/make_seeds.cpp)
     target_link_libraries(map_file_seeds PRIVATE devhost_portable)
 endif()
