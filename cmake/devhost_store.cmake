@@ -17,6 +17,7 @@ add_library(zolva_map_tools STATIC
     devhost/tools/gdal_import.cpp
     devhost/tools/gdal_raster.cpp
     devhost/tools/map_commands.cpp
+    devhost/tools/map_recover.cpp
     devhost/tools/map_stream.cpp
     devhost/tools/sidecar_json.cpp
     devhost/tools/staged_output.cpp)
@@ -26,7 +27,8 @@ add_executable(zolva-make-map devhost/tools/make_map.cpp)
 target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
-    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_tools_test.cpp
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
+                   tests/native/map_tools_test.cpp
                    tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(devhost_store_tests PRIVATE zolva_map_tools GTest::gtest_main)

@@ -116,7 +116,8 @@ bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* erro
     return true;
 }
 
-// The header is written again last, naming the blocks of the first save.
+// The header is written again last, naming the blocks of the first save, and its copy
+// follows the first save's commit record.
 bool MapFileBuilder::Finish(std::string* error) {
     if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
     Impl& impl = *impl_;
@@ -125,8 +126,10 @@ bool MapFileBuilder::Finish(std::string* error) {
         impl.header.creationBlocks = impl.count;
         uint8_t head[kHeaderBytes];
         EncodeHeader(impl.header, head);
-        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc) && SeekTo(impl.file, 0) &&
-             WriteAll(impl.file, head, sizeof head);
+        uint8_t copy[kHeaderCopyBytes];
+        EncodeHeaderCopy(impl.header, copy);
+        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc) && WriteAll(impl.file, copy, sizeof copy) &&
+             SeekTo(impl.file, 0) && WriteAll(impl.file, head, sizeof head);
     }
     ok = ok && FlushToDisk(impl.file);
     std::string why = ok ? std::string() : LastFileErrorText();

@@ -5,6 +5,7 @@
 //   zolva-make-map export <in.map> <out> [--format F]
 //   zolva-make-map info <in.map>
 //   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]
+//   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]
 //
@@ -20,6 +21,7 @@
 #include "devhost/tools/gdal_export.h"
 #include "devhost/tools/gdal_import.h"
 #include "devhost/tools/map_commands.h"
+#include "devhost/tools/map_recover.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ struct Options {
     NewMapOptions map;
     ImportOptions import;
     bool dropDamaged = false;
+    std::string georef;
     std::string format = kDefaultExportFormat;
 };
 
@@ -38,6 +41,7 @@ int Usage() {
                  "       zolva-make-map export <in.map> <out> [--format F]   (a GDAL driver, default GTiff, or raw)\n"
                  "       zolva-make-map info <in.map>\n"
                  "       zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]\n"
+                 "       zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]]\n"
                  "       zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]\n"
                  "       zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]\n");
     return 2;
@@ -89,6 +93,10 @@ bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* e
         if (!OptionInteger(argc, argv, i, -32768, 32767, &value, error)) return false;
         options->import.setVoids = true;
         return options->import.voidValue = static_cast<int16_t>(value), true;
+    }
+    if (arg == "--georef") {
+        if (*i + 1 >= argc) return *error = "--georef needs a sidecar file", false;
+        return options->georef = argv[++*i], true;
     }
     if (arg == "--format") {
         if (*i + 1 >= argc) return *error = "--format needs a GDAL driver name or raw", false;
@@ -159,6 +167,21 @@ int Compact(const Options& options) {
     return 0;
 }
 
+int Recover(const Options& options) {
+    if (options.positional.size() != 2) return Usage();
+    RecoverOptions recover;
+    recover.georef = options.georef;
+    recover.map = options.map;
+    RecoverReport report;
+    std::string error;
+    bool ok = RecoverMap(options.positional[0], options.positional[1], recover, &report, &error);
+    Warn(report.warnings);
+    if (!ok) return Fail(error);
+    std::printf("recovered %s into %s\n%s", options.positional[0].c_str(), options.positional[1].c_str(),
+                DescribeRecovery(report).c_str());
+    return 0;
+}
+
 int FromRaw(const Options& options) {
     if (options.positional.size() != 3) return Usage();
     std::string error;
@@ -188,6 +211,7 @@ int Run(int argc, char** argv) {
     if (command == "export") return Export(options);
     if (command == "info") return Info(options);
     if (command == "compact") return Compact(options);
+    if (command == "recover") return Recover(options);
     if (command == "from-raw") return FromRaw(options);
     if (command == "synthetic") return Synthetic(options);
     return Usage();

@@ -21,6 +21,7 @@ namespace fs = std::filesystem;
 const uint64_t kHeaderBytes = 72;
 const uint64_t kBlockRecordBytes = 12 + kMapBlockBytes;
 const uint64_t kCommitBytes = 32;
+const uint64_t kHeaderCopyBytes = 80;  // follows the commit record of the save a map was made with
 
 // Bitwise CRC-32C, written independently of the store's table-driven and hardware ones.
 uint32_t ReferenceCrc32(const uint8_t* data, size_t size) {
@@ -564,7 +565,7 @@ TEST(MapFileTest, DamageToTheFirstSaveCostsOnlyTheBlocksItTouches) {
     ASSERT_TRUE(CreateMapFile(path, SmallHeader(side, side), grid.data(), &error)) << error;
     const std::vector<uint8_t> good = ReadBytes(path);
     const uint64_t commit = kHeaderBytes + 9 * kBlockRecordBytes;
-    ASSERT_EQ(commit + kCommitBytes, good.size());
+    ASSERT_EQ(commit + kCommitBytes + kHeaderCopyBytes, good.size());
     const struct {
         const char* name;
         uint64_t flip;     // byte to damage, or 0
@@ -585,7 +586,8 @@ TEST(MapFileTest, DamageToTheFirstSaveCostsOnlyTheBlocksItTouches) {
         for (int pass = 0; pass < 2; ++pass) {
             MapFileReader reader;
             ASSERT_TRUE(reader.Open(copy, &error)) << row.name << ": " << error;
-            EXPECT_EQ(row.lost.empty(), reader.warnings().empty()) << row.name << "\n" << JoinWarnings(reader);
+            // Every row damages something, and all damage is reported, even where it costs nothing.
+            EXPECT_FALSE(reader.warnings().empty()) << row.name;
             for (int32_t code : {0, 1, 2, 100, 101, 102, 200, 201, 202}) {
                 bool lost = std::find(row.lost.begin(), row.lost.end(), code) != row.lost.end();
                 std::vector<int16_t> block(kMapBlockSamples, 7);
