@@ -41,3 +41,17 @@ unsigned long long FreeBytesIn(const std::string& folder);
 // What the last failed file operation of this thread ran into, for a message: "the disk
 // is full" and the like, or empty when the system said nothing.
 std::string LastFileErrorText();
+
+// An exclusive lock for writing a whole file, taken by every program that writes maps.
+// It is a record lock on one byte far past any data (so it never stands in the way of
+// reading): POSIX fcntl locks natively, and LockFileEx under Windows, which Wine maps to
+// the same fcntl locks, so native and Wine programs see each other's. POSIX record locks
+// belong to the process: a second lock from the same process always succeeds, and
+// closing any descriptor of the file in the process drops them.
+enum class LockOutcome { kTaken, kBusy, kFailed };
+// Tries again for about `waitMs` while another program holds the lock. The file must be
+// open for writing.
+LockOutcome LockForWriting(std::FILE* file, int waitMs);
+void UnlockForWriting(std::FILE* file);
+// Whether `path` still names the file open as `file` (nothing was renamed over it).
+bool StillNamedBy(std::FILE* file, const std::string& path);

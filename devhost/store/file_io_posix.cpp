@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 
@@ -127,4 +128,41 @@ std::string LastFileErrorText() {
     if (error == ENOSPC) return "the disk is full";
     if (error == EDQUOT) return "the disk quota is used up";
     return std::strerror(error);
+}
+
+namespace {
+
+// Past the largest map file the format allows (a few terabytes), well inside off_t.
+const off_t kLockByte = off_t(1) << 62;
+const int kLockRetryMs = 50;
+
+bool SetLock(int fd, short type) {
+    struct flock lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kLockByte;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
+LockOutcome LockForWriting(std::FILE* file, int waitMs) {
+    int fd = ::fileno(file);
+    for (int waited = 0;; waited += kLockRetryMs) {
+        if (SetLock(fd, F_WRLCK)) return LockOutcome::kTaken;
+        if (errno != EACCES && errno != EAGAIN) return LockOutcome::kFailed;
+        if (waited >= waitMs) return LockOutcome::kBusy;
+        struct timespec pause = {0, kLockRetryMs * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+void UnlockForWriting(std::FILE* file) { SetLock(::fileno(file), F_UNLCK); }
+
+bool StillNamedBy(std::FILE* file, const std::string& path) {
+    struct stat open, named;
+    if (::fstat(::fileno(file), &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }

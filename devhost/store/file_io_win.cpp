@@ -139,3 +139,50 @@ std::string LastFileErrorText() {
     if (error == ENOSPC) return "the disk is full";
     return std::strerror(error);
 }
+
+namespace {
+
+// The same byte POSIX programs lock: Wine turns this lock into an fcntl record lock on it.
+const unsigned long long kLockByte = 1ull << 62;
+const DWORD kLockRetryMs = 50;
+
+HANDLE HandleOf(std::FILE* file) { return reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(file))); }
+
+OVERLAPPED LockPlace() {
+    OVERLAPPED place = {};
+    place.Offset = static_cast<DWORD>(kLockByte & 0xFFFFFFFFull);
+    place.OffsetHigh = static_cast<DWORD>(kLockByte >> 32);
+    return place;
+}
+
+}  // namespace
+
+LockOutcome LockForWriting(std::FILE* file, int waitMs) {
+    HANDLE handle = HandleOf(file);
+    for (int waited = 0;; waited += static_cast<int>(kLockRetryMs)) {
+        OVERLAPPED place = LockPlace();
+        if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
+            return LockOutcome::kTaken;
+        }
+        if (::GetLastError() != ERROR_LOCK_VIOLATION && ::GetLastError() != ERROR_IO_PENDING) return LockOutcome::kFailed;
+        if (waited >= waitMs) return LockOutcome::kBusy;
+        ::Sleep(kLockRetryMs);
+    }
+}
+
+void UnlockForWriting(std::FILE* file) {
+    OVERLAPPED place = LockPlace();
+    ::UnlockFileEx(HandleOf(file), 0, 1, 0, &place);
+}
+
+bool StillNamedBy(std::FILE* file, const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION open, named;
+    if (!::GetFileInformationByHandle(HandleOf(file), &open)) return false;
+    HANDLE handle = ::CreateFileW(Widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    bool same = ::GetFileInformationByHandle(handle, &named) && open.dwVolumeSerialNumber == named.dwVolumeSerialNumber &&
+                open.nFileIndexHigh == named.nFileIndexHigh && open.nFileIndexLow == named.nFileIndexLow;
+    ::CloseHandle(handle);
+    return same;
+}

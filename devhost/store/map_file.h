@@ -71,6 +71,26 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// How long a writer waits for another program's write of the same map to end, ms.
+const int kMapWriteWaitMs = 2000;
+
+// An exclusive hold on a map file for the whole of a write, so that two programs never
+// write one map at once; saves hold it too. Acquire waits up to kMapWriteWaitMs for
+// another program's write to end, then fails with "being written by another program".
+// With no file under the name there is nothing to hold, and Acquire succeeds.
+class MapWriteLock {
+public:
+    MapWriteLock() = default;
+    ~MapWriteLock();
+    MapWriteLock(const MapWriteLock&) = delete;
+    MapWriteLock& operator=(const MapWriteLock&) = delete;
+
+    bool Acquire(const std::string& path, std::string* error);
+
+private:
+    std::FILE* file_ = nullptr;
+};
+
 // A map file opened for reading: the header and an index of the newest committed copy
 // of each block. Opening refuses a wrong magic number, an unknown version, impossible
 // dimensions, a truncated header or a file with no readable data with a clear message,
@@ -149,11 +169,14 @@ public:
     MapSaveSession& operator=(const MapSaveSession&) = delete;
 
     // Opens an existing map file for appending; checks its header first and reads the
-    // structure of every earlier save.
+    // structure of every earlier save. The save holds the map's write lock (MapWriteLock)
+    // until it is committed or abandoned; while another program writes the map, Begin
+    // waits up to kMapWriteWaitMs, then fails and writes nothing.
     bool Begin(const std::string& path, std::string* error);
     // The same, continuing what `known` read from this file: when the file is as the
     // reader left it, nothing of its history is read again, so the cost does not grow
-    // with the number of earlier saves.
+    // with the number of earlier saves. When another program committed a save to the
+    // file since, or replaced it, Begin fails naming that change and writes nothing.
     bool Begin(const std::string& path, const MapFileReader& known, std::string* error);
     // A block holding no sample of the map (wholly outside its grid), or identical to its
     // newest saved copy, writes nothing. The cells of an edge block that lie outside the
@@ -170,6 +193,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 
+    // Reads the structure of the locked file's saves; with `known`, refuses when a save
+    // was committed since that reader read the file.
+    bool BeginScanned(std::FILE* file, const std::string& path, const MapFileReader* known, std::string* error);
     // Takes the file over for a save that starts after `committedEnd`.
     bool Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path, uint64_t committedEnd,
                bool tailIsInterruptedSave, uint64_t fileSize, std::string* error);

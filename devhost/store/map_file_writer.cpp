@@ -204,7 +204,7 @@ MapSaveSession::~MapSaveSession() {
     if (!impl_ || impl_->file == nullptr) return;
     // Nothing of an uncommitted save was ever visible; take its bytes back off the file.
     if (!impl_->committed) TruncateTo(impl_->file, impl_->sessionStart);
-    std::fclose(impl_->file);
+    CloseLocked(impl_->file);
 }
 
 namespace {
@@ -220,37 +220,29 @@ bool SameHeader(const MapHeader& a, const MapHeader& b) {
 
 bool MapSaveSession::Begin(const std::string& path, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::string why;
-    std::FILE* file = OpenRegularFile(path, "r+b", &why);
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving: " + why), false;
-    auto impl = std::make_unique<Impl>();
-    ScanResult scan;
-    uint64_t fileSize = 0;
-    std::string problem;
-    if (!ScanFile(file, false, &impl->header, &scan, &fileSize, &problem)) {
-        std::fclose(file);
-        return SetError(error, "map file " + path + ": " + problem), false;
-    }
-    for (const ScannedBlock& block : scan.committed) {
-        impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
-    }
-    return Start(std::move(impl), file, path, scan.committedEnd, scan.tailIsInterruptedSave, fileSize, error);
+    std::FILE* file = OpenLockedForWriting(path, error);
+    if (file == nullptr) return false;
+    return BeginScanned(file, path, nullptr, error);
 }
 
+// The reader's view still holds when its file still carries the name and nothing was
+// committed since; a save based on an older view would overwrite another program's save.
 bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::string why;
-    std::FILE* file = OpenRegularFile(path, "r+b", &why);
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving: " + why), false;
+    std::FILE* file = OpenLockedForWriting(path, error);
+    if (file == nullptr) return false;
+    if (!known.file_ || !StillNamedBy(known.file_.get(), path)) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + " was replaced by another program since it was opened; nothing " +
+                                   "was written. Open it again to save over it"),
+               false;
+    }
     auto impl = std::make_unique<Impl>();
     std::string problem;
     uint64_t fileSize = 0;
-    bool unchanged = known.file_ && ReadHeader(file, &impl->header, &problem) && SameHeader(impl->header, known.header_) &&
+    bool unchanged = ReadHeader(file, &impl->header, &problem) && SameHeader(impl->header, known.header_) &&
                      SizeOf(file, &fileSize) && fileSize == known.fileSize_;
-    if (!unchanged) {
-        std::fclose(file);
-        return Begin(path, error);
-    }
+    if (!unchanged) return BeginScanned(file, path, &known, error);
     for (const auto& entry : known.blocks_) {
         impl->newest[entry.first] = Impl::Copy{entry.second.offset, entry.second.checksum};
     }
@@ -258,10 +250,34 @@ bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, 
     return Start(std::move(impl), file, path, known.committedEnd_, known.tailIsInterruptedSave_, fileSize, error);
 }
 
+bool MapSaveSession::BeginScanned(std::FILE* file, const std::string& path, const MapFileReader* known,
+                                  std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    ScanResult scan;
+    uint64_t fileSize = 0;
+    std::string problem;
+    if (!ScanFile(file, false, &impl->header, &scan, &fileSize, &problem)) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + ": " + problem), false;
+    }
+    if (known != nullptr && scan.committedEnd != known->committedEnd_) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + " was saved by another program since it was opened (its saves " +
+                                   "now end at offset " + Offset(scan.committedEnd) + ", not " +
+                                   Offset(known->committedEnd_) + "); nothing was written. Open it again to save "
+                                   "over that save"),
+               false;
+    }
+    for (const ScannedBlock& block : scan.committed) {
+        impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
+    }
+    return Start(std::move(impl), file, path, scan.committedEnd, scan.tailIsInterruptedSave, fileSize, error);
+}
+
 bool MapSaveSession::Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path,
                            uint64_t committedEnd, bool tailIsInterruptedSave, uint64_t fileSize, std::string* error) {
     if (!PrepareSessionStart(file, committedEnd, tailIsInterruptedSave, fileSize, &impl->sessionStart)) {
-        std::fclose(file);
+        CloseLocked(file);
         return SetError(error, "map file " + path + ": cannot prepare the file for a new save"), false;
     }
     impl->file = file;
@@ -301,7 +317,7 @@ bool MapSaveSession::Commit(std::string* error) {
         std::string reason = impl.failed ? "the save was abandoned after a block failed" : "cannot commit the save";
         // Take the save's bytes back now, so that the file is as it was when this returns.
         bool restored = TruncateTo(impl.file, impl.sessionStart);
-        std::fclose(impl.file);
+        CloseLocked(impl.file);
         impl.file = nullptr;
         impl.failed = true;
         return SetError(error, reason + (restored ? "; nothing was written to " : "; the unfinished save stays invisible in ") +
@@ -310,7 +326,7 @@ bool MapSaveSession::Commit(std::string* error) {
     }
     impl.committed = true;
     impl.endAfterCommit = impl.count > 0 ? impl.end() + kCommitBytes : impl.sessionStart;
-    bool closed = std::fclose(impl.file) == 0;
+    bool closed = CloseLocked(impl.file);
     impl.file = nullptr;
     if (!closed) return SetError(error, "cannot close " + impl.path + " after saving"), false;
     return true;

@@ -142,6 +142,13 @@ bool DecodeHeaderCopy(const uint8_t* in, MapHeader* h);
 bool LoadHeader(std::FILE* file, uint64_t fileSize, MapHeader* h, std::vector<std::string>* warnings,
                 std::string* problem);
 
+// ---- the write lock (map_lock.cpp) ----
+
+// Opens an existing map "r+b" holding its write lock; null with the reason otherwise.
+std::FILE* OpenLockedForWriting(const std::string& path, std::string* error);
+// Releases the lock and closes the file; false when closing failed.
+bool CloseLocked(std::FILE* file);
+
 // ---- the session scanner (map_scan.cpp) ----
 
 struct ScannedBlock {

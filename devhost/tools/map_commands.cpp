@@ -147,6 +147,9 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
 bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
                 std::string* error) {
     *report = CompactReport();
+    // Locked before reading, so that no save lands between the reading and the rename.
+    MapStreamWriter writer;
+    if (!writer.Lock(out, error)) return false;
     MapFileReader reader;
     if (!reader.Open(in, error)) return false;
     report->warnings = reader.warnings();
@@ -160,7 +163,6 @@ bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged,
     }
     report->dropped = lostCount;
     report->droppedCodes = lost;
-    MapStreamWriter writer;
     if (!writer.Begin(out, reader.header(), error)) return false;
     std::vector<int16_t> block(kMapBlockSamples);
     for (int32_t code : reader.BlockCodes()) {

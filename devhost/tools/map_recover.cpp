@@ -106,6 +106,8 @@ void CountMissing(const MapHeader& header, const std::map<int32_t, uint64_t>& ne
 bool RecoverMap(const std::string& in, const std::string& out, const RecoverOptions& options, RecoverReport* report,
                 std::string* error) {
     *report = RecoverReport();
+    MapStreamWriter writer;
+    if (!writer.Lock(out, error)) return false;
     std::string why;
     FileCloser file(OpenRegularFile(in, "rb", &why), std::fclose);
     if (!file) return *error = "cannot open " + in + ": " + why, false;
@@ -116,7 +118,6 @@ bool RecoverMap(const std::string& in, const std::string& out, const RecoverOpti
     std::map<int32_t, uint64_t> newest;
     if (!FindRecords(file.get(), size, header, &newest, report)) return *error = "cannot read " + in, false;
     CountMissing(header, newest, report);
-    MapStreamWriter writer;
     if (!writer.Begin(out, header, error)) return false;
     std::vector<uint8_t> stored(kMapBlockBytes);
     std::vector<int16_t> block(kMapBlockSamples);
