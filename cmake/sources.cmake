@@ -39,6 +39,7 @@ set(DEVHOST_MAP_FILE_SOURCES
     devhost/store/map_lock.cpp
     devhost/store/map_scan.cpp
     devhost/store/map_file_reader.cpp
+    devhost/store/map_file_builder.cpp
     devhost/store/map_file_writer.cpp
 )
 

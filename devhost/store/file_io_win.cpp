@@ -54,11 +54,12 @@ const int kNameAttempts = 100;
 // and tries again when it is.
 std::string CandidateName(const std::string& target, int attempt) {
     static LONG counter = 0;
-    unsigned long long mix = (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^
-                             ::GetTickCount64() ^ (static_cast<unsigned long long>(::InterlockedIncrement(&counter)) << 16) ^
+    unsigned long long mix = (static_cast<unsigned long long>(::GetCurrentProcessId()) << 32) ^ ::GetTickCount() ^
+                             (static_cast<unsigned long long>(::InterlockedIncrement(&counter)) << 16) ^
                              static_cast<unsigned long long>(attempt) * 0x9E3779B97F4A7C15ull;
+    mix ^= mix >> 29;
     char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "%06llx", mix & 0xFFFFFFull);
+    std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(mix & 0xFFFFFFull));
     return target + ".zolva-" + suffix;
 }
 

@@ -58,7 +58,8 @@
 // the copy existed see it as damaged data after the first save and lose nothing.
 //
 // This header is shared by the store's own files: the checksums, the byte encoding, the
-// session scanner, the reader and the writer.
+// header and its copy, the session scanner, the reader, the new-map builder, saves and
+// the write lock.
 #pragma once
 
 #include <cstdint>
@@ -125,6 +126,10 @@ bool CodeInGrid(const MapHeader& h, int32_t code);
 // Blocks of the grid: rows of blocks x columns of blocks.
 uint64_t GridBlockCount(const MapHeader& h);
 
+// The samples of a block as the file keeps them: cells outside the grid hold 0, whatever
+// `samples` holds there. Points into `samples` or into one of the two scratch vectors.
+const uint8_t* CanonicalStored(const MapHeader& h, int32_t code, const int16_t* samples, std::vector<int16_t>* edge,
+                               std::vector<uint8_t>* scratch);
 // Appends one block record whose samples are already in file order; adds its header to
 // the session checksum.
 bool WriteStoredBlockRecord(std::FILE* file, int32_t code, const uint8_t* stored, uint32_t checksum,
