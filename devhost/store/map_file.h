@@ -52,7 +52,8 @@ bool CreateMapFile(const std::string& path, const MapHeader& header, const int16
 
 // Writes a new map block by block, so that memory stays one block whatever the grid's
 // size. The map is written to a temporary file beside `path` and takes its name only once
-// it is whole; a builder destroyed unfinished leaves `path` as it was.
+// it is whole; a builder destroyed unfinished leaves `path` as it was. It takes no write
+// lock: a program that may replace a map others write holds its MapWriteLock meanwhile.
 class MapFileBuilder {
 public:
     MapFileBuilder();
