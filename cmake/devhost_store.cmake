@@ -17,15 +17,18 @@ add_library(zolva_map_tools STATIC
     devhost/tools/gdal_import.cpp
     devhost/tools/gdal_raster.cpp
     devhost/tools/map_commands.cpp
+    devhost/tools/map_recover.cpp
     devhost/tools/map_stream.cpp
-    devhost/tools/sidecar_json.cpp)
+    devhost/tools/sidecar_json.cpp
+    devhost/tools/staged_output.cpp)
 target_link_libraries(zolva_map_tools PUBLIC devhost_portable GDAL::GDAL)
 
 add_executable(zolva-make-map devhost/tools/make_map.cpp)
 target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
-    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_tools_test.cpp
+    add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
+                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp
                    tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(devhost_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
@@ -56,6 +59,15 @@ if(ZOLVA_FUZZ)
     target_include_directories(map_file_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)
     target_link_options(map_file_fuzz PRIVATE ${FUZZ_FLAGS})
+    # The one-pass reader, export and compaction, with the tools' own sources instrumented.
+    add_executable(map_tools_fuzz fuzz/map_tools_fuzz.cpp ${DEVHOST_MAP_FILE_SOURCES}
+                   devhost/store/file_io_posix.cpp devhost/tools/gdal_export.cpp devhost/tools/gdal_raster.cpp
+                   devhost/tools/map_commands.cpp devhost/tools/map_stream.cpp devhost/tools/sidecar_json.cpp
+                   devhost/tools/staged_output.cpp)
+    target_include_directories(map_tools_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
+    target_compile_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)
+    target_link_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS})
+    target_link_libraries(map_tools_fuzz PRIVATE GDAL::GDAL)
     add_executable(map_file_seeds fuzz/make_seeds.cpp)
     target_link_libraries(map_file_seeds PRIVATE devhost_portable)
 endif()

@@ -36,8 +36,11 @@ set(DEVHOST_PORTABLE_SOURCES
 set(DEVHOST_MAP_FILE_SOURCES
     devhost/store/map_checksum.cpp
     devhost/store/map_codec.cpp
+    devhost/store/map_header.cpp
+    devhost/store/map_lock.cpp
     devhost/store/map_scan.cpp
     devhost/store/map_file_reader.cpp
+    devhost/store/map_file_builder.cpp
     devhost/store/map_file_writer.cpp
 )
 

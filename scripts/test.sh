@@ -52,7 +52,7 @@ echo "== fuzz (libFuzzer, clang)"
 fuzz_dir="$ZOLVA_ROOT/build/fuzz"
 if ! { CC=clang CXX=clang++ cmake -S "$ZOLVA_ROOT" -B "$fuzz_dir" -DCMAKE_BUILD_TYPE=Debug \
         -DZOLVA_FUZZ=ON -DZOLVA_SANITIZE=OFF >/dev/null &&
-      cmake --build "$fuzz_dir" -j"$(nproc)" --target map_file_fuzz map_file_seeds zolva-make-map; } \
+      cmake --build "$fuzz_dir" -j"$(nproc)" --target map_file_fuzz map_tools_fuzz map_file_seeds zolva-make-map; } \
         >"$log_dir/fuzz-build.log" 2>&1; then
     tail -40 "$log_dir/fuzz-build.log"
     exit 1
@@ -60,25 +60,35 @@ fi
 # Seeds: a one-block map, its header alone, a save torn inside its block, a map made with
 # a partial block and then saved twice, and the sample map.
 seeds="$fuzz_dir/seeds"
-rm -rf "$seeds" "$fuzz_dir/corpus" && mkdir -p "$seeds" "$fuzz_dir/corpus" "$fuzz_dir/artifacts"
+rm -rf "$seeds" "$fuzz_dir"/corpus* && mkdir -p "$seeds" "$fuzz_dir/artifacts"
 "$fuzz_dir/bin/zolva-make-map" synthetic 40 30 "$seeds/small.map" --type 10 --mat
 head -c 72 "$seeds/small.map" >"$seeds/header.map"
 head -c 1000 "$seeds/small.map" >"$seeds/torn.map"
 "$fuzz_dir/bin/map_file_seeds" "$seeds"
 cp "$ZOLVA_ROOT/samples/jacksboro.map" "$seeds/sample.map"
-set +e
-(cd "$fuzz_dir" && timeout 60 ./bin/map_file_fuzz -max_total_time=20 -artifact_prefix=artifacts/ \
-    corpus "$seeds") >"$log_dir/fuzz.log" 2>&1
-fuzz_status=$?
-set -e
-fuzz_runs=$(grep -oE '^Done [0-9]+ runs' "$log_dir/fuzz.log" | grep -oE '[0-9]+' || true)
-if [ "$fuzz_status" -ne 0 ] || [ -z "$fuzz_runs" ] || grep -q 'Sanitizer' "$log_dir/fuzz.log"; then
-    echo "fuzz map_file: FAILED (exit $fuzz_status)"
-    grep -E 'ERROR|Sanitizer|runtime error|deadly|Test unit written' "$log_dir/fuzz.log" | head -20
-    failed=1
-else
-    echo "fuzz map_file: $fuzz_runs runs, no crash"
-fi
+# Each target gets its own corpus and a short bounded run.
+fuzz_target() {
+    local name=$1 seconds=$2 short=$3
+    local log="$log_dir/fuzz-$short.log"
+    mkdir -p "$fuzz_dir/corpus-$short"
+    set +e
+    (cd "$fuzz_dir" && timeout $((seconds + 40)) "./bin/$name" -max_total_time="$seconds" -artifact_prefix=artifacts/ \
+        "corpus-$short" "$seeds") >"$log" 2>&1
+    local status=$?
+    set -e
+    local runs
+    runs=$(grep -oE '^Done [0-9]+ runs' "$log" | grep -oE '[0-9]+' || true)
+    if [ "$status" -ne 0 ] || [ -z "$runs" ] || grep -q 'Sanitizer' "$log"; then
+        echo "fuzz $short: FAILED (exit $status)"
+        grep -E 'ERROR|Sanitizer|runtime error|deadly|Test unit written' "$log" | head -20
+        failed=1
+    else
+        echo "fuzz $short: $runs runs, no crash"
+    fi
+}
+fuzz_target map_file_fuzz 20 map_file
+# The one-pass reader against the checked one, export and compaction.
+fuzz_target map_tools_fuzz 15 map_tools
 
 echo "== Windows build (mingw-w64, 32-bit, as the host)"
 zolva_build_windows >"$log_dir/windows-build.log" 2>&1 || { tail -40 "$log_dir/windows-build.log"; exit 1; }

@@ -1,11 +1,42 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <ctime>
 #include <cstdio>
+#include <cstring>
 
 #include "devhost/store/file_io.h"
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);
+}
+
+std::FILE* OpenRegularFile(const std::string& path, const char* mode, std::string* problem) {
+    bool update = std::strchr(mode, '+') != nullptr;
+    // Not blocking, so that opening a FIFO returns at once; it is refused right after.
+    int fd = ::open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return *problem = LastFileErrorText(), nullptr;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return *problem = "not a regular file (a FIFO, a device or a folder)", nullptr;
+    }
+    int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file = (flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0) ? ::fdopen(fd, mode) : nullptr;
+    if (file == nullptr) {
+        *problem = LastFileErrorText();
+        ::close(fd);
+    }
+    return file;
+}
+
+bool IsStreamOrDevice(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    return S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode);
 }
 
 bool FlushToDisk(std::FILE* file) {
@@ -20,4 +51,118 @@ bool FlushDataToDisk(std::FILE* file) {
 
 bool ReplaceFileAtomically(const std::string& source, const std::string& target) {
     return std::rename(source.c_str(), target.c_str()) == 0;
+}
+
+namespace {
+
+// Permissions a new file gets from the process's umask.
+mode_t DefaultFileMode() {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return 0666 & ~mask;
+}
+
+// The owner is kept when the process may give it; the group, then, at least.
+bool CopyRightsTo(int fd, const std::string& model, bool isFolder) {
+    struct stat st;
+    if (::stat(model.c_str(), &st) != 0) {
+        if (errno != ENOENT) return false;
+        return isFolder || ::fchmod(fd, DefaultFileMode()) == 0;
+    }
+    if (!isFolder && ::fchmod(fd, st.st_mode & 07777) != 0) return false;
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        return errno == EPERM;
+    }
+    return true;
+}
+
+std::string TemplateFor(const std::string& target) { return target + ".zolva-XXXXXX"; }
+
+}  // namespace
+
+std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::string* problem) {
+    std::string name = TemplateFor(target);
+    int fd = ::mkostemp(&name[0], O_CLOEXEC);
+    if (fd < 0) return *problem = "cannot create a file beside " + target + ": " + LastFileErrorText(), nullptr;
+    std::FILE* file = CopyRightsTo(fd, target, false) ? ::fdopen(fd, "w+b") : nullptr;
+    if (file == nullptr) {
+        *problem = "cannot prepare " + name + ": " + LastFileErrorText();
+        ::close(fd);
+        ::unlink(name.c_str());
+        return nullptr;
+    }
+    *path = name;
+    return file;
+}
+
+bool CreateFolderBeside(const std::string& target, std::string* path, std::string* problem) {
+    std::string name = TemplateFor(target);
+    if (::mkdtemp(&name[0]) == nullptr) {
+        return *problem = "cannot create a folder beside " + target + ": " + LastFileErrorText(), false;
+    }
+    *path = name;
+    return true;
+}
+
+bool CopyAccessRights(const std::string& model, const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = CopyRightsTo(fd, model, false);
+    ::close(fd);
+    return ok;
+}
+
+bool RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+bool RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+
+unsigned long long FreeBytesIn(const std::string& folder) {
+    struct statvfs st;
+    if (::statvfs(folder.empty() ? "." : folder.c_str(), &st) != 0) return ~0ull;
+    return static_cast<unsigned long long>(st.f_bavail) * st.f_frsize;
+}
+
+std::string LastFileErrorText() {
+    int error = errno;
+    if (error == 0) return std::string();
+    if (error == ENOSPC) return "the disk is full";
+    if (error == EDQUOT) return "the disk quota is used up";
+    return std::strerror(error);
+}
+
+namespace {
+
+// Past the largest map file the format allows (a few terabytes), well inside off_t.
+const off_t kLockByte = off_t(1) << 62;
+const int kLockRetryMs = 50;
+
+bool SetLock(int fd, short type) {
+    struct flock lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kLockByte;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_SETLK, &lock) == 0;
+}
+
+}  // namespace
+
+LockOutcome LockForWriting(std::FILE* file, int waitMs) {
+    int fd = ::fileno(file);
+    for (int waited = 0;; waited += kLockRetryMs) {
+        if (SetLock(fd, F_WRLCK)) return LockOutcome::kTaken;
+        if (errno != EACCES && errno != EAGAIN) return LockOutcome::kFailed;
+        if (waited >= waitMs) return LockOutcome::kBusy;
+        struct timespec pause = {0, kLockRetryMs * 1000000L};
+        ::nanosleep(&pause, nullptr);
+    }
+}
+
+void UnlockForWriting(std::FILE* file) { SetLock(::fileno(file), F_UNLCK); }
+
+bool StillNamedBy(std::FILE* file, const std::string& path) {
+    struct stat open, named;
+    if (::fstat(::fileno(file), &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
+    return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }

@@ -130,9 +130,6 @@ std::string CheckHeaderValues(const MapHeader& h) {
     if (!std::isfinite(h.cellLat) || !(h.cellLat > 0.0)) return "cell size north-south is not a positive number";
     if (!std::isfinite(h.cellLon) || !(h.cellLon > 0.0)) return "cell size east-west is not a positive number";
     if (!std::isfinite(h.originLat) || !std::isfinite(h.originLon)) return "origin is not a finite position";
-    if (h.creationBlocks > GridBlockCount(h)) {
-        return "the first save claims " + std::to_string(h.creationBlocks) + " blocks, more than the grid holds";
-    }
     return std::string();
 }
 
@@ -153,9 +150,7 @@ void EncodeHeader(const MapHeader& h, uint8_t* out) {
     PutU32(out + kHeaderCrcOffset, Crc32(0, out, kHeaderCrcOffset));
 }
 
-bool ReadHeader(std::FILE* file, MapHeader* h, std::string* problem) {
-    uint8_t in[kHeaderBytes];
-    size_t got = SeekTo(file, 0) ? std::fread(in, 1, kHeaderBytes, file) : 0;
+bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* problem) {
     if (got < sizeof kMagic) return *problem = "truncated header (" + std::to_string(got) + " bytes)", false;
     if (std::memcmp(in, kMagic, sizeof kMagic) != 0) return *problem = "wrong magic number: not a map file", false;
     if (got < 16) return *problem = "truncated header (" + std::to_string(got) + " bytes)", false;
@@ -166,17 +161,26 @@ bool ReadHeader(std::FILE* file, MapHeader* h, std::string* problem) {
     if (GetU32(in + kHeaderCrcOffset) != Crc32(0, in, kHeaderCrcOffset)) {
         return *problem = "header checksum mismatch", false;
     }
-    h->width = static_cast<int32_t>(GetU32(in + 16));
-    h->height = static_cast<int32_t>(GetU32(in + 20));
-    h->originLat = GetF64(in + 24);
-    h->originLon = GetF64(in + 32);
-    h->cellLat = GetF64(in + 40);
-    h->cellLon = GetF64(in + 48);
-    h->mapType = GetU32(in + 56);
-    h->mat = GetU32(in + 60);
-    h->creationBlocks = GetU32(in + 64);
-    *problem = CheckHeaderValues(*h);
-    return problem->empty();
+    MapHeader decoded;
+    decoded.width = static_cast<int32_t>(GetU32(in + 16));
+    decoded.height = static_cast<int32_t>(GetU32(in + 20));
+    decoded.originLat = GetF64(in + 24);
+    decoded.originLon = GetF64(in + 32);
+    decoded.cellLat = GetF64(in + 40);
+    decoded.cellLon = GetF64(in + 48);
+    decoded.mapType = GetU32(in + 56);
+    decoded.mat = GetU32(in + 60);
+    decoded.creationBlocks = GetU32(in + 64);
+    *problem = CheckHeaderValues(decoded);
+    if (!problem->empty()) return false;
+    *h = decoded;
+    return true;
+}
+
+bool ReadHeader(std::FILE* file, MapHeader* h, std::string* problem) {
+    uint8_t in[kHeaderBytes];
+    size_t got = SeekTo(file, 0) ? std::fread(in, 1, kHeaderBytes, file) : 0;
+    return DecodeHeader(in, got, h, problem);
 }
 
 uint64_t GridBlockCount(const MapHeader& h) {

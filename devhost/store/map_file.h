@@ -52,7 +52,8 @@ bool CreateMapFile(const std::string& path, const MapHeader& header, const int16
 
 // Writes a new map block by block, so that memory stays one block whatever the grid's
 // size. The map is written to a temporary file beside `path` and takes its name only once
-// it is whole; a builder destroyed unfinished leaves `path` as it was.
+// it is whole; a builder destroyed unfinished leaves `path` as it was. It takes no write
+// lock: a program that may replace a map others write holds its MapWriteLock meanwhile.
 class MapFileBuilder {
 public:
     MapFileBuilder();
@@ -61,7 +62,7 @@ public:
     MapFileBuilder& operator=(const MapFileBuilder&) = delete;
 
     bool Begin(const std::string& path, const MapHeader& header, std::string* error);
-    // Each block of the grid at most once.
+    // Each block of the grid at most once; cells outside the grid are stored as 0.
     bool Add(int32_t code, const int16_t* samples, std::string* error);
     // Commits the blocks, puts the file on disk and gives it its name.
     bool Finish(std::string* error);
@@ -69,6 +70,26 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+};
+
+// How long a writer waits for another program's write of the same map to end, ms.
+const int kMapWriteWaitMs = 2000;
+
+// An exclusive hold on a map file for the whole of a write, so that two programs never
+// write one map at once; saves hold it too. Acquire waits up to kMapWriteWaitMs for
+// another program's write to end, then fails with "being written by another program".
+// With no file under the name there is nothing to hold, and Acquire succeeds.
+class MapWriteLock {
+public:
+    MapWriteLock() = default;
+    ~MapWriteLock();
+    MapWriteLock(const MapWriteLock&) = delete;
+    MapWriteLock& operator=(const MapWriteLock&) = delete;
+
+    bool Acquire(const std::string& path, std::string* error);
+
+private:
+    std::FILE* file_ = nullptr;
 };
 
 // A map file opened for reading: the header and an index of the newest committed copy
@@ -83,7 +104,9 @@ public:
     bool Open(const std::string& path, std::string* error);
     // Opens without reading any samples: each block is checked when it is read, and a
     // copy that fails its checksum then gives way to the previous one. For a single pass
-    // over the blocks (a comparison, an export), which so reads each block once.
+    // over the blocks (a comparison, an export), which so reads each block once. A block
+    // without a copy reads as zeros only once every other copy has been checked, so the
+    // reader refuses exactly what Open's reader refuses.
     bool OpenForOnePass(const std::string& path, std::string* error);
 
     const MapHeader& header() const { return header_; }
@@ -93,6 +116,9 @@ public:
     bool ReadBlock(int32_t code, int16_t* samples, std::string* error) const;
     bool HasBlock(int32_t code) const;
     std::vector<int32_t> BlockCodes() const;
+    // The blocks of the grid that have no readable copy in a file where damaged data may
+    // have held one (ReadBlock fails for them): how many, and the first `limit` codes.
+    uint64_t UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const;
     // The block codes of each committed save, oldest first, as stored.
     const std::vector<std::vector<int32_t>>& saves() const { return saves_; }
     // Damaged or torn parts seen while opening (ignored, with the reason).
@@ -110,14 +136,21 @@ private:
         uint32_t checksum;
     };
 
+    // Checks every committed copy a one-pass open left unchecked; any that fails makes
+    // the file damaged. Done once, when a block without a copy is asked for.
+    void CheckUncheckedCopies() const;
+
     std::string path_;
     std::shared_ptr<std::FILE> file_;
     MapHeader header_;
     std::map<int32_t, BlockCopy> blocks_;
     std::multimap<int32_t, BlockCopy> older_;  // earlier copies, kept by OpenForOnePass only
+    std::vector<std::pair<int32_t, BlockCopy>> unchecked_;  // by OpenForOnePass, until checked
     std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
-    bool damaged_ = false;
+    // A one-pass reader learns of damage as it reads.
+    mutable bool damaged_ = false;
+    mutable bool allChecked_ = true;
     // Where the next save goes, as the scan found it.
     uint64_t fileSize_ = 0;
     uint64_t committedEnd_ = 0;
@@ -137,14 +170,19 @@ public:
     MapSaveSession& operator=(const MapSaveSession&) = delete;
 
     // Opens an existing map file for appending; checks its header first and reads the
-    // structure of every earlier save.
+    // structure of every earlier save. The save holds the map's write lock (MapWriteLock)
+    // until it is committed or abandoned; while another program writes the map, Begin
+    // waits up to kMapWriteWaitMs, then fails and writes nothing.
     bool Begin(const std::string& path, std::string* error);
     // The same, continuing what `known` read from this file: when the file is as the
     // reader left it, nothing of its history is read again, so the cost does not grow
-    // with the number of earlier saves.
+    // with the number of earlier saves. When another program committed a save to the
+    // file since, or replaced it, Begin fails naming that change and writes nothing.
     bool Begin(const std::string& path, const MapFileReader& known, std::string* error);
     // A block holding no sample of the map (wholly outside its grid), or identical to its
-    // newest saved copy, writes nothing. False for a negative code or a failed write.
+    // newest saved copy, writes nothing. The cells of an edge block that lie outside the
+    // grid are stored as 0, whatever `samples` holds there. False for a negative code or
+    // a failed write.
     bool Append(int32_t code, const int16_t* samples, std::string* error);
     // Writes the commit record and puts the file on disk; a save that wrote no block
     // leaves the file untouched.
@@ -156,6 +194,9 @@ private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 
+    // Reads the structure of the locked file's saves; with `known`, refuses when a save
+    // was committed since that reader read the file.
+    bool BeginScanned(std::FILE* file, const std::string& path, const MapFileReader* known, std::string* error);
     // Takes the file over for a save that starts after `committedEnd`.
     bool Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path, uint64_t committedEnd,
                bool tailIsInterruptedSave, uint64_t fileSize, std::string* error);

@@ -8,11 +8,25 @@ using namespace mapfile;
 
 namespace {
 
-std::string BlockWarning(const ScannedBlock& block, bool inGrid, bool hasPrevious) {
-    std::string where = "block " + std::to_string(block.code) + " at offset " + Offset(block.offset);
-    if (!inGrid) return where + " lies outside the map's grid; ignored";
-    return where + " fails its checksum; " +
-           (hasPrevious ? "the previous saved copy is used" : "it reads as zeros");
+// A record whose code lies outside the grid but whose checksum passes is a block of some
+// other grid; one that fails its checksum is a damaged record, whatever its code says.
+std::string OutsideWarning(const ScannedBlock& block) {
+    uint64_t record = block.offset - kBlockHeaderBytes;
+    if (!block.intact) {
+        return "the block record at offset " + Offset(record) +
+               " is damaged (it fails its checksum, and its block code is no block of this map); ignored";
+    }
+    return "block " + std::to_string(block.code) + " at offset " + Offset(block.offset) +
+           " lies outside the map's grid; ignored";
+}
+
+// What the reader does about a damaged copy of an in-grid block, known once every record
+// has been seen.
+std::string DamagedCopyWarning(const ScannedBlock& block, bool readable) {
+    std::string code = std::to_string(block.code);
+    return "block " + code + " at offset " + Offset(block.offset) + " fails its checksum; " +
+           (readable ? "another saved copy of block " + code + " is read instead"
+                     : "block " + code + " has no other readable copy, so reading it fails");
 }
 
 void CloseFile(std::FILE* file) {
@@ -29,8 +43,9 @@ bool MapFileReader::OpenForOnePass(const std::string& path, std::string* error) 
 
 // A failed open leaves the reader as it was.
 bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::string* error) {
-    std::shared_ptr<std::FILE> file(OpenFileUtf8(path, "rb"), CloseFile);
-    if (!file) return SetError(error, "cannot open map file " + path), false;
+    std::string why;
+    std::shared_ptr<std::FILE> file(OpenRegularFile(path, "rb", &why), CloseFile);
+    if (!file) return SetError(error, "cannot open map file " + path + ": " + why), false;
     MapHeader header;
     ScanResult scan;
     uint64_t fileSize = 0;
@@ -41,17 +56,32 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     bool damaged = scan.damaged;
     std::map<int32_t, BlockCopy> blocks;
     std::multimap<int32_t, BlockCopy> older;
-    for (const ScannedBlock& block : scan.committed) {
+    std::vector<std::pair<int32_t, BlockCopy>> unchecked;
+    std::vector<uint8_t> stored;
+    std::vector<std::pair<size_t, ScannedBlock>> damagedCopies;  // warning index, record
+    for (ScannedBlock block : scan.committed) {
         bool inGrid = CodeInGrid(header, block.code);
+        // A code outside the grid is far more often a damaged code than a true block of
+        // another grid: its samples tell which.
+        if (!checkNow && !inGrid) {
+            stored.resize(kMapBlockBytes);
+            block.intact = ReadAt(file.get(), block.offset, stored.data(), stored.size()) &&
+                           BlockChecksum(block.code, stored.data()) == block.checksum;
+        }
         if (inGrid && block.intact) {
             auto previous = blocks.find(block.code);
             if (!checkNow && previous != blocks.end()) older.emplace(block.code, previous->second);
             blocks[block.code] = BlockCopy{block.offset, block.checksum};
+            if (!checkNow) unchecked.emplace_back(block.code, BlockCopy{block.offset, block.checksum});
             continue;
         }
         // A damaged record's code is as doubtful as its samples.
         damaged = damaged || !block.intact;
-        scan.warnings.push_back(BlockWarning(block, inGrid, blocks.count(block.code) != 0));
+        if (inGrid) damagedCopies.emplace_back(scan.warnings.size(), block);
+        scan.warnings.push_back(inGrid ? std::string() : OutsideWarning(block));
+    }
+    for (const auto& copy : damagedCopies) {
+        scan.warnings[copy.first] = DamagedCopyWarning(copy.second, blocks.count(copy.second.code) != 0);
     }
     if (damaged && blocks.empty()) {
         std::string reason = "map file " + path + " holds no readable data";
@@ -71,6 +101,8 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     file_ = std::move(file);
     blocks_ = std::move(blocks);
     older_ = std::move(older);
+    unchecked_ = std::move(unchecked);
+    allChecked_ = unchecked_.empty();
     header_ = header;
     warnings_ = std::move(scan.warnings);
     damaged_ = damaged;
@@ -81,7 +113,9 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
     std::memset(samples, 0, kMapBlockBytes);
     auto found = blocks_.find(code);
     if (found == blocks_.end()) {
-        if (!damaged_ || !CodeInGrid(header_, code)) return true;
+        if (!CodeInGrid(header_, code)) return true;
+        if (!damaged_ && !allChecked_) CheckUncheckedCopies();
+        if (!damaged_) return true;
         return SetError(error, "block " + std::to_string(code) + " of " + path_ +
                                    " has no readable copy, and damaged data in the file may have held one"),
                false;
@@ -91,6 +125,7 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
         return SetError(error, "cannot read block " + std::to_string(code) + " of " + path_), false;
     }
     bool intact = BlockChecksum(code, stored.data()) == found->second.checksum;
+    if (!intact) damaged_ = true;
     // Earlier copies, newest first, when the newest was not checked on opening.
     auto range = older_.equal_range(code);
     for (auto copy = range.second; !intact && copy != range.first;) {
@@ -105,7 +140,36 @@ bool MapFileReader::ReadBlock(int32_t code, int16_t* samples, std::string* error
     return true;
 }
 
+void MapFileReader::CheckUncheckedCopies() const {
+    allChecked_ = true;
+    std::vector<uint8_t> stored(kMapBlockBytes);
+    for (const auto& copy : unchecked_) {
+        bool intact = file_ && ReadAt(file_.get(), copy.second.offset, stored.data(), stored.size()) &&
+                      BlockChecksum(copy.first, stored.data()) == copy.second.checksum;
+        if (!intact) {
+            damaged_ = true;
+            return;
+        }
+    }
+}
+
 bool MapFileReader::HasBlock(int32_t code) const { return blocks_.count(code) != 0; }
+
+uint64_t MapFileReader::UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const {
+    codes->clear();
+    if (!damaged_ && !allChecked_) CheckUncheckedCopies();
+    if (!damaged_) return 0;
+    uint64_t count = 0;
+    for (int32_t row0 = 0; row0 < header_.height; row0 += kMapBlockSide) {
+        for (int32_t col0 = 0; col0 < header_.width; col0 += kMapBlockSide) {
+            int32_t code = MapBlockCode(row0, col0);
+            if (blocks_.count(code) != 0) continue;
+            if (codes->size() < limit) codes->push_back(code);
+            ++count;
+        }
+    }
+    return count;
+}
 
 std::vector<int32_t> MapFileReader::BlockCodes() const {
     std::vector<int32_t> codes;

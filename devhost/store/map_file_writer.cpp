@@ -1,5 +1,4 @@
-// Writing map files: a new map built block by block, and save sessions appended to an
-// existing one.
+// Save sessions appended to an existing map.
 #include <algorithm>
 #include <cstring>
 
@@ -9,17 +8,6 @@
 using namespace mapfile;
 
 namespace {
-
-// Copies the block at (row0, col0) out of a row-major grid; cells past the edges are 0.
-void ExtractBlock(const MapHeader& h, const int16_t* grid, int32_t row0, int32_t col0, int16_t* block) {
-    std::memset(block, 0, kMapBlockBytes);
-    int32_t rows = std::min(kMapBlockSide, h.height - row0);
-    int32_t cols = std::min(kMapBlockSide, h.width - col0);
-    for (int32_t r = 0; r < rows; ++r) {
-        const int16_t* source = grid + (static_cast<size_t>(row0) + r) * static_cast<size_t>(h.width) + col0;
-        std::memcpy(block + static_cast<size_t>(r) * kMapBlockSide, source, cols * sizeof(int16_t));
-    }
-}
 
 // Positions the file where a new session goes: over an interrupted save's remains, or
 // after damaged data (kept, since it may be recoverable), at the next 4-byte offset.
@@ -37,99 +25,6 @@ bool PrepareSessionStart(std::FILE* file, uint64_t committedEnd, bool tailIsInte
 }
 
 }  // namespace
-
-// ---- a new map ----
-
-struct MapFileBuilder::Impl {
-    std::FILE* file = nullptr;
-    std::string path;
-    std::string temporary;
-    MapHeader header;
-    uint32_t count = 0;
-    uint32_t crc = 0;
-    bool failed = false;
-    std::vector<uint8_t> scratch;
-};
-
-MapFileBuilder::MapFileBuilder() = default;
-
-MapFileBuilder::~MapFileBuilder() {
-    if (!impl_ || impl_->file == nullptr) return;
-    std::fclose(impl_->file);
-    std::remove(impl_->temporary.c_str());
-}
-
-bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std::string* error) {
-    if (impl_) return SetError(error, "a map is already being built"), false;
-    MapHeader h = header;
-    h.creationBlocks = 0;
-    std::string problem = CheckHeaderValues(h);
-    if (!problem.empty()) return SetError(error, "cannot create map " + path + ": " + problem), false;
-    auto impl = std::make_unique<Impl>();
-    impl->path = path;
-    impl->temporary = path + ".tmp";
-    impl->header = h;
-    impl->file = OpenFileUtf8(impl->temporary, "wb");
-    if (impl->file == nullptr) return SetError(error, "cannot create " + impl->temporary), false;
-    uint8_t head[kHeaderBytes];
-    EncodeHeader(h, head);
-    impl_ = std::move(impl);
-    if (WriteAll(impl_->file, head, sizeof head)) return true;
-    impl_->failed = true;
-    return SetError(error, "cannot write " + impl_->temporary), false;
-}
-
-bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* error) {
-    if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
-    if (impl_->failed) return SetError(error, "an earlier write of " + impl_->temporary + " failed"), false;
-    if (code < 0 || !CodeInGrid(impl_->header, code) || impl_->count == UINT32_MAX) {
-        impl_->failed = true;
-        return SetError(error, "block code " + std::to_string(code) + " lies outside the map's grid"), false;
-    }
-    const uint8_t* stored = SamplesAsStored(samples, &impl_->scratch);
-    if (!WriteStoredBlockRecord(impl_->file, code, stored, BlockChecksum(code, stored), &impl_->crc)) {
-        impl_->failed = true;
-        return SetError(error, "cannot write block " + std::to_string(code) + " to " + impl_->temporary), false;
-    }
-    ++impl_->count;
-    return true;
-}
-
-// The header is written again last, naming the blocks of the first save.
-bool MapFileBuilder::Finish(std::string* error) {
-    if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
-    Impl& impl = *impl_;
-    bool ok = !impl.failed;
-    if (ok && impl.count > 0) {
-        impl.header.creationBlocks = impl.count;
-        uint8_t head[kHeaderBytes];
-        EncodeHeader(impl.header, head);
-        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc) && SeekTo(impl.file, 0) &&
-             WriteAll(impl.file, head, sizeof head);
-    }
-    ok = ok && FlushToDisk(impl.file);
-    ok = (std::fclose(impl.file) == 0) && ok;
-    impl.file = nullptr;
-    if (ok && ReplaceFileAtomically(impl.temporary, impl.path)) return true;
-    std::remove(impl.temporary.c_str());
-    return SetError(error, "cannot write map file " + impl.path), false;
-}
-
-bool CreateMapFile(const std::string& path, const MapHeader& header, const int16_t* samples,
-                   std::string* error) {
-    MapFileBuilder builder;
-    if (!builder.Begin(path, header, error)) return false;
-    if (samples != nullptr) {
-        std::vector<int16_t> block(kMapBlockSamples);
-        for (int32_t row0 = 0; row0 < header.height; row0 += kMapBlockSide) {
-            for (int32_t col0 = 0; col0 < header.width; col0 += kMapBlockSide) {
-                ExtractBlock(header, samples, row0, col0, block.data());
-                if (!builder.Add(MapBlockCode(row0, col0), block.data(), error)) return false;
-            }
-        }
-    }
-    return builder.Finish(error);
-}
 
 // ---- saves ----
 
@@ -152,6 +47,7 @@ struct MapSaveSession::Impl {
     const MapFileReader* basis = nullptr;  // the reader whose view this save continues
     uint64_t endAfterCommit = 0;
     std::vector<uint8_t> scratch;
+    std::vector<int16_t> edge;
     std::vector<uint8_t> compare;
 
     uint64_t end() const { return sessionStart + count * kBlockRecordBytes; }
@@ -175,7 +71,7 @@ MapSaveSession::~MapSaveSession() {
     if (!impl_ || impl_->file == nullptr) return;
     // Nothing of an uncommitted save was ever visible; take its bytes back off the file.
     if (!impl_->committed) TruncateTo(impl_->file, impl_->sessionStart);
-    std::fclose(impl_->file);
+    CloseLocked(impl_->file);
 }
 
 namespace {
@@ -191,35 +87,29 @@ bool SameHeader(const MapHeader& a, const MapHeader& b) {
 
 bool MapSaveSession::Begin(const std::string& path, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::FILE* file = OpenFileUtf8(path, "r+b");
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
-    auto impl = std::make_unique<Impl>();
-    ScanResult scan;
-    uint64_t fileSize = 0;
-    std::string problem;
-    if (!ScanFile(file, false, &impl->header, &scan, &fileSize, &problem)) {
-        std::fclose(file);
-        return SetError(error, "map file " + path + ": " + problem), false;
-    }
-    for (const ScannedBlock& block : scan.committed) {
-        impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
-    }
-    return Start(std::move(impl), file, path, scan.committedEnd, scan.tailIsInterruptedSave, fileSize, error);
+    std::FILE* file = OpenLockedForWriting(path, error);
+    if (file == nullptr) return false;
+    return BeginScanned(file, path, nullptr, error);
 }
 
+// The reader's view still holds when its file still carries the name and nothing was
+// committed since; a save based on an older view would overwrite another program's save.
 bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, std::string* error) {
     if (impl_) return SetError(error, "a save of " + impl_->path + " is already in progress"), false;
-    std::FILE* file = OpenFileUtf8(path, "r+b");
-    if (file == nullptr) return SetError(error, "cannot open map file " + path + " for saving"), false;
+    std::FILE* file = OpenLockedForWriting(path, error);
+    if (file == nullptr) return false;
+    if (!known.file_ || !StillNamedBy(known.file_.get(), path)) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + " was replaced by another program since it was opened; nothing " +
+                                   "was written. Open it again to save over it"),
+               false;
+    }
     auto impl = std::make_unique<Impl>();
     std::string problem;
     uint64_t fileSize = 0;
-    bool unchanged = known.file_ && ReadHeader(file, &impl->header, &problem) && SameHeader(impl->header, known.header_) &&
+    bool unchanged = ReadHeader(file, &impl->header, &problem) && SameHeader(impl->header, known.header_) &&
                      SizeOf(file, &fileSize) && fileSize == known.fileSize_;
-    if (!unchanged) {
-        std::fclose(file);
-        return Begin(path, error);
-    }
+    if (!unchanged) return BeginScanned(file, path, &known, error);
     for (const auto& entry : known.blocks_) {
         impl->newest[entry.first] = Impl::Copy{entry.second.offset, entry.second.checksum};
     }
@@ -227,10 +117,34 @@ bool MapSaveSession::Begin(const std::string& path, const MapFileReader& known, 
     return Start(std::move(impl), file, path, known.committedEnd_, known.tailIsInterruptedSave_, fileSize, error);
 }
 
+bool MapSaveSession::BeginScanned(std::FILE* file, const std::string& path, const MapFileReader* known,
+                                  std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    ScanResult scan;
+    uint64_t fileSize = 0;
+    std::string problem;
+    if (!ScanFile(file, false, &impl->header, &scan, &fileSize, &problem)) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + ": " + problem), false;
+    }
+    if (known != nullptr && scan.committedEnd != known->committedEnd_) {
+        CloseLocked(file);
+        return SetError(error, "map file " + path + " was saved by another program since it was opened (its saves " +
+                                   "now end at offset " + Offset(scan.committedEnd) + ", not " +
+                                   Offset(known->committedEnd_) + "); nothing was written. Open it again to save "
+                                   "over that save"),
+               false;
+    }
+    for (const ScannedBlock& block : scan.committed) {
+        impl->newest[block.code] = Impl::Copy{block.offset, block.checksum};
+    }
+    return Start(std::move(impl), file, path, scan.committedEnd, scan.tailIsInterruptedSave, fileSize, error);
+}
+
 bool MapSaveSession::Start(std::unique_ptr<Impl> impl, std::FILE* file, const std::string& path,
                            uint64_t committedEnd, bool tailIsInterruptedSave, uint64_t fileSize, std::string* error) {
     if (!PrepareSessionStart(file, committedEnd, tailIsInterruptedSave, fileSize, &impl->sessionStart)) {
-        std::fclose(file);
+        CloseLocked(file);
         return SetError(error, "map file " + path + ": cannot prepare the file for a new save"), false;
     }
     impl->file = file;
@@ -248,7 +162,7 @@ bool MapSaveSession::Append(int32_t code, const int16_t* samples, std::string* e
         return SetError(error, "block code " + std::to_string(code) + " is not a block of any map"), false;
     }
     if (!CodeInGrid(impl.header, code)) return true;
-    const uint8_t* stored = SamplesAsStored(samples, &impl.scratch);
+    const uint8_t* stored = CanonicalStored(impl.header, code, samples, &impl.edge, &impl.scratch);
     uint32_t checksum = BlockChecksum(code, stored);
     if (impl.StoredAlready(code, stored, checksum)) return true;
     uint64_t offset = impl.end() + kBlockHeaderBytes;
@@ -270,7 +184,7 @@ bool MapSaveSession::Commit(std::string* error) {
         std::string reason = impl.failed ? "the save was abandoned after a block failed" : "cannot commit the save";
         // Take the save's bytes back now, so that the file is as it was when this returns.
         bool restored = TruncateTo(impl.file, impl.sessionStart);
-        std::fclose(impl.file);
+        CloseLocked(impl.file);
         impl.file = nullptr;
         impl.failed = true;
         return SetError(error, reason + (restored ? "; nothing was written to " : "; the unfinished save stays invisible in ") +
@@ -279,7 +193,7 @@ bool MapSaveSession::Commit(std::string* error) {
     }
     impl.committed = true;
     impl.endAfterCommit = impl.count > 0 ? impl.end() + kCommitBytes : impl.sessionStart;
-    bool closed = std::fclose(impl.file) == 0;
+    bool closed = CloseLocked(impl.file);
     impl.file = nullptr;
     if (!closed) return SetError(error, "cannot close " + impl.path + " after saving"), false;
     return true;

@@ -12,6 +12,12 @@
 //     68  u32 CRC-32C of bytes 0..67
 //
 //   Then save sessions, one after another: block records followed by one commit record.
+//   The session written when the map was made is followed by the header's copy:
+//
+//   Header copy, 80 bytes (maps made before it existed have none; nothing else changed)
+//      0  tag "ZHDC"
+//      4  u32 reserved (0)
+//      8  the header's 72 bytes, its own checksum included
 //
 //   Block record, 12 + 204800 bytes
 //      0  tag "ZBLK"
@@ -37,11 +43,23 @@
 // The session written when the map was made starts right after the header and is
 // written whole before the map appears under its name (a temporary file and a rename),
 // so it is never a torn save: readers take each of its blocks whose own checksum passes,
-// whatever happened to its commit record. The header says how many blocks it holds; 0
-// (older files) treats it as any other save.
+// whatever happened to its commit record. The header says how many blocks it holds. That
+// count stands when the commit record after that many records names it (start 72, that
+// many blocks; its checksum is not asked, since a damaged record head fails it); when it
+// does not, the records are walked to the commit record that names the save, so a wrong
+// count never hides a block nor swallows a later save. A count of 0 (older files) lets
+// the walk find a first save that starts right after the header; with none found the
+// first save is read as any other.
+//
+// A header that fails its checksum gives way to its copy (found after the first non-block
+// record place of the first save), and where a map has none (older files), to the header
+// with one byte changed, when exactly one such change checks out. Readers then warn; the
+// header is not rewritten in place (compaction writes it afresh). Readers written before
+// the copy existed see it as damaged data after the first save and lose nothing.
 //
 // This header is shared by the store's own files: the checksums, the byte encoding, the
-// session scanner, the reader and the writer.
+// header and its copy, the session scanner, the reader, the new-map builder, saves and
+// the write lock.
 #pragma once
 
 #include <cstdint>
@@ -63,6 +81,9 @@ const uint32_t kBlockHeaderBytes = 12;
 const uint64_t kBlockRecordBytes = kBlockHeaderBytes + kMapBlockBytes;
 const uint32_t kCommitBytes = 32;
 const uint32_t kCommitCrcOffset = 28;
+const uint32_t kHeaderCopyTag = 0x4344485A;  // "ZHDC"
+const uint32_t kHeaderCopyBytes = 80;
+const uint32_t kHeaderCopyImageOffset = 8;
 
 // ---- checksums (map_checksum.cpp) ----
 
@@ -96,6 +117,8 @@ std::string Offset(uint64_t offset);
 // Empty when the header describes a map this code can hold.
 std::string CheckHeaderValues(const MapHeader& h);
 void EncodeHeader(const MapHeader& h, uint8_t* out);
+// Checks a header's bytes (`got` of them) and decodes them; *h is set only when they check out.
+bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* problem);
 // Reads and checks the header at the start of `file`.
 bool ReadHeader(std::FILE* file, MapHeader* h, std::string* problem);
 // Whether the block with this code holds at least one sample of the map.
@@ -103,12 +126,33 @@ bool CodeInGrid(const MapHeader& h, int32_t code);
 // Blocks of the grid: rows of blocks x columns of blocks.
 uint64_t GridBlockCount(const MapHeader& h);
 
+// The samples of a block as the file keeps them: cells outside the grid hold 0, whatever
+// `samples` holds there. Points into `samples` or into one of the two scratch vectors.
+const uint8_t* CanonicalStored(const MapHeader& h, int32_t code, const int16_t* samples, std::vector<int16_t>* edge,
+                               std::vector<uint8_t>* scratch);
 // Appends one block record whose samples are already in file order; adds its header to
 // the session checksum.
 bool WriteStoredBlockRecord(std::FILE* file, int32_t code, const uint8_t* stored, uint32_t checksum,
                             uint32_t* sessionCrc);
 // Writes the commit record, with the session's blocks put on disk before it.
 bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc);
+
+// ---- the header's copy (map_header.cpp) ----
+
+void EncodeHeaderCopy(const MapHeader& h, uint8_t* out);
+// Whether the bytes hold a header copy that checks out.
+bool DecodeHeaderCopy(const uint8_t* in, MapHeader* h);
+// Reads the header at the start of `file`; when it fails its checksum, its copy, or where
+// the map has none, the header with its one damaged byte mended. `warnings` then says so.
+bool LoadHeader(std::FILE* file, uint64_t fileSize, MapHeader* h, std::vector<std::string>* warnings,
+                std::string* problem);
+
+// ---- the write lock (map_lock.cpp) ----
+
+// Opens an existing map "r+b" holding its write lock; null with the reason otherwise.
+std::FILE* OpenLockedForWriting(const std::string& path, std::string* error);
+// Releases the lock and closes the file; false when closing failed.
+bool CloseLocked(std::FILE* file);
 
 // ---- the session scanner (map_scan.cpp) ----
 
@@ -123,7 +167,8 @@ struct ScanResult {
     std::vector<ScannedBlock> committed;  // in file order
     std::vector<size_t> sessionSizes;     // blocks of each accepted session, in file order
     std::vector<std::string> warnings;
-    uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record
+    uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record (or of the header's copy)
+    uint64_t headerCopyAt = 0;             // 0: the map has no header copy
     // Nothing but the well-formed records of an interrupted save follows committedEnd,
     // so cutting it off loses nothing a reader could ever see.
     bool tailIsInterruptedSave = true;

@@ -17,9 +17,14 @@ public:
 
     // False on a read error.
     bool Run(ScanResult* result);
-    bool ScanCreationSession(uint32_t blocks, ScanResult* result);
+    // How many blocks the map's first save holds, the header claiming `claimed`;
+    // `confirmed` when a commit record says so too.
+    bool FirstSaveBlocks(uint32_t claimed, uint64_t* blocks, bool* confirmed);
+    bool ScanCreationSession(uint64_t blocks, bool confirmed, ScanResult* result);
 
 private:
+    bool NamesFirstSave(uint64_t pos, uint64_t count, bool* names);
+    void SkipHeaderCopy(ScanResult* result);
     bool ReadBlockRecord(uint64_t pos, ScannedBlock* block, uint8_t* head);
     bool SessionChecksOut(uint64_t commitPos, uint64_t minStart, uint64_t* start, bool* ok);
     bool FindSession(uint64_t from, uint64_t minStart, uint64_t* start, bool* found);
@@ -35,12 +40,47 @@ private:
     uint32_t sessionCrc_ = 0;
 };
 
+// Whether the commit record at `pos` closes the map's first save with `count` blocks. Its
+// checksum is not asked: a damaged block record head in the save fails it, and must not
+// hide how many blocks the save holds.
+bool SessionScanner::NamesFirstSave(uint64_t pos, uint64_t count, bool* names) {
+    *names = false;
+    if (fileSize_ < pos + kCommitBytes) return true;
+    uint8_t record[kCommitBytes];
+    if (!ReadAt(file_, pos, record, sizeof record)) return false;
+    *names = GetU32(record) == kCommitTag && GetU32(record + 4) == count && GetU64(record + 8) == kHeaderBytes &&
+             GetU64(record + 16) == count * kBlockRecordBytes;
+    return true;
+}
+
+// The header's count is taken when the commit record after that many records agrees.
+// Otherwise the records are walked to the commit record that closes the save, so that a
+// wrong count neither hides blocks nor swallows a later save; with none found (the
+// commit record itself damaged) the header's count stands.
+bool SessionScanner::FirstSaveBlocks(uint32_t claimed, uint64_t* blocks, bool* confirmed) {
+    *blocks = claimed;
+    *confirmed = false;
+    if (claimed > 0 && !NamesFirstSave(kHeaderBytes + claimed * kBlockRecordBytes, claimed, confirmed)) return false;
+    if (*confirmed) return true;
+    for (uint64_t j = 0; kHeaderBytes + j * kBlockRecordBytes + kCommitBytes <= fileSize_; ++j) {
+        uint64_t pos = kHeaderBytes + j * kBlockRecordBytes;
+        uint8_t tag[4];
+        if (!ReadAt(file_, pos, tag, sizeof tag)) return false;
+        if (GetU32(tag) == kBlockTag) continue;
+        bool names = false;
+        if (!NamesFirstSave(pos, j, &names)) return false;
+        if (names) return *blocks = j, *confirmed = true, true;
+        if (j >= claimed) break;  // before that, a damaged record tag inside the save
+    }
+    return true;
+}
+
 // The session written when the map was made lies at a known place and was written whole,
 // so each of its records stands on its own checksum. Its commit record is not needed.
 // A file cut short inside it still ends the session where it should have ended, so that
 // a later save never lands where these records belong.
-bool SessionScanner::ScanCreationSession(uint32_t blocks, ScanResult* result) {
-    for (uint32_t i = 0; i < blocks; ++i) {
+bool SessionScanner::ScanCreationSession(uint64_t blocks, bool confirmed, ScanResult* result) {
+    for (uint64_t i = 0; i < blocks; ++i) {
         uint64_t pos = kHeaderBytes + i * kBlockRecordBytes;
         if (fileSize_ < pos + kBlockRecordBytes) {
             result->warnings.push_back("the map's first save is cut short at offset " + Offset(fileSize_) + ": " +
@@ -55,8 +95,34 @@ bool SessionScanner::ScanCreationSession(uint32_t blocks, ScanResult* result) {
         result->committed.push_back(block);
     }
     result->sessionSizes.push_back(result->committed.size());
-    result->committedEnd = kHeaderBytes + blocks * kBlockRecordBytes + kCommitBytes;
+    uint64_t commitPos = kHeaderBytes + blocks * kBlockRecordBytes;
+    result->committedEnd = commitPos + kCommitBytes;
+    uint64_t start = 0;
+    bool whole = false;
+    if (confirmed && !SessionChecksOut(commitPos, kHeaderBytes, &start, &whole)) return false;
+    if (!whole && fileSize_ >= result->committedEnd) {
+        result->warnings.push_back("the commit record of the map's first save at offset " + Offset(commitPos) +
+                                   " is damaged, or a block record head of that save is; each of its " +
+                                   std::to_string(blocks) + " blocks is read on its own checksum");
+    }
+    SkipHeaderCopy(result);
     return true;
+}
+
+// The header's copy follows the first save. It is known by its contents, which check out
+// on their own, so a damaged tag does not make it look like damaged save data.
+void SessionScanner::SkipHeaderCopy(ScanResult* result) {
+    uint64_t at = result->committedEnd;
+    uint8_t copy[kHeaderCopyBytes];
+    if (fileSize_ < at + kHeaderCopyBytes || !ReadAt(file_, at, copy, sizeof copy)) return;
+    MapHeader h;
+    bool intact = DecodeHeaderCopy(copy, &h);
+    if (!intact && GetU32(copy) != kHeaderCopyTag) return;
+    if (!intact || GetU32(copy) != kHeaderCopyTag || GetU32(copy + 4) != 0) {
+        result->warnings.push_back("the header's copy at offset " + Offset(at) + " is damaged; the header is intact");
+    }
+    result->headerCopyAt = at;
+    result->committedEnd = at + kHeaderCopyBytes;
 }
 
 void SessionScanner::BeginSession(uint64_t pos) {
@@ -193,10 +259,28 @@ bool SessionScanner::Run(ScanResult* result) {
 
 bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan,
               uint64_t* fileSize, std::string* problem) {
-    if (!ReadHeader(file, header, problem)) return false;
     if (!SizeOf(file, fileSize)) return *problem = "cannot read the file size", false;
+    if (!LoadHeader(file, *fileSize, header, &scan->warnings, problem)) return false;
     SessionScanner scanner(file, *fileSize, verifySamples);
-    if (header->creationBlocks > 0 && !scanner.ScanCreationSession(header->creationBlocks, scan)) {
+    uint64_t blocks = 0;
+    bool confirmed = false;
+    uint32_t claimed = header->creationBlocks;
+    // Each block of the grid is in the first save at most once; a larger count is damage
+    // that slipped past the checksum, and the save's own commit record is asked instead.
+    if (claimed > GridBlockCount(*header)) {
+        scan->warnings.push_back("the header counts " + std::to_string(claimed) +
+                                 " blocks in the map's first save, more than the grid holds; the count is not used");
+        claimed = 0;
+    }
+    if (!scanner.FirstSaveBlocks(claimed, &blocks, &confirmed)) {
+        return *problem = "read error while reading the map's first save", false;
+    }
+    if (confirmed && blocks != claimed && claimed > 0) {
+        scan->warnings.push_back("the header counts " + std::to_string(header->creationBlocks) +
+                                 " blocks in the map's first save, its commit record " + std::to_string(blocks) +
+                                 "; the commit record's count is used");
+    }
+    if (blocks > 0 && !scanner.ScanCreationSession(blocks, confirmed, scan)) {
         return *problem = "read error while reading the map's first save", false;
     }
     if (!scanner.Run(scan)) return *problem = "read error while scanning saves", false;

@@ -13,8 +13,12 @@
 #include "devhost/store/map_file.h"
 #include "devhost/tools/gdal_raster.h"
 #include "devhost/tools/map_stream.h"
+#include "devhost/tools/staged_output.h"
 
 namespace {
+
+// Less room than this left beside a failed export means it failed for want of room.
+const unsigned long long kFullDiskMargin = 1ull << 20;
 
 const char* const kGeoTiffCreation[] = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=2", "BIGTIFF=IF_SAFER", nullptr};
 
@@ -29,12 +33,12 @@ bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::str
     bool geoTiff = EQUAL(driver->GetDescription(), "GTiff");
     GDALDatasetUniquePtr ds(driver->Create(path.c_str(), h.width, h.height, 1, GDT_Int16,
                                            geoTiff ? const_cast<char**>(kGeoTiffCreation) : nullptr));
-    if (!ds) return *error = GdalError("cannot create " + path), false;
+    if (!ds) return *error = GdalError("cannot create the map's raster"), false;
     double transform[6];
     MapGeoTransform(h, transform);
     OGRSpatialReference srs = Wgs84LonLat();
     if (ds->SetGeoTransform(transform) != CE_None || ds->SetSpatialRef(&srs) != CE_None) {
-        return *error = GdalError("cannot store the georeference in " + path), false;
+        return *error = GdalError("cannot store the georeference"), false;
     }
     GDALRasterBand* band = ds->GetRasterBand(1);
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * h.width);
@@ -43,28 +47,35 @@ bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::str
         if (!ReadBlockRow(reader, row0, rows.data(), error)) return false;
         if (band->RasterIO(GF_Write, 0, row0, h.width, count, rows.data(), h.width, count, GDT_Int16, 0, 0,
                            nullptr) != CE_None) {
-            return *error = GdalError("cannot write to " + path), false;
+            return *error = GdalError("cannot write rows " + std::to_string(row0)), false;
         }
     }
     CPLErrorReset();
     ds.reset();
-    if (CPLGetLastErrorType() >= CE_Failure) return *error = GdalError("cannot finish " + path), false;
+    if (CPLGetLastErrorType() >= CE_Failure) return *error = GdalError("cannot finish the raster"), false;
     return true;
 }
 
-// For drivers that only copy: a temporary GeoTIFF first, then the driver's copy of it.
-bool CopyRaster(const MapFileReader& reader, GDALDriver* driver, const std::string& out, std::string* error) {
+// For drivers that only copy: a GeoTIFF first, then the driver's copy of it; both are
+// written in the staging folder, and the GeoTIFF is removed there.
+bool CopyRaster(const MapFileReader& reader, GDALDriver* driver, const std::string& staged, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-    std::string staging = out + ".export.tif";
-    bool ok = WriteRaster(reader, gtiff, staging, error);
+    std::string source = staged + ".source.tif";
+    bool ok = WriteRaster(reader, gtiff, source, error);
     if (ok) {
-        GDALDatasetUniquePtr source(GDALDataset::Open(staging.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-        GDALDatasetUniquePtr copy(source ? driver->CreateCopy(out.c_str(), source.get(), TRUE, nullptr, nullptr, nullptr)
-                                         : nullptr);
-        if (!copy) *error = GdalError("cannot write " + out + " as " + driver->GetDescription());
+        GDALDatasetUniquePtr input(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+        GDALDatasetUniquePtr copy(input ? driver->CreateCopy(staged.c_str(), input.get(), TRUE, nullptr, nullptr, nullptr)
+                                        : nullptr);
+        if (!copy) *error = GdalError(std::string("cannot write the map as ") + driver->GetDescription());
         ok = copy != nullptr;
+        if (ok) {
+            CPLErrorReset();
+            copy.reset();
+            ok = CPLGetLastErrorType() < CE_Failure;
+            if (!ok) *error = GdalError("cannot finish the copy");
+        }
     }
-    gtiff->Delete(staging.c_str());
+    gtiff->Delete(source.c_str());
     return ok;
 }
 
@@ -79,22 +90,29 @@ std::string SidecarText(const MapHeader& h) {
     return text;
 }
 
-bool WriteWholeFile(const std::string& path, const void* data, size_t size, std::string* error) {
-    std::string temporary = path + ".part";
-    std::FILE* file = OpenFileUtf8(temporary, "wb");
-    bool ok = file != nullptr && std::fwrite(data, 1, size, file) == size;
-    ok = (file != nullptr && std::fclose(file) == 0) && ok;
-    if (ok && ReplaceFileAtomically(temporary, path)) return true;
-    std::remove(temporary.c_str());
-    return *error = "cannot write " + path, false;
+using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+bool CloseWritten(FileCloser* file, bool ok, const std::string& path, std::string* error) {
+    bool flushed = ok && FlushToDisk(file->get());
+    if (ok && !flushed) *error = "cannot write " + path + ": " + LastFileErrorText();
+    bool closed = std::fclose(file->release()) == 0;
+    if (flushed && !closed) *error = "cannot write " + path + ": " + LastFileErrorText();
+    return flushed && closed;
 }
 
-// The grid, little-endian whatever the host, through a temporary file and a rename.
-bool WriteRawGrid(const MapFileReader& reader, const std::string& out, std::string* error) {
+bool WriteWholeFile(const std::string& path, const std::string& text, std::string* error) {
+    FileCloser file(OpenFileUtf8(path, "wb"), std::fclose);
+    if (!file) return *error = "cannot create " + path + ": " + LastFileErrorText(), false;
+    bool ok = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+    if (!ok) *error = "cannot write " + path + ": " + LastFileErrorText();
+    return CloseWritten(&file, ok, path, error);
+}
+
+// The grid, little-endian whatever the host.
+bool WriteRawGrid(const MapFileReader& reader, const std::string& path, std::string* error) {
     const MapHeader& h = reader.header();
-    std::string temporary = out + ".part";
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenFileUtf8(temporary, "wb"), std::fclose);
-    if (!file) return *error = "cannot create " + temporary, false;
+    FileCloser file(OpenFileUtf8(path, "wb"), std::fclose);
+    if (!file) return *error = "cannot create " + path + ": " + LastFileErrorText(), false;
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * h.width);
     bool ok = true;
     for (int32_t row0 = 0; ok && row0 < h.height; row0 += kMapBlockSide) {
@@ -103,14 +121,10 @@ bool WriteRawGrid(const MapFileReader& reader, const std::string& out, std::stri
         for (size_t i = 0; ok && i < count; ++i) CPL_LSBPTR16(&rows[i]);
         if (ok && std::fwrite(rows.data(), sizeof(int16_t), count, file.get()) != count) {
             ok = false;
-            *error = "cannot write " + temporary;
+            *error = "cannot write " + path + ": " + LastFileErrorText();
         }
     }
-    ok = std::fclose(file.release()) == 0 && ok;
-    if (ok && ReplaceFileAtomically(temporary, out)) return true;
-    std::remove(temporary.c_str());
-    if (ok) *error = "cannot write " + out;
-    return false;
+    return CloseWritten(&file, ok, path, error);
 }
 
 }  // namespace
@@ -128,22 +142,34 @@ bool ExportMap(const std::string& in, const std::string& out, const std::string&
     MapFileReader reader;
     if (!reader.OpenForOnePass(in, error)) return false;
     *warnings = reader.warnings();
-    if (format == kRawFormat) {
-        std::string sidecar = RawSidecarPath(out);
-        if (sidecar == out) return *error = "the raw grid needs a name other than its sidecar's (" + sidecar + ")", false;
-        std::string text = SidecarText(reader.header());
-        if (!WriteRawGrid(reader, out, error) || !WriteWholeFile(sidecar, text.data(), text.size(), error)) return false;
-        *written = {out, sidecar};
-        return true;
+    GDALDriver* driver = nullptr;
+    if (format != kRawFormat) {
+        driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
+        if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) {
+            return *error = "no GDAL raster driver is called " + format + " (gdalinfo --formats lists them)", false;
+        }
+        if (!StoresInt16(driver)) return *error = format + " cannot store int16 samples", false;
     }
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
-    if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) {
-        return *error = "no GDAL raster driver is called " + format + " (gdalinfo --formats lists them)", false;
+    std::string sidecar = RawSidecarPath(out);
+    if (driver == nullptr && sidecar == out) {
+        return *error = "the raw grid needs a name other than its sidecar's (" + sidecar + ")", false;
     }
-    if (!StoresInt16(driver)) return *error = format + " cannot store int16 samples", false;
-    QuietGdal quiet;
-    bool ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(reader, driver, out, error)
-                                                                   : CopyRaster(reader, driver, out, error);
-    if (ok) *written = {out};
-    return ok;
+    StagedOutput output;
+    if (!output.Begin(out, error)) return false;
+    const std::string staged = output.StagingPath(out);
+    bool ok = false;
+    if (driver == nullptr) {
+        ok = WriteRawGrid(reader, staged, error) &&
+             WriteWholeFile(output.StagingPath(sidecar), SidecarText(reader.header()), error);
+    } else {
+        QuietGdal quiet;
+        ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(reader, driver, staged, error)
+                                                                  : CopyRaster(reader, driver, staged, error);
+    }
+    if (!ok) {
+        std::string cause = output.FailureCause(kFullDiskMargin);
+        if (!cause.empty() && error->find(cause) == std::string::npos) *error += " (" + cause + ")";
+        return *error += "; " + out + " was left as it was", false;
+    }
+    return output.Commit(written, error);
 }

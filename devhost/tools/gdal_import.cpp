@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <vector>
@@ -14,6 +15,7 @@
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
+#include "devhost/store/file_io.h"
 #include "devhost/tools/gdal_raster.h"
 #include "devhost/tools/map_stream.h"
 #include "devhost/tools/sidecar_json.h"
@@ -34,7 +36,8 @@ struct BandSource {
         noData = b->GetNoDataValue(&has);
         hasNoData = has != 0;
     }
-    bool IsVoid(double v) const { return std::isnan(v) || (hasNoData && v == noData); }
+    // An infinite elevation is no height at all.
+    bool IsVoid(double v) const { return !std::isfinite(v) || (hasNoData && v == noData); }
 };
 
 const char* const kWarpAdvice = "gdalwarp -t_srs EPSG:4326 -r bilinear ";
@@ -96,6 +99,7 @@ int16_t ConvertSample(double value, const BandSource& source, const ImportOption
                       ImportReport* report, int64_t* stored) {
     if (source.IsVoid(value)) {
         ++report->voids;
+        if (std::isinf(value)) ++report->infinite;
         if (!options.setVoids) return 0;
         ++report->voidsSet;
         Track(options.voidValue, report, stored);
@@ -142,11 +146,13 @@ bool StreamBand(const BandSource& source, const ImportOptions& options, MapStrea
 // A working copy of the band with its voids filled from their valid neighbours. The copy
 // is a temporary GeoTIFF, removed when the returned holder goes.
 struct FilledCopy {
+    std::string folder;  // a new folder beside the map, so no file of the user's is touched
     std::string path;
     GDALDatasetUniquePtr dataset;
     ~FilledCopy() {
         dataset.reset();
         if (!path.empty()) VSIUnlink(path.c_str());
+        if (!folder.empty()) RemoveFolder(folder);
     }
 };
 
@@ -174,15 +180,15 @@ bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::str
 bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
-    copy->path = out + ".voids.tif";
+    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
+    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
     copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1,
                                       GDT_Float64, const_cast<char**>(creation)));
     if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
     GDALRasterBand* band = copy->dataset->GetRasterBand(1);
     band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
     // The fill's own working files go beside the map too, not into the working directory.
-    std::string folder = std::filesystem::path(out).parent_path().string();
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.empty() ? "." : folder.c_str());
+    CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
     bool ok = CopyWithVoidsAsNaN(source, band, error) &&
               GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
@@ -216,10 +222,35 @@ bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader*
 std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
     char marker[64] = "NaN";
     if (source.hasNoData) std::snprintf(marker, sizeof marker, "nodata value %.10g", source.noData);
+    if (report.infinite > 0) std::snprintf(marker + std::strlen(marker), sizeof marker - std::strlen(marker), " or infinite");
     std::string why = report.reprojected ? ", including the cells warping leaves outside the source" : "";
     return std::to_string(report.voids) + " cells are voids (" + std::string(marker) + why +
            "); nothing was written. Use --fill-voids to fill them from their neighbours, or --void-value V "
            "to store them as V metres";
+}
+
+// Counts the band's voids; refuses them unless they are to be filled, and then fills them
+// and refuses any left. On success `band` is what to import.
+bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& options, FilledCopy* filled,
+                 ImportReport* report, std::string* error) {
+    ImportReport count;
+    if (!StreamBand(*band, options, nullptr, &count, error)) return false;
+    report->voids = count.voids;
+    report->infinite = count.infinite;
+    if (count.voids == 0) return true;
+    if (!options.fillVoids) return *error = VoidAdvice(*report, *band), false;
+    if (!FillVoids(*band, out, filled, error)) return false;
+    *band = BandSource(filled->dataset->GetRasterBand(1));
+    ImportReport left;
+    if (!StreamBand(*band, options, nullptr, &left, error)) return false;
+    report->voidsFilled = count.voids - left.voids;
+    if (left.voids > 0) {
+        return *error = std::to_string(left.voids) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
+                        " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
+                        "to store voids as V metres",
+               false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -229,6 +260,7 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     InitializeGdal();
     QuietGdal quiet;
     *report = ImportReport();
+    if (IsStreamOrDevice(source)) return *error = "cannot read " + source + ": not a regular file (a FIFO or a device)", false;
     GDALDatasetUniquePtr original(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     if (!original) return *error = GdalError("cannot read " + source + " as a raster"), false;
     if (options.band < 1 || options.band > original->GetRasterCount()) {
@@ -251,30 +283,22 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     if (!HeaderFromDataset(*dataset, options, &report->header, error)) return false;
 
     BandSource band(dataset->GetRasterBand(options.band));
-    FilledCopy filled;
-    int64_t voidsBefore = 0;
-    if (options.fillVoids) {
-        ImportReport count;
-        if (!StreamBand(band, options, nullptr, &count, error)) return false;
-        voidsBefore = count.voids;
-        if (voidsBefore > 0 && !FillVoids(band, out, &filled, error)) return false;
-        if (voidsBefore > 0) band = BandSource(filled.dataset->GetRasterBand(1));
+    if (GDALDataTypeIsComplex(band.band->GetRasterDataType())) {
+        return *error = source + "'s band " + std::to_string(options.band) + " holds complex numbers (" +
+                        GDALGetDataTypeName(band.band->GetRasterDataType()) + "), not elevations",
+               false;
     }
+    // Whether the voids allow a map at all is settled before anything is written.
+    FilledCopy filled;
+    if (!options.setVoids && !SettleVoids(&band, out, options, &filled, report, error)) return false;
+    int64_t voidsFound = report->voids;
+    int64_t voidsFilled = report->voidsFilled;
+    report->voids = 0;
     MapStreamWriter writer;
     if (!writer.Begin(out, report->header, error) || !StreamBand(band, options, &writer, report, error)) return false;
-    if (options.fillVoids) {
-        int64_t unfilled = report->voids;
-        report->voidsFilled = voidsBefore - unfilled;
-        report->voids = voidsBefore;
-        if (unfilled > 0) {
-            return *error = std::to_string(unfilled) + " voids lie more than " +
-                            std::to_string(int(kFillSearchCells)) +
-                            " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
-                            "to store voids as V metres",
-                   false;
-        }
-    } else if (report->voids > 0 && !options.setVoids) {
-        return *error = VoidAdvice(*report, band), false;
+    if (!options.setVoids) {
+        report->voids = voidsFound;
+        report->voidsFilled = voidsFilled;
     }
     return writer.Finish(error);
 }

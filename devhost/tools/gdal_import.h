@@ -4,7 +4,9 @@
 // another datum) is refused with the command that fixes it, unless `reproject` asks for
 // it to be warped. Rotated rasters are refused. Floating-point elevations round to the
 // nearest metre (halves away from zero); values outside int16 are clamped. Voids (the
-// band's nodata value, and NaN) are never stored as heights silently.
+// band's nodata value, NaN and infinities) are never stored as heights silently, and
+// whether they allow a map is settled before anything is written. Complex bands are
+// refused.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +30,7 @@ struct ImportReport {
     int16_t minimum = 0;
     int16_t maximum = 0;
     int64_t voids = 0;         // voids in the source (after warping)
+    int64_t infinite = 0;      // of them, infinite values
     int64_t voidsFilled = 0;
     int64_t voidsSet = 0;
     int64_t rounded = 0;       // values that were not whole metres

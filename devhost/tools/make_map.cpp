@@ -4,7 +4,8 @@
 //                         [--fill-voids | --void-value V]
 //   zolva-make-map export <in.map> <out> [--format F]
 //   zolva-make-map info <in.map>
-//   zolva-make-map compact <in.map> [<out.map>]
+//   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]
+//   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]
 //
@@ -20,6 +21,7 @@
 #include "devhost/tools/gdal_export.h"
 #include "devhost/tools/gdal_import.h"
 #include "devhost/tools/map_commands.h"
+#include "devhost/tools/map_recover.h"
 
 namespace {
 
@@ -27,6 +29,8 @@ struct Options {
     std::vector<std::string> positional;
     NewMapOptions map;
     ImportOptions import;
+    bool dropDamaged = false;
+    std::string georef;
     std::string format = kDefaultExportFormat;
 };
 
@@ -36,7 +40,8 @@ int Usage() {
                  "                             [--fill-voids | --void-value V]\n"
                  "       zolva-make-map export <in.map> <out> [--format F]   (a GDAL driver, default GTiff, or raw)\n"
                  "       zolva-make-map info <in.map>\n"
-                 "       zolva-make-map compact <in.map> [<out.map>]\n"
+                 "       zolva-make-map compact <in.map> [<out.map>] [--drop-damaged]\n"
+                 "       zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]]\n"
                  "       zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat]\n"
                  "       zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat]\n");
     return 2;
@@ -75,6 +80,7 @@ bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* e
     if (arg == "--mat") return options->map.mat = true, true;
     if (arg == "--reproject") return options->import.reproject = true, true;
     if (arg == "--fill-voids") return options->import.fillVoids = true, true;
+    if (arg == "--drop-damaged") return options->dropDamaged = true, true;
     if (arg == "--type") {
         if (!OptionInteger(argc, argv, i, 0, UINT32_MAX, &value, error)) return false;
         return options->map.mapType = static_cast<uint32_t>(value), true;
@@ -87,6 +93,10 @@ bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* e
         if (!OptionInteger(argc, argv, i, -32768, 32767, &value, error)) return false;
         options->import.setVoids = true;
         return options->import.voidValue = static_cast<int16_t>(value), true;
+    }
+    if (arg == "--georef") {
+        if (*i + 1 >= argc) return *error = "--georef needs a sidecar file", false;
+        return options->georef = argv[++*i], true;
     }
     if (arg == "--format") {
         if (*i + 1 >= argc) return *error = "--format needs a GDAL driver name or raw", false;
@@ -144,12 +154,31 @@ int Info(const Options& options) {
 int Compact(const Options& options) {
     if (options.positional.empty() || options.positional.size() > 2) return Usage();
     const std::string& out = options.positional.back();
-    std::vector<std::string> warnings;
+    CompactReport report;
     std::string error;
-    bool ok = CompactMap(options.positional[0], out, &warnings, &error);
-    Warn(warnings);
+    bool ok = CompactMap(options.positional[0], out, options.dropDamaged, &report, &error);
+    Warn(report.warnings);
     if (!ok) return Fail(error);
     std::printf("wrote %s as one save\n", out.c_str());
+    if (report.dropped > 0) {
+        std::printf("dropped %llu block(s) without a readable copy; they read as sea level now:%s\n",
+                    (unsigned long long)report.dropped, CodeList(report.droppedCodes, report.dropped).c_str());
+    }
+    return 0;
+}
+
+int Recover(const Options& options) {
+    if (options.positional.size() != 2) return Usage();
+    RecoverOptions recover;
+    recover.georef = options.georef;
+    recover.map = options.map;
+    RecoverReport report;
+    std::string error;
+    bool ok = RecoverMap(options.positional[0], options.positional[1], recover, &report, &error);
+    Warn(report.warnings);
+    if (!ok) return Fail(error);
+    std::printf("recovered %s into %s\n%s", options.positional[0].c_str(), options.positional[1].c_str(),
+                DescribeRecovery(report).c_str());
     return 0;
 }
 
@@ -182,6 +211,7 @@ int Run(int argc, char** argv) {
     if (command == "export") return Export(options);
     if (command == "info") return Info(options);
     if (command == "compact") return Compact(options);
+    if (command == "recover") return Recover(options);
     if (command == "from-raw") return FromRaw(options);
     if (command == "synthetic") return Synthetic(options);
     return Usage();

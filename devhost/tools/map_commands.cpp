@@ -1,6 +1,8 @@
 #include "devhost/tools/map_commands.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -25,8 +27,9 @@ const size_t kListedCodes = 40;
 using FileCloser = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
 bool ReadSidecar(const std::string& path, RawGridInfo* info, std::string* error) {
-    FileCloser file(OpenFileUtf8(path, "rb"), std::fclose);
-    if (!file) return *error = "cannot open " + path, false;
+    std::string why;
+    FileCloser file(OpenRegularFile(path, "rb", &why), std::fclose);
+    if (!file) return *error = "cannot open " + path + ": " + why, false;
     std::string text(kMaxSidecarBytes + 1, '\0');
     text.resize(std::fread(&text[0], 1, text.size(), file.get()));
     if (std::ferror(file.get())) return *error = "cannot read " + path, false;
@@ -51,13 +54,6 @@ int16_t SyntheticHeight(int32_t row, int32_t col, int32_t width, int32_t height)
     return static_cast<int16_t>(std::lround(value));
 }
 
-std::string CodeList(const std::vector<int32_t>& codes) {
-    std::string text;
-    for (size_t i = 0; i < codes.size() && i < kListedCodes; ++i) text += " " + std::to_string(codes[i]);
-    if (codes.size() > kListedCodes) text += " ... (" + std::to_string(codes.size() - kListedCodes) + " more)";
-    return text;
-}
-
 std::string HeaderText(const std::string& in, const MapHeader& h) {
     int64_t blocksAcross = (h.width + kMapBlockSide - 1) / kMapBlockSide;
     int64_t blocksDown = (h.height + kMapBlockSide - 1) / kMapBlockSide;
@@ -78,12 +74,21 @@ std::string HeaderText(const std::string& in, const MapHeader& h) {
 
 }  // namespace
 
+std::string CodeList(const std::vector<int32_t>& codes, uint64_t total) {
+    std::string text;
+    for (size_t i = 0; i < codes.size() && i < kListedCodes; ++i) text += " " + std::to_string(codes[i]);
+    uint64_t listed = std::min<uint64_t>(codes.size(), kListedCodes);
+    if (total > listed) text += " ... (" + std::to_string(total - listed) + " more)";
+    return text;
+}
+
 bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, const std::string& out,
                 const NewMapOptions& options, std::string* error) {
     RawGridInfo info;
     if (!ReadSidecar(sidecarPath, &info, error)) return false;
-    FileCloser raw(OpenFileUtf8(rawPath, "rb"), std::fclose);
-    if (!raw) return *error = "cannot open " + rawPath, false;
+    std::string why;
+    FileCloser raw(OpenRegularFile(rawPath, "rb", &why), std::fclose);
+    if (!raw) return *error = "cannot open " + rawPath + ": " + why, false;
     int64_t expected = int64_t(info.width) * info.height * 2;
     int64_t size = FileSize(raw.get());
     if (size != expected) {
@@ -139,12 +144,25 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
     return writer.Finish(error);
 }
 
-bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
                 std::string* error) {
+    *report = CompactReport();
+    // Locked before reading, so that no save lands between the reading and the rename.
+    MapStreamWriter writer;
+    if (!writer.Lock(out, error)) return false;
     MapFileReader reader;
     if (!reader.Open(in, error)) return false;
-    *warnings = reader.warnings();
-    MapStreamWriter writer;
+    report->warnings = reader.warnings();
+    std::vector<int32_t> lost;
+    uint64_t lostCount = reader.UnreadableBlocks(kListedCodes, &lost);
+    if (lostCount > 0 && !dropDamaged) {
+        return *error = in + ": " + std::to_string(lostCount) + " block(s) have no readable copy, and damaged data " +
+                        "in the file may have held one:" + CodeList(lost, lostCount) +
+                        ". Nothing was written; --drop-damaged writes the other blocks without them",
+               false;
+    }
+    report->dropped = lostCount;
+    report->droppedCodes = lost;
     if (!writer.Begin(out, reader.header(), error)) return false;
     std::vector<int16_t> block(kMapBlockSamples);
     for (int32_t code : reader.BlockCodes()) {
@@ -152,6 +170,14 @@ bool CompactMap(const std::string& in, const std::string& out, std::vector<std::
         if (!writer.AppendBlock(code, block.data(), error)) return false;
     }
     return writer.Finish(error);
+}
+
+bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
+                std::string* error) {
+    CompactReport report;
+    bool ok = CompactMap(in, out, false, &report, error);
+    *warnings = report.warnings;
+    return ok;
 }
 
 bool DescribeMap(const std::string& in, std::string* text, std::string* error) {
@@ -166,7 +192,7 @@ bool DescribeMap(const std::string& in, std::string* text, std::string* error) {
         if (i > 0) later.insert(saves[i].begin(), saves[i].end());
     }
     std::vector<int32_t> changed(later.begin(), later.end());
-    *text += "blocks saved again since the first save: " + std::to_string(changed.size()) + CodeList(changed) + "\n";
+    *text += "blocks saved again since the first save: " + std::to_string(changed.size()) + CodeList(changed, changed.size()) + "\n";
     *text += "warnings: " + std::to_string(reader.warnings().size()) + "\n";
     for (const std::string& warning : reader.warnings()) *text += "  " + warning + "\n";
     return true;

@@ -22,10 +22,22 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
                   std::string* error);
 
 // Rewrites `in` as one save holding the newest copy of each block, to `out` (which may
-// be `in`). Refuses when a stored copy cannot be read back intact. `warnings` receives
-// what the reader noticed: damage the compacted map no longer carries.
+// be `in`). Refuses, naming them, when blocks have no readable copy (damaged data may have
+// held one), unless `dropDamaged`: the rest is written then, and `dropped` names what
+// was left out. Refuses whenever a stored copy cannot be read back intact.
+struct CompactReport {
+    std::vector<std::string> warnings;  // what the reader noticed, damage the result no longer carries
+    uint64_t dropped = 0;               // blocks left out
+    std::vector<int32_t> droppedCodes;  // the first of them
+};
+bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
+                std::string* error);
+// The same, refusing to drop anything.
 bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
                 std::string* error);
+
+// Block codes as a message lists them: the first few, then how many more.
+std::string CodeList(const std::vector<int32_t>& codes, uint64_t total);
 
 // The header, the georeference, the saves with their block counts, the blocks saved
 // since the first save, and the reader's warnings.

@@ -24,7 +24,10 @@ int32_t BlockRowHeight(const MapHeader& header, int32_t row0) {
     return std::min(kMapBlockSide, header.height - row0);
 }
 
+bool MapStreamWriter::Lock(const std::string& path, std::string* error) { return lock_.Acquire(path, error); }
+
 bool MapStreamWriter::Begin(const std::string& path, const MapHeader& header, std::string* error) {
+    if (!Lock(path, error)) return false;
     header_ = header;
     builder_ = std::make_unique<MapFileBuilder>();
     block_.assign(kMapBlockSamples, 0);

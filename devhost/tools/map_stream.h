@@ -22,6 +22,10 @@ public:
     MapStreamWriter(const MapStreamWriter&) = delete;
     MapStreamWriter& operator=(const MapStreamWriter&) = delete;
 
+    // Holds the write lock of the map under `path` (if there is one) until the writer is
+    // finished or destroyed; for callers that read that map before they write it.
+    bool Lock(const std::string& path, std::string* error);
+    // Locks `path` as Lock does, unless that was done already.
     bool Begin(const std::string& path, const MapHeader& header, std::string* error);
     // Appends one block (kMapBlockSamples samples; cells outside the grid are stored as 0).
     bool AppendBlock(int32_t code, const int16_t* samples, std::string* error);
@@ -32,6 +36,7 @@ public:
 
 private:
     MapHeader header_;
+    MapWriteLock lock_;
     std::unique_ptr<MapFileBuilder> builder_;
     std::vector<int16_t> block_;
 };

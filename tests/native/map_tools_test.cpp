@@ -2,7 +2,14 @@
 // compared sample by sample.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <csignal>
+#include <functional>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -39,6 +46,41 @@ std::string ReadText(const std::string& path) {
     text << in.rdbuf();
     return text.str();
 }
+
+// A folder where files cannot grow past a few hundred kilobytes: a small tmpfs where the
+// test may mount one (the disk is then really full), else a file size limit on this
+// process, which fails writes the same way without the system calling it a full disk.
+class NearlyFullFolder {
+public:
+    explicit NearlyFullFolder(const std::string& name) : path_(TempPath(name)) {
+        fs::create_directories(path_);
+        mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=400k") == 0;
+    }
+    ~NearlyFullFolder() {
+        if (mounted_) ::umount(path_.c_str());
+    }
+    bool reallyFull() const { return mounted_; }
+    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    // Runs `write` with the folder full (or files limited).
+    template <typename F>
+    bool Fill(F write) const {
+        if (mounted_) return write();
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit limited = old;
+        limited.rlim_cur = 300 * 1024;
+        void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+        bool ok = write();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, previous);
+        return ok;
+    }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
 
 // A raster to be written through GDAL: one band, row-major values.
 struct TestRaster {
@@ -289,6 +331,62 @@ TEST(MapImportTest, VoidsAreRefusedFilledOrSet) {
     }
 }
 
+// Rasters that give no map are refused before anything is written: the refusal is the
+// same on a nearly full disk, and the folder gains nothing. Infinities are voids; complex
+// bands are not elevations.
+TEST(MapImportTest, RefusesVoidsAndComplexBandsBeforeWritingAnything) {
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Row {
+        const char* name;
+        int size;
+        GDALDataType type;
+        double value;     // of every cell, or of three cells when `three`
+        bool three;
+        bool setVoids;
+        const char* error;  // nullptr: imported
+    };
+    const Row rows[] = {
+        {"all voids", 2000, GDT_Float32, kNaN, false, false, "4000000 cells are voids (NaN)"},
+        {"infinities", 40, GDT_Float32, inf, true, false, "3 cells are voids (NaN or infinite)"},
+        {"negative infinities", 40, GDT_Float64, -inf, true, false, "3 cells are voids (NaN or infinite)"},
+        {"infinities set", 40, GDT_Float32, inf, true, true, nullptr},
+        {"complex", 40, GDT_CFloat32, 5.0, false, false, "complex numbers (CFloat32)"},
+    };
+    NearlyFullFolder full("full-import");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestRaster raster = GeographicRaster(row.size, row.size, 46.0, 7.0);
+        raster.type = row.type;
+        if (row.three) {
+            for (size_t cell : {size_t(3), size_t(50), size_t(51)}) raster.values[cell] = row.value;
+        } else {
+            raster.values.assign(raster.values.size(), row.value);
+        }
+        std::string source = TempPath(std::string(row.name) + ".tif");
+        WriteRaster(raster, source);
+        std::string out = full.Path("imported.map");
+        fs::remove(out);
+        ImportOptions options;
+        options.setVoids = row.setVoids;
+        options.voidValue = -7;
+        ImportReport report;
+        std::string error;
+        bool ok = full.Fill([&] { return Import(source, out, options, &report, &error); });
+        EXPECT_EQ(row.error == nullptr, ok) << error;
+        size_t files = std::distance(fs::directory_iterator(full.Path("")), fs::directory_iterator());
+        EXPECT_EQ(ok ? 1u : 0u, files);
+        if (!ok) {
+            EXPECT_NE(std::string::npos, error.find(row.error)) << error;
+            continue;
+        }
+        MapHeader header;
+        std::vector<int16_t> grid = ReadGrid(out, &header);
+        EXPECT_EQ(-7, grid[50]);
+        EXPECT_EQ(3, report.voidsSet);
+        EXPECT_EQ(0, report.clamped);
+    }
+}
+
 // Filling between 28 and 32 gives 30, the nodata value itself: still a filled height.
 TEST(MapImportTest, FilledValuesEqualToTheNoDataValueStayFilled) {
     TestRaster raster = GeographicRaster(30, 20, 46.0, 7.0);
@@ -430,6 +528,180 @@ TEST(MapCompactTest, KeepsTheNewestCopyOfEachBlockInOneSave) {
     ExpectSameMap(map, copy);
     EXPECT_LT(fs::file_size(copy), fs::file_size(map));
     EXPECT_FALSE(fs::exists(copy + ".tmp"));
+}
+
+// Flips the bits of one byte of a file.
+void FlipByte(const std::string& path, uint64_t offset) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekg(static_cast<std::streamoff>(offset));
+    char byte = 0;
+    file.get(byte);
+    file.seekp(static_cast<std::streamoff>(offset));
+    file.put(static_cast<char>(byte ^ 0xFF));
+}
+
+const uint64_t kFirstRecordCodeOffset = 72 + 4;
+
+// A block whose record is damaged is never compacted into sea level: compaction refuses
+// and names it, or drops it only when asked. In place, the map keeps its mode and owner.
+TEST(MapCompactTest, NeverTurnsADamagedBlockIntoSeaLevel) {
+    struct Row {
+        const char* name;
+        bool damaged;
+        bool dropDamaged;
+        bool ok;
+    };
+    const Row rows[] = {
+        {"intact", false, false, true},
+        {"damaged, refused", true, false, false},
+        {"damaged, dropped on request", true, true, true},
+    };
+    const uid_t otherOwner = 4321;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string map = EditedMap("compact-damaged.map");
+        std::string original = TempPath("compact-original.map");
+        fs::copy_file(map, original, fs::copy_options::overwrite_existing);
+        if (row.damaged) FlipByte(map, kFirstRecordCodeOffset);
+        fs::permissions(map, fs::perms(0640));
+        bool owned = ::chown(map.c_str(), otherOwner, otherOwner) == 0;  // only where we may
+        std::string before = ReadText(map);
+        CompactReport report;
+        std::string error;
+        bool ok = CompactMap(map, map, row.dropDamaged, &report, &error);
+        ASSERT_EQ(row.ok, ok) << error;
+        EXPECT_EQ(fs::perms(0640), fs::status(map).permissions() & fs::perms::all);
+        struct stat st;
+        ASSERT_EQ(0, ::stat(map.c_str(), &st));
+        if (owned) {
+            EXPECT_EQ(otherOwner, st.st_uid);
+        }
+        if (!ok) {
+            EXPECT_NE(std::string::npos, error.find("no readable copy")) << error;
+            EXPECT_NE(std::string::npos, error.find(": 0.")) << error;
+            EXPECT_NE(std::string::npos, error.find("--drop-damaged")) << error;
+            EXPECT_TRUE(before == ReadText(map)) << "a refused compaction changes nothing";
+            continue;
+        }
+        EXPECT_EQ(row.damaged ? 1u : 0u, report.dropped);
+        MapFileReader reader;
+        ASSERT_TRUE(reader.Open(map, &error)) << error;
+        EXPECT_EQ(row.damaged ? 5u : 6u, reader.saves().at(0).size());
+        EXPECT_EQ(!row.damaged, reader.HasBlock(0));
+        if (!row.damaged) {
+            ExpectSameMap(original, map);
+        }
+    }
+}
+
+// Files in the test folder whose names show a tool's temporary output.
+std::vector<std::string> LeftoverTemporaries() {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(fs::path(TempPath("x")).parent_path())) {
+        std::string name = entry.path().filename().string();
+        if (name.find(".zolva-") != std::string::npos || name.find(".tmp") != std::string::npos) found.push_back(name);
+    }
+    return found;
+}
+
+// A block lost to damage is never exported as sea level: the export fails naming it, and
+// an earlier export under the name stays as it was.
+TEST(MapExportTest, ALostBlockFailsTheExportAndKeepsTheOldFile) {
+    std::string map = EditedMap("export-damaged.map");
+    std::vector<std::string> written, warnings;
+    std::string error;
+    for (const char* format : {kDefaultExportFormat, kRawFormat, "AAIGrid"}) {
+        SCOPED_TRACE(format);
+        std::string out = TempPath(std::string("export-damaged.") + format);
+        EditedMap("export-damaged.map");  // intact again
+        ASSERT_TRUE(ExportMap(map, out, format, &written, &warnings, &error)) << error;
+        const std::vector<std::string> files = written;
+        std::vector<std::string> before;
+        for (const std::string& file : files) before.push_back(ReadText(file));
+        FlipByte(map, kFirstRecordCodeOffset);
+        EXPECT_FALSE(ExportMap(map, out, format, &written, &warnings, &error));
+        EXPECT_NE(std::string::npos, error.find("block 0 ")) << error;
+        EXPECT_NE(std::string::npos, error.find("no readable copy")) << error;
+        for (size_t i = 0; i < files.size(); ++i) EXPECT_TRUE(before[i] == ReadText(files[i])) << files[i];
+        EXPECT_EQ(std::vector<std::string>(), LeftoverTemporaries());
+    }
+}
+
+// An output that cannot be written whole leaves the earlier file under its name and a
+// user's file that happens to carry the old temporary name as they were, leaves no
+// temporary behind, and says why.
+TEST(MapOutputTest, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
+    std::string small = TempPath("small-output.map"), large = TempPath("large-output.map");
+    std::string error;
+    ASSERT_TRUE(SyntheticMap(10, 10, small, NewMapOptions(), &error)) << error;
+    ASSERT_TRUE(SyntheticMap(2000, 2000, large, NewMapOptions(), &error)) << error;
+    NearlyFullFolder full("full");
+    const char* kinds[] = {kDefaultExportFormat, kRawFormat, "AAIGrid", "compact"};
+    for (const char* kind : kinds) {
+        SCOPED_TRACE(kind);
+        std::string out = full.Path(std::string("out.") + kind);
+        auto write = [&](const std::string& map, std::vector<std::string>* written) {
+            if (std::string(kind) != "compact") {
+                std::vector<std::string> warnings;
+                return ExportMap(map, out, kind, written, &warnings, &error);
+            }
+            *written = {out};
+            std::vector<std::string> warnings;
+            return CompactMap(map, out, &warnings, &error);
+        };
+        std::vector<std::string> written;
+        ASSERT_TRUE(write(small, &written)) << error;
+        std::ofstream(out + ".tmp") << "a file of the user's";
+        std::vector<std::string> before;
+        for (const std::string& file : written) before.push_back(ReadText(file));
+        std::vector<std::string> ignored;
+        EXPECT_FALSE(full.Fill([&] { return write(large, &ignored); }));
+        if (full.reallyFull()) {
+            EXPECT_NE(std::string::npos, error.find("the disk is full")) << error;
+        }
+        EXPECT_NE(std::string::npos, error.find("left as it was")) << error;
+        for (size_t i = 0; i < written.size(); ++i) EXPECT_TRUE(before[i] == ReadText(written[i])) << written[i];
+        EXPECT_EQ("a file of the user's", ReadText(out + ".tmp"));
+        fs::remove(out + ".tmp");
+        for (const auto& entry : fs::directory_iterator(full.Path(""))) {
+            std::string name = entry.path().filename().string();
+            EXPECT_NE(std::string::npos, name.find("out.")) << name;
+            EXPECT_EQ(std::string::npos, name.find("zolva-")) << "left behind: " << name;
+        }
+    }
+}
+
+// Every command that reads a file refuses a FIFO at once instead of waiting on it.
+TEST(MapToolsTest, RefuseWhatIsNotARegularFile) {
+    std::string fifo = TempPath("pipe.map");
+    fs::remove(fifo);
+    ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0600));
+    std::string map = EditedMap("beside-pipe.map");
+    std::string json = TempPath("beside-pipe.json");
+    std::ofstream(json) << "{\"width\": 1, \"height\": 1, \"origin_lat\": 1, \"origin_lon\": 1, "
+                           "\"cell_size_deg_x\": 0.1, \"cell_size_deg_y\": 0.1}";
+    std::vector<std::string> written, warnings;
+    ImportReport report;
+    MapSaveSession session;
+    MapFileReader reader;
+    const struct {
+        const char* name;
+        std::function<bool(std::string*)> run;
+    } rows[] = {
+        {"info", [&](std::string* e) { std::string text; return DescribeMap(fifo, &text, e); }},
+        {"export", [&](std::string* e) { return ExportMap(fifo, TempPath("pipe.tif"), "GTiff", &written, &warnings, e); }},
+        {"compact", [&](std::string* e) { return CompactMap(fifo, TempPath("pipe-out.map"), &warnings, e); }},
+        {"import", [&](std::string* e) { return Import(fifo, TempPath("pipe-in.map"), ImportOptions(), &report, e); }},
+        {"from-raw grid", [&](std::string* e) { return MapFromRaw(fifo, json, TempPath("p.map"), NewMapOptions(), e); }},
+        {"from-raw sidecar", [&](std::string* e) { return MapFromRaw(map, fifo, TempPath("p.map"), NewMapOptions(), e); }},
+        {"one-pass reader", [&](std::string* e) { return reader.OpenForOnePass(fifo, e); }},
+        {"save", [&](std::string* e) { return session.Begin(fifo, e); }},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        EXPECT_FALSE(row.run(&error)) << row.name;
+        EXPECT_NE(std::string::npos, error.find("not a regular file")) << row.name << ": " << error;
+    }
 }
 
 TEST(MapInfoTest, ListsSavesChangedBlocksAndWarnings) {
