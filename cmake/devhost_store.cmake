@@ -24,6 +24,10 @@ add_library(zolva_map_tools STATIC
 target_link_libraries(zolva_map_tools PUBLIC devhost_portable GDAL::GDAL)
 
 add_executable(zolva-make-map devhost/tools/make_map.cpp)
+
+# Holds a map's write lock, for the test of locks across Wine and native programs.
+add_executable(hold_map_lock tests/hold_map_lock.cpp)
+target_link_libraries(hold_map_lock PRIVATE devhost_portable)
 target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)

@@ -42,6 +42,7 @@ set(DEVHOST_MAP_FILE_SOURCES
     devhost/store/map_file_reader.cpp
     devhost/store/map_file_builder.cpp
     devhost/store/map_file_writer.cpp
+    devhost/store/map_copy.cpp
 )
 
 # devhost's view, window-free: relief drawing, block cache, overview levels, positions,

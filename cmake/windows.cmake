@@ -83,6 +83,10 @@ target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
 target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32 ${LARGE_ADDRESS_AWARE})
 add_dependencies(devhost zolva_module hpi_services)
 
+# Holds a map's write lock, for the test of locks across Wine and native programs.
+add_executable(hold_map_lock tests/hold_map_lock.cpp ${DEVHOST_MAP_FILE_SOURCES} devhost/store/file_io_win.cpp)
+target_include_directories(hold_map_lock PRIVATE ${CMAKE_SOURCE_DIR})
+
 # Windows tests.
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

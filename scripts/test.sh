@@ -104,6 +104,11 @@ set +e
 report "Windows tests (Wine)" "$log_dir/windows.log" $?
 (cd "$win_bin" && timeout 120 wine zolva_abi_tests.exe) >"$log_dir/abi.log" 2>&1
 report "ABI check against the host compiler's mode (Wine)" "$log_dir/abi.log" $?
+"$ZOLVA_ROOT/tests/windows/map_lock_test.sh" "$ZOLVA_ROOT/build/native/bin" "$win_bin" \
+    "$ZOLVA_ROOT/samples/jacksboro.map" >"$log_dir/map-lock.log" 2>&1
+lock_status=$?
+tail -1 "$log_dir/map-lock.log"
+[ "$lock_status" -eq 0 ] || { echo "map lock: FAILED (exit $lock_status)"; failed=1; }
 zolva_wine_stop
 set -e
 

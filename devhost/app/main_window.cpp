@@ -24,13 +24,20 @@ const int kMainWindowLeft = 160;
 
 HWND g_mapView = nullptr;
 
-enum Command { kCommandOpen = 101, kCommandSave = 102, kCommandCloseMap = 103, kCommandExit = 100 };
+enum Command {
+    kCommandExit = 100,
+    kCommandOpen = 101,
+    kCommandSave = 102,
+    kCommandCloseMap = 103,
+    kCommandSaveAs = 104,
+};
 
 HMENU BuildMenuBar() {
     HMENU bar = ::CreateMenu();
     HMENU file = ::CreatePopupMenu();
     ::AppendMenuW(file, MF_STRING, kCommandOpen, L"地図を開く(&O)...");
     ::AppendMenuW(file, MF_STRING, kCommandSave, L"保存(&S)");
+    ::AppendMenuW(file, MF_STRING, kCommandSaveAs, L"名前を付けて保存(&A)...");
     ::AppendMenuW(file, MF_STRING, kCommandCloseMap, L"地図を閉じる(&C)");
     ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(file, MF_STRING, kCommandExit, L"終了(&X)");
@@ -113,6 +120,29 @@ void OnSaveMap(HWND window) {
     }
 }
 
+// Keeps the edits when the map's own file cannot take them (another program saved to it,
+// a block could not be read): the map as devhost read it, with the edits, under a new name.
+void OnSaveMapAs(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return;
+    wchar_t path[MAX_PATH] = L"";
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = window;
+    dialog.lpstrFilter = L"地図ファイル (*.map)\0*.map\0すべてのファイル\0*.*\0";
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrDefExt = L"map";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+    if (!::GetSaveFileNameW(&dialog)) return;
+    if (DH_SaveMapAs(map, Narrow(path).c_str())) {
+        SetStatusText(window, L"保存しました");
+    } else {
+        SetStatusText(window, kNotSaved);
+        ReportError(window, SaveFailure());
+    }
+}
+
 void OnCloseMap(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0 || !OfferToSave(window)) return;
@@ -127,6 +157,8 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
         OnOpenMap(window);
     } else if (id == kCommandSave) {
         OnSaveMap(window);
+    } else if (id == kCommandSaveAs) {
+        OnSaveMapAs(window);
     } else if (id == kCommandCloseMap) {
         OnCloseMap(window);
     } else if (id == kCommandExit) {

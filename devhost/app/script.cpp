@@ -172,6 +172,7 @@ private:
     void Key(std::istringstream& args);
     void Drag(POINT from, POINT to, int steps);
     void Save();
+    void SaveAs(std::istringstream& args);
     void Close(std::istringstream& args);
     void Screenshot(std::istringstream& args);
     void ViewSize(std::istringstream& args);
@@ -263,6 +264,15 @@ void Runner::Save() {
     if (map == 0) throw Failure{"no map is open"};
     if (!DH_SaveMap(map)) {
         throw Failure{std::string("the map was not saved, nothing on disk changed: ") + DH_LastSaveError()};
+    }
+}
+
+void Runner::SaveAs(std::istringstream& args) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) throw Failure{"no map is open"};
+    std::string path = Path(Rest(args));
+    if (!DH_SaveMapAs(map, path.c_str())) {
+        throw Failure{"the map was not saved as " + path + ": " + DH_LastSaveError()};
     }
 }
 
@@ -443,6 +453,7 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "key") return Key(args);
     if (command == "undo") return Click(kUndoButton);
     if (command == "save") return Save();
+    if (command == "saveas") return SaveAs(args);
     if (command == "screenshot") return Screenshot(args);
     if (command == "viewsize") return ViewSize(args);
     if (command == "answer" || command == "answer-slider" || command == "answer-click") return Answer(command, args);

@@ -53,6 +53,10 @@ HPI_API void DH_CloseMap(HPI_HANDLE map);
 // Asks the map hooks: 203 (edits held?), then 202 (save). 1 saved or nothing to save,
 // 0 when a plug-in holding edits failed to save.
 HPI_API int DH_SaveMap(HPI_HANDLE map);
+// Saves the map as devhost read it, with the plug-ins' edits, under a new name (UTF-8),
+// which it then keeps; the file it was read from is left as it is. 1 saved, 0 failed
+// (the reason in DH_LastSaveError).
+HPI_API int DH_SaveMapAs(HPI_HANDLE map, const char* path);
 // 1 when a plug-in holds edits of the map (event 203).
 HPI_API int DH_MapEditsHeld(HPI_HANDLE map);
 // 1 when a plug-in holds edits and pushed an edit since the map was opened or last saved.

@@ -66,6 +66,14 @@ void ReopenMapsOf(const std::string& path, const MapSaveSession& save) {
     }
 }
 
+// Whether a block is what devhost delivers for a block it could not read: all zeros.
+bool AsDelivered(const short* samples) {
+    for (int k = 0; k < kMapBlockSamples; ++k) {
+        if (samples[k] != 0) return false;
+    }
+    return true;
+}
+
 // Why the block may not be saved to this file, or empty.
 std::string UndeliverableReason(const std::string& path, int32_t code) {
     for (auto& entry : Host().maps) {
@@ -133,7 +141,9 @@ HPI_HANDLE HPI_OpenAppendEvm(const char* path, int count) {
 }
 
 // A block devhost could not read in full would overwrite the real one with what it
-// filled in; the save fails instead.
+// filled in; the save fails instead. Given back exactly as delivered (all zeros, as a
+// failed read leaves it: the plug-in held it but the stroke on it was undone), there is
+// nothing of the user's in it, and the block is left out of the save.
 unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
     auto found = Host().saves.find(file);
     if (found == Host().saves.end() || samples == nullptr) return 1;
@@ -144,8 +154,10 @@ unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
     if (blockId < 0 || blockId % 100 != 0) {
         error = "block identifier " + std::to_string(blockId) + " names no block";
     } else if (std::string reason = UndeliverableReason(save.path, code); !reason.empty()) {
+        if (AsDelivered(samples)) return 0;
         error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
-                reason + ")";
+                reason + "); to keep the other edits, undo the stroke on block " + std::to_string(code) +
+                " and save again, or save them under a new name (名前を付けて保存)";
     } else if (save.session->Append(code, samples, &error)) {
         g_appended[file].push_back(code);
         return 0;
@@ -318,6 +330,28 @@ int DH_SaveMap(HPI_HANDLE map) {
     }
     open->editedSinceSave = false;
     return 1;
+}
+
+int DH_SaveMapAs(HPI_HANDLE map, const char* path) {
+    OpenMap* open = FindMap(map);
+    if (open == nullptr || path == nullptr || *path == 0) return 0;
+    if (open->path == path) return DH_SaveMap(map);
+    std::string error;
+    if (!open->reader.CopyCommittedTo(path, &error)) {
+        Host().lastSaveError = error;
+        std::fprintf(stderr, "devhost: cannot save as %s: %s\n", path, error.c_str());
+        return 0;
+    }
+    // From here on the map is the copy: the plug-in's save goes there, the original stays
+    // as it is. The copy holds the same records, so the same blocks are undeliverable.
+    MapFileReader copy;
+    if (!copy.Open(path, &error)) {
+        Host().lastSaveError = "the copy " + std::string(path) + " cannot be read back: " + error;
+        return 0;
+    }
+    open->path = path;
+    open->reader = std::move(copy);
+    return DH_SaveMap(map);
 }
 
 int DH_MapEditsHeld(HPI_HANDLE map) {

@@ -127,6 +127,10 @@ public:
     // (nothing changed) unless the save began from this reader's view of the file; open
     // the file again then.
     bool TakeSave(const MapSaveSession& session);
+    // Writes the file as this reader read it, every committed save and nothing after, to
+    // `target` (replaced only when the copy is whole). Edits saved to the copy then
+    // continue exactly this view, whatever another program wrote to the file since.
+    bool CopyCommittedTo(const std::string& target, std::string* error) const;
 
 private:
     bool OpenChecking(const std::string& path, bool checkNow, std::string* error);

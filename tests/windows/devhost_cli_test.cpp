@@ -19,35 +19,52 @@ struct DevhostRun {
     std::string output;  // stdout and stderr, UTF-8
 };
 
-// Runs devhost.exe headless from the test's folder; a run still going after a minute is
-// killed and reported as a hang.
-DevhostRun RunDevhost(const std::wstring& arguments) {
-    DevhostRun run;
+// devhost.exe started headless from the test's folder, its output going to a log of
+// its own; Finish waits for it.
+struct DevhostProcess {
+    PROCESS_INFORMATION process = {};
+    std::wstring logPath;
+    bool started = false;
+};
+
+DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& logName = L"devhost-cli.log") {
+    DevhostProcess run;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    std::wstring logPath = ExecutableFolder() + L"devhost-cli.log";
-    HANDLE log = ::CreateFileW(logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+    run.logPath = ExecutableFolder() + logName;
+    HANDLE log = ::CreateFileW(run.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = log;
     startup.hStdError = log;
+    // A profile folder of each run's own: runs at the same time never share one.
     std::wstring command = L"\"" + ExecutableFolder() + L"devhost.exe\" --quit --profile-dir \"" +
-                           ExecutableFolder() + L"profiles-cli\" " + arguments;
-    PROCESS_INFORMATION process = {};
-    BOOL started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                    ExecutableFolder().c_str(), &startup, &process);
+                           ExecutableFolder() + L"profiles-" + logName + L"\" " + arguments;
+    run.started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                   ExecutableFolder().c_str(), &startup, &run.process) != 0;
     ::CloseHandle(log);
-    if (!started) return run;
-    if (::WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) {
-        ::TerminateProcess(process.hProcess, 99);
+    return run;
+}
+
+// A run still going after a minute is killed and reported as a hang.
+DevhostRun FinishDevhost(DevhostProcess& started) {
+    DevhostRun run;
+    if (!started.started) return run;
+    if (::WaitForSingleObject(started.process.hProcess, 60000) == WAIT_TIMEOUT) {
+        ::TerminateProcess(started.process.hProcess, 99);
         run.output = "(hung: killed after 60 s)\n";
     }
-    ::GetExitCodeProcess(process.hProcess, &run.exitCode);
-    ::CloseHandle(process.hThread);
-    ::CloseHandle(process.hProcess);
-    run.output += ReadFileBytes(Utf8(logPath));
+    ::GetExitCodeProcess(started.process.hProcess, &run.exitCode);
+    ::CloseHandle(started.process.hThread);
+    ::CloseHandle(started.process.hProcess);
+    run.output += ReadFileBytes(Utf8(started.logPath));
     return run;
+}
+
+DevhostRun RunDevhost(const std::wstring& arguments) {
+    DevhostProcess started = StartDevhost(arguments);
+    return FinishDevhost(started);
 }
 
 std::string Folder() { return Utf8(ExecutableFolder()); }
@@ -161,6 +178,84 @@ TEST(DevhostCliTest, ClosingDuringAGenerationEndsTheRun) {
     DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script));
     EXPECT_NE(STILL_ACTIVE, run.exitCode) << run.output;
     EXPECT_EQ(std::string::npos, run.output.find("hung")) << run.output;
+}
+
+// The sample of a saved map at (column, row), through the store's reader.
+int SavedSample(const std::string& map, int column, int row) {
+    MapFileReader reader;
+    std::string error;
+    std::vector<int16_t> block(kMapBlockSamples);
+    if (!reader.Open(map, &error)) return -1;
+    int32_t code = MapBlockCode(row, column);
+    if (!reader.ReadBlock(code, block.data(), &error)) return -1;
+    return block[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
+}
+
+// Three sessions open one map at once, as three users might: the first to save wins; a
+// later save on the same map is refused, names the other program's save and writes
+// nothing; the third keeps its edits by saving them under a new name, on the map as it
+// read it.
+TEST(DevhostCliTest, ASecondWriterNeverOverwritesTheFirst) {
+    std::string map = MakeMap("cli-shared.map", 400, 300);
+    auto strokeThenSave = [](int column, int waitMs, const std::string& save) {
+        return std::string(kRaiseSize20) + "dragmesh " + std::to_string(column) + " 50 " +
+               std::to_string(column + 40) + " 50 5\nwait " + std::to_string(waitMs) + "\n" + save + "\n";
+    };
+    std::string first = WriteScript("cli-shared-a.zscript", strokeThenSave(40, 3000, "save"));
+    std::string second = WriteScript("cli-shared-b.zscript", strokeThenSave(240, 9000, "save"));
+    std::string third = WriteScript("cli-shared-c.zscript", strokeThenSave(140, 9000, "saveas cli-shared-c.map"));
+    std::string out = Folder().substr(0, Folder().size() - 1);  // no backslash before the closing quote
+    DevhostProcess a = StartDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(first), L"cli-shared-a.log");
+    DevhostProcess b = StartDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(second), L"cli-shared-b.log");
+    DevhostProcess c = StartDevhost(L"--map " + Quoted(map) + L" --out " + Quoted(out) + L" --script " + Quoted(third),
+                                    L"cli-shared-c.log");
+    DevhostRun ranA = FinishDevhost(a), ranB = FinishDevhost(b), ranC = FinishDevhost(c);
+    EXPECT_EQ(0u, ranA.exitCode) << ranA.output;
+    EXPECT_NE(0u, ranB.exitCode) << ranB.output;
+    EXPECT_NE(std::string::npos, ranB.output.find("another program")) << ranB.output;
+    EXPECT_EQ(0u, ranC.exitCode) << ranC.output;
+
+    EXPECT_GT(SavedSample(map, 60, 50), 100) << "the first save is kept";
+    EXPECT_EQ(100, SavedSample(map, 260, 50)) << "the refused save wrote nothing";
+    EXPECT_EQ(100, SavedSample(map, 160, 50)) << "the save under a new name left the map alone";
+    std::string copy = Folder() + "cli-shared-c.map";
+    EXPECT_GT(SavedSample(copy, 160, 50), 100) << "the edits saved under a new name";
+    EXPECT_EQ(100, SavedSample(copy, 60, 50)) << "the copy is the map as that session read it";
+}
+
+// A block devhost could not read: a stroke on it that is undone leaves nothing to save,
+// so the other edits save; a stroke that stays fails the save, names the block and says
+// how to keep the rest.
+TEST(DevhostCliTest, AnUndoneStrokeOnADamagedBlockDoesNotBlockSaving) {
+    struct Row {
+        const char* name;
+        const char* strokes;
+        bool saves;
+    } rows[] = {
+        {"undone", "dragmesh 100 100 140 100 5\nundo\ndragmesh 100 400 140 400 5\n", true},
+        {"kept", "dragmesh 100 100 140 100 5\n", false},
+    };
+    for (const Row& row : rows) {
+        std::string map = MakeMap(std::string("cli-damaged-") + row.name + ".map", 320, 640);
+        std::string bytes = ReadFileBytes(map);
+        bytes[76] ^= 0xFF;  // the code byte of the first block record: block 0 cannot be read
+        if (std::FILE* file = std::fopen(map.c_str(), "wb")) {
+            std::fwrite(bytes.data(), 1, bytes.size(), file);
+            std::fclose(file);
+        }
+        std::string script = WriteScript("cli-damaged.zscript", std::string(kRaiseSize20) + row.strokes + "save\n");
+        DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script));
+        if (row.saves) {
+            EXPECT_EQ(0u, run.exitCode) << row.name << "\n" << run.output;
+            EXPECT_NE(bytes, ReadFileBytes(map)) << row.name << ": the save wrote the other edit";
+            EXPECT_GT(SavedSample(map, 120, 400), 100) << row.name << ": the edit of the readable block";
+        } else {
+            EXPECT_NE(0u, run.exitCode) << row.name << "\n" << run.output;
+            EXPECT_NE(std::string::npos, run.output.find("block 0 was never read in full")) << run.output;
+            EXPECT_NE(std::string::npos, run.output.find("名前を付けて保存")) << run.output;
+            EXPECT_EQ(bytes, ReadFileBytes(map)) << row.name << ": nothing written";
+        }
+    }
 }
 
 }  // namespace

@@ -139,8 +139,9 @@ TEST_F(HostMapsTest, SavesAreAllOrNothing) {
     EXPECT_EQ(GridSample(0, 0), Block(0, 2)[0]);
     EXPECT_EQ(0u, HPI_OpenAppendEvm("Z:\\no\\such\\folder\\x.map", 1));
 
-    // Damage after opening: the block reads as zeros, and saving it back would replace the
-    // real terrain with them.
+    // Damage after opening: the block reads as zeros. Given back as delivered, the block is
+    // left out of the save (the terrain on disk stays); edited, it would replace the real
+    // terrain, so the save fails.
     std::vector<char> bytes = FileBytes(path_);
     const size_t block101Samples = 72 + 3 * (12 + kMapBlockBytes) + 12;
     bytes[block101Samples + 999] ^= 0x08;
@@ -150,6 +151,12 @@ TEST_F(HostMapsTest, SavesAreAllOrNothing) {
     }
     std::vector<short> damaged = Block(10100, 2);
     EXPECT_EQ(0, damaged[0]);
+    file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 1);
+    ASSERT_NE(0u, file);
+    EXPECT_EQ(0u, HPI_AppendBlockEvm(file, 10100, damaged.data())) << "as delivered: nothing to write";
+    EXPECT_EQ(0u, HPI_CloseEvm(file));
+    EXPECT_EQ(bytes, FileBytes(path_));
+    damaged[5] = 300;
     file = HPI_OpenAppendEvm(HPI_GetMapFile(map_), 1);
     ASSERT_NE(0u, file);
     EXPECT_NE(0u, HPI_AppendBlockEvm(file, 10100, damaged.data()));
