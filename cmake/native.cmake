@@ -21,6 +21,12 @@ add_custom_target(portable_layer_check ALL
     COMMENT "Checking that the portable core stays clear of the Windows side"
     VERBATIM)
 add_dependencies(zolva_portable portable_layer_check)
+# Every folder includes only from the folders below it.
+add_custom_target(include_layer_check ALL
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DRULES=ON -P ${CMAKE_SOURCE_DIR}/cmake/layer_check.cmake
+    COMMENT "Checking that every include runs down the layers"
+    VERBATIM)
+add_dependencies(zolva_portable include_layer_check)
 
 add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/services/perlin_noise.cpp
             devhost/store/file_io_posix.cpp)

@@ -40,14 +40,15 @@ add_library(zolva_plugin_code STATIC
     platform/afx.cpp
     platform/wnd.cpp
     platform/controls.cpp
-    frame/callbacks.cpp
-    frame/entry.cpp
+    module/callbacks.cpp
+    module/entry.cpp
+    frame/module.cpp
     frame/generation_guard.cpp
     generator/progress_dialog.cpp
-    frame/perlin_copy.cpp
+    module/perlin_copy.cpp
     frame/plugin_dialog.cpp
     frame/registry.cpp
-    frame/statics.cpp
+    module/statics.cpp
     palette/brush_settings.cpp
     palette/zolva_palette.cpp
     generator/generate_command.cpp
@@ -61,7 +62,7 @@ target_link_libraries(zolva_plugin_code PUBLIC comctl32 gdi32 user32)
 
 # Zolva.qpl: the plug-in module. It reaches the host only through the import libraries
 # made from the definition files, under the configured library names.
-add_library(zolva_module SHARED frame/module.cpp res/zolva.rc ${HOST_NAMES_DIR}/zolva.def)
+add_library(zolva_module SHARED module/dll_main.cpp res/zolva.rc ${HOST_NAMES_DIR}/zolva.def)
 target_link_libraries(zolva_module PRIVATE -Wl,--whole-archive zolva_plugin_code -Wl,--no-whole-archive
                       host_interface_imports host_services_imports comctl32 gdi32 user32)
 set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX ".qpl")

@@ -1,37 +1,15 @@
-// Process attach and detach. The static objects (statics.cpp) are constructed before
-// DllMain sees the attach and destroyed after it has seen the detach.
+// The module-wide values and the plug-in's message box.
 #include "frame/module.h"
 
-#include <cstdlib>
-#include <ctime>
-
-#include "frame/registry.h"
-#include "platform/afx.h"
+#include "host/hpi_win.h"
 
 namespace {
-
-AFX_EXTENSION_MODULE g_extensionModule = {FALSE, nullptr, nullptr};
-
-BOOL OnProcessAttach(HINSTANCE instance) {
-    if (!AfxInitExtensionModule(g_extensionModule, instance)) return FALSE;
-    // The chain owns the object; AfxTermExtensionModule deletes it.
-    new CDynLinkLibrary(g_extensionModule);
-    ClearRegistry();
-    g_moduleHandle = instance;
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
-    return TRUE;
-}
-
+const wchar_t kMessageCaption[] = L"地形エディタ";
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    switch (reason) {
-    case DLL_PROCESS_ATTACH:
-        return OnProcessAttach(instance);
-    case DLL_PROCESS_DETACH:
-        AfxTermExtensionModule(g_extensionModule);
-        return TRUE;
-    default:
-        return TRUE;
-    }
+HINSTANCE g_moduleHandle = nullptr;
+HPI_HANDLE g_pluginHandle = 0;
+
+int ShowPluginMessage(const wchar_t* text, unsigned iconFlags) {
+    return ::MessageBoxW(HPI_GetMainWnd(), text, kMessageCaption, MB_OK | iconFlags);
 }

@@ -5,7 +5,6 @@
 #include "frame/registry.h"
 #include "frame/trail_spans.h"
 #include "host/hpi_win.h"
-#include "palette/brush_settings.h"
 
 // The pixel line is walked as the brush line is, by the one line walker.
 std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1) {
@@ -23,7 +22,7 @@ int TrailRadius(int zoom, int size) {
     return size / -zoom;
 }
 
-int CStrokeTracker::Begin(unsigned pressedView, GEOPOS position, int x, int y) {
+int CStrokeTracker::Begin(unsigned pressedView, GEOPOS position, int x, int y, const StrokeBrush& brush) {
     tracking = 1;
     view = pressedView;
     viewWindow = HPI_GetHwnd(view);
@@ -33,9 +32,8 @@ int CStrokeTracker::Begin(unsigned pressedView, GEOPOS position, int x, int y) {
         return 0;
     }
     ::SetCapture(viewWindow);
-    g_brushSettings.PullFromPalette();
-    MapSetBrush(map, g_brushSettings.size, g_brushSettings.method, g_brushSettings.altitude,
-                g_brushSettings.strength, g_brushSettings.shape);
+    brushSize = brush.size;
+    MapSetBrush(map, brush.size, brush.method, brush.altitude, brush.strength, brush.shape);
     MapBeginStroke(map);
     ToMesh(position, &startColumn, &startRow);
     startX = x;
@@ -92,7 +90,7 @@ void DrawTrailDiscs(HDC dc, const std::vector<POINT>& points, int r) {
 void CStrokeTracker::DrawTrail() {
     HDC dc = ::GetDC(viewWindow);
     if (dc == nullptr) return;
-    int r = TrailRadius(HPI_GetZoomView(view), g_brushSettings.size);
+    int r = TrailRadius(HPI_GetZoomView(view), brushSize);
     std::vector<POINT> points = TrailPoints(startX, startY, endX, endY);
     if (!FillTrail(dc, points, r)) DrawTrailDiscs(dc, points, r);
     ::ReleaseDC(viewWindow, dc);

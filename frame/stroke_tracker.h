@@ -10,13 +10,22 @@
 #include "host/hpi.h"
 #include "platform/afx.h"
 
+// The brush a stroke paints with, as the palette holds it when the button goes down.
+struct StrokeBrush {
+    int32_t method;
+    int32_t size;  // radius in samples; also sizes the trail
+    int32_t altitude;
+    double strength;
+    double shape;
+};
+
 class CStrokeTracker : public CObject {
 public:
     CStrokeTracker() = default;
     ~CStrokeTracker() override { tracking = 0; }
 
     // 1 when a stroke has started; 0 when the map cannot be edited.
-    int Begin(unsigned pressedView, GEOPOS position, int x, int y);
+    int Begin(unsigned pressedView, GEOPOS position, int x, int y, const StrokeBrush& brush);
     // 0 when no stroke is under way, else 1.
     int Move(GEOPOS position, int x, int y);
     int End(GEOPOS position, int x, int y);
@@ -36,6 +45,7 @@ public:
     int32_t startY = 0;
     int32_t endX = 0;
     int32_t endY = 0;
+    int32_t brushSize = 0;
 
 private:
     // Mesh column and row of a position on the stroke's map.

@@ -20,7 +20,7 @@ protected:
     void SetUp() override {
         DH_Reset();
         g_told.clear();
-        path_ = Utf8(ExecutableFolder()) + "block-change.map";
+        path_ = Utf8(TestFolder()) + "block-change.map";
         std::remove(path_.c_str());
         MapHeader header;
         header.width = 700;

@@ -30,7 +30,7 @@ struct DevhostProcess {
 DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& logName = L"devhost-cli.log") {
     DevhostProcess run;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    run.logPath = ExecutableFolder() + logName;
+    run.logPath = TestFolder() + logName;
     HANDLE log = ::CreateFileW(run.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
     STARTUPINFOW startup = {};
@@ -40,7 +40,7 @@ DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& l
     startup.hStdError = log;
     // A profile folder of each run's own: runs at the same time never share one.
     std::wstring command = L"\"" + ExecutableFolder() + L"devhost.exe\" --quit --profile-dir \"" +
-                           ExecutableFolder() + L"profiles-" + logName + L"\" " + arguments;
+                           TestFolder() + L"profiles-" + logName + L"\" " + arguments;
     run.started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                    ExecutableFolder().c_str(), &startup, &run.process) != 0;
     ::CloseHandle(log);
@@ -67,7 +67,8 @@ DevhostRun RunDevhost(const std::wstring& arguments) {
     return FinishDevhost(started);
 }
 
-std::string Folder() { return Utf8(ExecutableFolder()); }
+// Where the test's maps, scripts and outputs go.
+std::string Folder() { return Utf8(TestFolder()); }
 
 std::wstring Quoted(const std::string& utf8Path) { return L"\"" + Widen(utf8Path) + L"\""; }
 

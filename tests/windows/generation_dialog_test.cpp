@@ -417,7 +417,7 @@ TEST_F(GenerationDialogTest, DamagedStoredNoiseConstantsOpenAtTheSliderEnds) {
 
 // The dialog as the screen shows it, written beside the executable for a human to look at.
 TEST_F(GenerationDialogTest, ScreenshotShowsTheTextsOfTheDialog) {
-    std::string path = Utf8(ExecutableFolder()) + "generation_dialog.png";
+    std::string path = Utf8(TestFolder()) + "generation_dialog.png";
     int width = 0, labelInk = 0, labelPixels = 0;
     ASSERT_TRUE(Cancel([&](HWND dialog) {
         // Clear of the palette, on top, and painted before the screen is read.

@@ -21,7 +21,7 @@ class HostMapsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         DH_Reset();
-        path_ = Utf8(ExecutableFolder()) + "host-maps-" +
+        path_ = Utf8(TestFolder()) + "host-maps-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".map";
         std::remove(path_.c_str());
         MapHeader header;
@@ -210,7 +210,7 @@ TEST_F(HostMapsTest, Georeference) {
 }
 
 TEST(HostMapFilesTest, DamagedFilesAreRefusedWithAReason) {
-    std::string path = Utf8(ExecutableFolder()) + "host-maps-garbage.map";
+    std::string path = Utf8(TestFolder()) + "host-maps-garbage.map";
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(nullptr, file);
     std::fputs("this is not a map file at all", file);

@@ -11,7 +11,7 @@ GEOPOS CellCentre(const TestMap& map, int column, int row) {
 
 void MapViewFixture::SetUp() {
     PaletteFixture::SetUp();
-    path_ = Utf8(ExecutableFolder()) + testMap_.prefix + "-" +
+    path_ = Utf8(TestFolder()) + testMap_.prefix + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".map";
     MapHeader header;
     header.width = header.height = kSide;

@@ -24,7 +24,7 @@ class MapViewTest : public ::testing::Test {
 protected:
     void SetUp() override {
         DH_Reset();
-        path_ = Utf8(ExecutableFolder()) + "map-view.map";
+        path_ = Utf8(TestFolder()) + "map-view.map";
         std::remove(path_.c_str());
         MapHeader header;
         header.width = 2000;

@@ -325,7 +325,7 @@ protected:
                                 nullptr, nullptr, ::GetModuleHandleW(nullptr), nullptr);
         PumpMessages();
         DH_SetView(kView, view_, 1, {34.8, 139.2});
-        path_ = Utf8(ExecutableFolder()) + "palette-undo.map";
+        path_ = Utf8(TestFolder()) + "palette-undo.map";
         MapHeader header;
         header.width = header.height = 640;
         header.originLat = 35.0;
@@ -472,7 +472,7 @@ TEST_F(PaletteWindowTest, ScreenshotShowsTheGroupFramesAndTheMethodIcons) {
     PumpMessages();
     WindowPixels shot = CaptureWindow(palette);
     ASSERT_GT(shot.width, 0);
-    std::string path = Utf8(ExecutableFolder()) + "palette.png";
+    std::string path = Utf8(TestFolder()) + "palette.png";
     EXPECT_TRUE(WritePng(shot, path)) << path;
 
     const struct {

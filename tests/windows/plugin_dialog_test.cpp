@@ -2,7 +2,7 @@
 // the real module loaded beside it as the source of the plug-in's resources.
 #include <string>
 
-#include "frame/module.h"
+#include "module/statics.h"
 #include "frame/plugin_dialog.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"

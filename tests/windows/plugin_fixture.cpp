@@ -1,6 +1,8 @@
 #include "tests/windows/plugin_fixture.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "host/utf8_win.h"
 
@@ -9,6 +11,48 @@ std::wstring ExecutableFolder() {
     DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, length);
     return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+namespace {
+
+std::wstring g_testFolder;
+
+// The run's folder: the temporary folder, then one per process, so runs never meet.
+std::wstring RunFolder() {
+    wchar_t temp[MAX_PATH];
+    DWORD length = ::GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp, length) + L"zolva-tests-" + std::to_wstring(::GetCurrentProcessId()) + L"\\";
+}
+
+}  // namespace
+
+std::wstring TestFolder() {
+    if (!g_testFolder.empty()) return g_testFolder;
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "-" + info->name() : "outside-tests";
+    for (char& c : name) {
+        if (c == '/' || c == '\\' || c == ':') c = '-';
+    }
+    g_testFolder = RunFolder() + Widen(name) + L"\\";
+    std::error_code ignored;
+    std::filesystem::create_directories(g_testFolder, ignored);
+    return g_testFolder;
+}
+
+void EndTestFolder(bool passed) {
+    if (g_testFolder.empty()) return;
+    std::error_code ignored;
+    if (passed) {
+        std::filesystem::remove_all(g_testFolder, ignored);
+    } else {
+        std::printf("what the test wrote is kept in %s\n", Narrow(g_testFolder).c_str());
+    }
+    g_testFolder.clear();
+}
+
+void EndRunFolder() {
+    std::error_code ignored;
+    std::filesystem::remove(RunFolder(), ignored);  // only when empty
 }
 
 std::string Utf8(const std::wstring& text) { return Narrow(text); }
@@ -29,7 +73,7 @@ void PluginTest::SetUp() {
     DH_CaptureMessageBoxes(IDOK);
     DH_SetMainWnd(nullptr);
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    profileDir_ = Utf8(ExecutableFolder()) + "profiles-" + info->test_suite_name() + "-" + info->name();
+    profileDir_ = Utf8(TestFolder()) + "profiles";
     DH_SetProfileDir(profileDir_.c_str());
     std::remove(DH_GetProfilePath(kTestPluginHandle));
     // Asking for the path loaded the old file; start again from the empty folder.

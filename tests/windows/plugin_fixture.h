@@ -15,6 +15,13 @@ const HPI_HANDLE kTestPluginHandle = 7;
 
 // Folder of the running test executable, with a trailing backslash.
 std::wstring ExecutableFolder();
+// The running test's own folder for what it writes (maps, profiles, screenshots, logs),
+// under the system's temporary folder, with a trailing backslash; made on first use.
+std::wstring TestFolder();
+// At the end of each test: its folder is removed when it passed, and kept and named when
+// it failed. Then the run's folder, once empty.
+void EndTestFolder(bool passed);
+void EndRunFolder();
 std::string Utf8(const std::wstring& text);
 std::string ReadFileBytes(const std::string& utf8Path);
 

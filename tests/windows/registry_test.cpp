@@ -7,8 +7,8 @@
 #include "devhost/store/map_file.h"
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
-#include "frame/callbacks.h"
 #include "frame/module.h"
+#include "module/callbacks.h"
 #include "frame/registry.h"
 #include "tests/windows/plugin_fixture.h"
 
@@ -36,7 +36,7 @@ protected:
 
     // A 640 x 640 map whose samples are their column.
     HPI_HANDLE OpenMap(unsigned type, unsigned mat) {
-        std::string path = Utf8(ExecutableFolder()) + "registry-" + std::to_string(paths_.size()) + ".map";
+        std::string path = Utf8(TestFolder()) + "registry-" + std::to_string(paths_.size()) + ".map";
         MapHeader header;
         header.width = 640;
         header.height = 640;

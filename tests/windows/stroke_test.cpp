@@ -13,7 +13,7 @@
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
 #include "frame/stroke_tracker.h"
-#include "frame/module.h"
+#include "module/statics.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"
 #include "tests/windows/map_fixture.h"
@@ -50,7 +50,7 @@ TEST_F(StrokeTest, DragRaisesExactlyAsTheKernelPredictsAndNothingElse) {
     ASSERT_EQ(1, DH_SaveMap(map_));
 
     // The same stroke with the palette's defaults: size 20, strength 0.5, shape 0.
-    std::string before = Utf8(ExecutableFolder()) + "stroke-reference.map";
+    std::string before = Utf8(TestFolder()) + "stroke-reference.map";
     {
         std::FILE* file = std::fopen(before.c_str(), "wb");
         std::fwrite(original_.data(), 1, original_.size(), file);

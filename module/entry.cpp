@@ -1,9 +1,9 @@
 // Init, Close, About and Release: the module as the host sees it.
 #include <cstring>
 
-#include "frame/callbacks.h"
-#include "frame/exports.h"
-#include "frame/module.h"
+#include "module/callbacks.h"
+#include "module/exports.h"
+#include "module/statics.h"
 #include "host/hpi_win.h"
 #include "palette/brush_settings.h"
 #include "palette/zolva_palette.h"
@@ -17,7 +17,6 @@ const char kMenuText[] = "地形エディタ";
 const wchar_t kOldHostMessage[] =
     L"Zolva.qpl\nBravoneのバージョンが古いためこのプラグインは使用できません.";
 const wchar_t kAboutMessage[] = L"Zolva.qpl\n地形エディタプラグイン 1.0  Zolva 開発チーム";
-const wchar_t kMessageCaption[] = L"地形エディタ";
 
 // Writes only the text and its NUL, so the bytes after it stay as the host left them.
 void CopyField(char* field, const char* text) { std::memcpy(field, text, std::strlen(text) + 1); }
@@ -30,10 +29,6 @@ void FillInformation(HPI_PLUGININFO* info) {
 }
 
 }  // namespace
-
-int ShowPluginMessage(const wchar_t* text, unsigned iconFlags) {
-    return ::MessageBoxW(HPI_GetMainWnd(), text, kMessageCaption, MB_OK | iconFlags);
-}
 
 extern "C" int Init(HPI_PLUGININFO* info, unsigned pluginHandle) {
     g_pluginHandle = pluginHandle;

@@ -4,11 +4,8 @@
 
 #include "engine/brush_kernel.h"
 #include "frame/stroke_tracker.h"
-#include "frame/module.h"
+#include "module/statics.h"
 #include "palette/brush_settings.h"
-
-HINSTANCE g_moduleHandle = nullptr;
-HPI_HANDLE g_pluginHandle = 0;
 
 namespace {
 

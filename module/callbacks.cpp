@@ -1,11 +1,11 @@
 // Host events. Each callback only dispatches.
-#include "frame/callbacks.h"
+#include "module/callbacks.h"
 
 #include "engine/map_editor.h"
 #include "frame/stroke_tracker.h"
 #include "frame/generation_guard.h"
-#include "frame/module.h"
 #include "frame/registry.h"
+#include "module/statics.h"
 #include "palette/brush_settings.h"
 
 namespace {
@@ -37,7 +37,9 @@ long OnMapClosing(unsigned map) {
 long OnViewPress(unsigned view, const HPI_VIEWEVENT* event) {
     if (IsGenerating()) return 0;
     if (!g_brushSettings.IsPainting()) return 0;
-    g_strokeTracker.Begin(view, event->pos, event->x, event->y);
+    const StrokeBrush brush = {g_brushSettings.method, g_brushSettings.size, g_brushSettings.altitude,
+                               g_brushSettings.strength, g_brushSettings.shape};
+    g_strokeTracker.Begin(view, event->pos, event->x, event->y, brush);
     return 1;
 }
 
