@@ -35,6 +35,9 @@ struct ViewState {
     ReliefView relief;
     bool scrolling = false;
     POINT scrollFrom = {0, 0};
+    // A scripted drag's cell, which pointer events report instead of the pixel's.
+    bool scriptedCell = false;
+    double scriptedColumn = 0, scriptedRow = 0;
     std::vector<uint32_t> pixels;
     BlockCache cache;
     OverviewLevels levels{&cache};
@@ -77,7 +80,12 @@ void PublishView(HWND view) {
 
 HPI_VIEWEVENT EventAt(int x, int y) {
     double column = 0, row = 0;
-    PixelToMesh(g_view.relief, x, y, &column, &row);
+    if (g_view.scriptedCell) {
+        column = g_view.scriptedColumn + 0.5;
+        row = g_view.scriptedRow + 0.5;
+    } else {
+        PixelToMesh(g_view.relief, x, y, &column, &row);
+    }
     return HPI_VIEWEVENT{x, y, MeshToGeo(column, row)};
 }
 
@@ -151,8 +159,11 @@ LRESULT OnButtonUp(HWND view, LPARAM lp) {
         return 0;
     }
     if (g_view.map == 0) return 0;
-    HPI_VIEWEVENT event = EventAt(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+    int x = GET_X_LPARAM(lp), y = GET_Y_LPARAM(lp);
+    HPI_VIEWEVENT event = EventAt(x, y);
     DH_SendViewEvent(kEventViewRelease, kViewHandle, &event);
+    // The release commits a stroke: the altitude under the pointer has changed.
+    SetStatusText(::GetParent(view), DescribeViewPixel(view, x, y));
     return 0;
 }
 
@@ -276,6 +287,14 @@ POINT MeshToViewPixel(HWND, double column, double row) {
 }
 
 HPI_VIEWEVENT ViewEventAt(HWND, int x, int y) { return EventAt(x, y); }
+
+void SetScriptedCell(HWND, double column, double row) {
+    g_view.scriptedCell = true;
+    g_view.scriptedColumn = std::floor(column);
+    g_view.scriptedRow = std::floor(row);
+}
+
+void ClearScriptedCell(HWND) { g_view.scriptedCell = false; }
 
 std::wstring DescribeViewPixel(HWND, int x, int y) {
     wchar_t text[160];

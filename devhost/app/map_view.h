@@ -24,6 +24,11 @@ void SetViewCentre(HWND view, double column, double row);
 POINT MeshToViewPixel(HWND view, double column, double row);
 // The view event record (pixel and geographic position) for a client pixel.
 HPI_VIEWEVENT ViewEventAt(HWND view, int x, int y);
+// The mesh cell that the next pointer messages stand for, when a script names cells:
+// zoomed out, cells share a pixel, and the pixel alone would name one of the others.
+// Off again with ClearScriptedCell.
+void SetScriptedCell(HWND view, double column, double row);
+void ClearScriptedCell(HWND view);
 // Line for the status bar: mesh column/row and altitude under a pixel, and the zoom.
 std::wstring DescribeViewPixel(HWND view, int x, int y);
 

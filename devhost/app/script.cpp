@@ -170,7 +170,11 @@ private:
     void Slider(std::istringstream& args);
     void Type(std::istringstream& args);
     void Key(std::istringstream& args);
-    void Drag(POINT from, POINT to, int steps);
+    // The cells a drag names at its two ends, when it names cells.
+    struct DragCells {
+        double c0, r0, c1, r1;
+    };
+    void Drag(POINT from, POINT to, int steps, const DragCells* cells = nullptr);
     void Save();
     void SaveAs(std::istringstream& args);
     void Close(std::istringstream& args);
@@ -246,16 +250,27 @@ void Runner::Key(std::istringstream& args) {
     Pump(50);
 }
 
-void Runner::Drag(POINT from, POINT to, int steps) {
+// With cells given, each message stands for the cell at the same fraction of the way, so
+// the plug-in gets exactly the cells named whatever the zoom.
+void Runner::Drag(POINT from, POINT to, int steps, const DragCells* cells) {
     if (steps < 1) throw Failure{"a drag needs at least one step"};
+    auto standFor = [&](int i) {
+        if (cells == nullptr) return;
+        SetScriptedCell(view_, cells->c0 + std::floor((cells->c1 - cells->c0) * i / steps),
+                        cells->r0 + std::floor((cells->r1 - cells->r0) * i / steps));
+    };
+    standFor(0);
     ::SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
     for (int i = 1; i <= steps; ++i) {
         int x = from.x + (to.x - from.x) * i / steps;
         int y = from.y + (to.y - from.y) * i / steps;
+        standFor(i);
         ::SendMessageW(view_, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
         Pump(0);
     }
+    standFor(steps);
     ::SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+    ClearScriptedCell(view_);
     Pump(0);
 }
 
@@ -441,7 +456,9 @@ void Runner::DragCommand(const std::string& command, std::istringstream& args) {
     POINT from = {static_cast<LONG>(c0), static_cast<LONG>(r0)}, to = {static_cast<LONG>(c1), static_cast<LONG>(r1)};
     if (mesh || geoFrom) from = MeshToViewPixel(view_, std::floor(c0), std::floor(r0));
     if (mesh || geoTo) to = MeshToViewPixel(view_, std::floor(c1), std::floor(r1));
-    Drag(from, to, count);
+    // Both ends as cells: the drag names cells, not pixels.
+    const DragCells cells = {std::floor(c0), std::floor(r0), std::floor(c1), std::floor(r1)};
+    Drag(from, to, count, (mesh || geoFrom) && (mesh || geoTo) ? &cells : nullptr);
 }
 
 void Runner::Execute(const std::string& command, std::istringstream& args) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -256,6 +257,34 @@ TEST(DevhostCliTest, AnUndoneStrokeOnADamagedBlockDoesNotBlockSaving) {
             EXPECT_NE(std::string::npos, run.output.find("名前を付けて保存")) << run.output;
             EXPECT_EQ(bytes, ReadFileBytes(map)) << row.name << ": nothing written";
         }
+    }
+}
+
+// A scripted drag names mesh cells: the plug-in gets exactly those, at every zoom, even
+// where several cells share one pixel. The highest sample a one-point stroke leaves is
+// at the named cell.
+TEST(DevhostCliTest, DragsNameExactlyTheirCellsAtEveryZoom) {
+    struct Row {
+        int zoom, column, row;
+    } rows[] = {{-2, 1390, 607}, {-2, 0, 0}, {-3, 701, 350}, {1, 700, 300}, {4, 33, 35}};
+    for (const Row& r : rows) {
+        std::string map = MakeMap("cli-cells.map", 1391, 700);
+        std::string cell = std::to_string(r.column) + " " + std::to_string(r.row);
+        std::string script = WriteScript("cli-cells.zscript", "menu 地形エディタ\nclick 8515\nslider 8484 3\nzoom " +
+                                                                  std::to_string(r.zoom) + "\ncentre " + cell +
+                                                                  "\ndragmesh " + cell + " " + cell + " 1\nsave\n");
+        DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script));
+        ASSERT_EQ(0u, run.exitCode) << run.output;
+        int highest = 0, atColumn = -1, atRow = -1;
+        for (int row = std::max(0, r.row - 6); row <= std::min(699, r.row + 6); ++row) {
+            for (int column = std::max(0, r.column - 6); column <= std::min(1390, r.column + 6); ++column) {
+                int sample = SavedSample(map, column, row);
+                if (sample > highest) highest = sample, atColumn = column, atRow = row;
+            }
+        }
+        EXPECT_GT(highest, 100) << "zoom " << r.zoom << ": nothing raised";
+        EXPECT_EQ(r.column, atColumn) << "zoom " << r.zoom << " at " << cell;
+        EXPECT_EQ(r.row, atRow) << "zoom " << r.zoom << " at " << cell;
     }
 }
 

@@ -118,4 +118,17 @@ TEST_F(MapViewTest, ZoomedOutViewFollowsAnEditItsUndoASaveAndAReopen) {
     EXPECT_EQ(flat, ShownAt(480, 480)) << "after reopening";
 }
 
+// A stroke is committed at the button's release; the status bar then shows the altitude
+// the stroke left under the pointer, not the one before it.
+TEST_F(MapViewTest, StatusBarShowsTheAltitudeAfterTheRelease) {
+    devhost::SetViewCentre(view_, 480, 480);
+    POINT pixel = devhost::MeshToViewPixel(view_, 480, 480);
+    ::SendMessageW(view_, WM_MOUSEMOVE, 0, MAKELPARAM(pixel.x, pixel.y));
+    EXPECT_NE(std::wstring::npos, Status().find(L"標高 100 m")) << Narrow(Status());
+    std::vector<short> dug(kMapBlockSamples, 291);
+    HPI_ReplaceCache(map_, 10100, dug.data());  // what a plug-in pushes when it commits
+    ::SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(pixel.x, pixel.y));
+    EXPECT_NE(std::wstring::npos, Status().find(L"標高 291 m")) << Narrow(Status());
+}
+
 }  // namespace
