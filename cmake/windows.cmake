@@ -75,6 +75,7 @@ add_executable(devhost
     ${DEVHOST_VIEW_SOURCES}
     devhost/app/report.cpp
     devhost/app/script.cpp
+    devhost/app/script_controls.cpp
     ${DEVHOST_MAP_FILE_SOURCES}
     devhost/app/screenshot.cpp
     devhost/store/file_io_win.cpp

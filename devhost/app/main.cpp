@@ -36,7 +36,23 @@ struct Options {
     std::string out;
     std::string compare;
     bool quit = false;
+    bool help = false;
 };
+
+const char kUsage[] =
+    "devhost: a stand-in host that loads the terrain editor plug-in and shows a map.\n"
+    "usage: devhost.exe [options]\n"
+    "  --map FILE             open a map file\n"
+    "  --plugin PATH          the plug-in module to load (default Zolva.qpl)\n"
+    "  --host-version N       what the host says its version is (default 800)\n"
+    "  --profile-dir DIR      where the plug-in's profile files live (default profiles)\n"
+    "  --script FILE          run a scripted session (see the README for its commands)\n"
+    "  --out DIR              folder for the script's relative paths (made when missing)\n"
+    "  --compare ORIGINAL     at the end, print what changed in the map against ORIGINAL\n"
+    "  --screenshot PNG       write the main window as a PNG\n"
+    "  --menu-screenshot PNG  drop down the Tools menu and write it as a PNG\n"
+    "  --quit                 headless: answer the plug-in's message boxes, exit when done\n"
+    "  --help                 this text\n";
 
 bool ParseOptions(Options* options) {
     int count = 0;
@@ -44,7 +60,9 @@ bool ParseOptions(Options* options) {
     for (int i = 1; i < count; ++i) {
         std::wstring arg = args[i];
         bool hasValue = i + 1 < count;
-        if (arg == L"--quit") {
+        if (arg == L"--help" || arg == L"-h" || arg == L"/?") {
+            options->help = true;
+        } else if (arg == L"--quit") {
             options->quit = true;
         } else if (arg == L"--plugin" && hasValue) {
             options->plugin = args[++i];
@@ -196,7 +214,14 @@ void UnloadPlugin(HMODULE module) {
 
 int main() {
     Options options;
-    if (!ParseOptions(&options)) return 2;
+    if (!ParseOptions(&options)) {
+        std::fprintf(stderr, "devhost: devhost.exe --help lists the options\n");
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     DH_SetVersion(options.hostVersion);
     DH_SetProfileDir(options.profileDir.c_str());
     DH_CaptureMessageBoxes(options.quit ? IDOK : 0);

@@ -13,6 +13,7 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/screenshot.h"
+#include "devhost/app/script_controls.h"
 #include "devhost/hpi/devhost_api.h"
 #include "devhost/store/file_io.h"
 #include "devhost/store/map_file.h"
@@ -158,6 +159,14 @@ private:
         if (*end != '\0') throw Failure{std::string("not a number for ") + what + ": " + word};
         return static_cast<int>(value);
     }
+    // A control named in a script, by name or number.
+    static int Control(std::istringstream& args, ControlGroup group) {
+        std::string word;
+        if (!(args >> word)) throw Failure{"missing control (one of: " + ScriptControlNames(group) + ")"};
+        int id = ScriptControlId(word, group);
+        if (id < 0) throw Failure{"no control \"" + word + "\" here; the names are: " + ScriptControlNames(group)};
+        return id;
+    }
     static std::string Rest(std::istringstream& args) {
         std::string rest;
         std::getline(args >> std::ws, rest);
@@ -220,7 +229,7 @@ void Runner::Click(int id) {
 
 // As a user's drag ends: the thumb position, then the end of the tracking.
 void Runner::Slider(std::istringstream& args) {
-    int id = Number(args, "control id");
+    int id = Control(args, ControlGroup::kPaletteSlider);
     int position = Number(args, "position");
     HWND slider = PaletteControl(main_, id);
     UINT message = (::GetWindowLongW(slider, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
@@ -231,7 +240,7 @@ void Runner::Slider(std::istringstream& args) {
 }
 
 void Runner::Type(std::istringstream& args) {
-    int id = Number(args, "control id");
+    int id = Control(args, ControlGroup::kPaletteText);
     HWND edit = PaletteControl(main_, id);
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Widen(Rest(args)).c_str()));
 }
@@ -320,7 +329,10 @@ void Runner::Screenshot(std::istringstream& args) {
 }
 
 void Runner::Answer(const std::string& command, std::istringstream& args) {
-    DialogAnswer answer = {DialogAnswer::kClick, Number(args, "control id"), std::wstring(), 0};
+    ControlGroup group = command == "answer"          ? ControlGroup::kDialogText
+                         : command == "answer-slider" ? ControlGroup::kDialogSlider
+                                                      : ControlGroup::kDialogButton;
+    DialogAnswer answer = {DialogAnswer::kClick, Control(args, group), std::wstring(), 0};
     if (command == "answer") {
         answer.kind = DialogAnswer::kText;
         answer.text = Widen(Rest(args));
@@ -464,7 +476,7 @@ void Runner::DragCommand(const std::string& command, std::istringstream& args) {
 void Runner::Execute(const std::string& command, std::istringstream& args) {
     if (command == "open") return Open(args);
     if (command == "menu") return Menu(args);
-    if (command == "click") return Click(Number(args, "control id"));
+    if (command == "click") return Click(Control(args, ControlGroup::kPaletteButton));
     if (command == "slider") return Slider(args);
     if (command == "type") return Type(args);
     if (command == "key") return Key(args);

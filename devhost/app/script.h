@@ -3,18 +3,20 @@
 //
 //   open PATH                    open a map file (relative paths: from the output folder)
 //   menu TEXT                    choose the Tools menu entry with this text
-//   click ID                     click a palette button (BM_CLICK)
-//   slider ID POS                move a palette slider and release it
-//   type ID TEXT                 replace the text of a palette edit box
+//   click CONTROL                click a palette button (BM_CLICK)
+//   slider CONTROL POS           move a palette slider and release it
+//   type CONTROL TEXT            replace the text of a palette edit box
+//                                CONTROL: a name (script_controls.h: raise, size, altitude ...)
+//                                or the control's number
 //   key ESCAPE|TAB|ENTER         press a key in the palette
 //   drag X0 Y0 X1 Y1 [STEPS]     drag in the map view between client pixels
 //   dragmesh C0 R0 C1 R1 [STEPS] drag between mesh cells (column, row)
 //                                Either drag takes, for any of its two points, a latitude
 //                                and longitude with their hemispheres (36.352N 84.19W):
 //                                the mesh cell that holds that place.
-//   answer ID TEXT               for the next generation dialog: text of an edit box
-//   answer-slider ID POS         ... move a slider
-//   answer-click ID              ... click a button (a blend method)
+//   answer CONTROL TEXT          for the next generation dialog: text of an edit box
+//   answer-slider CONTROL POS    ... move a slider
+//   answer-click CONTROL         ... click a button (a blend method)
 //   generate [PNG]               click the palette's generate button, answer the dialog
 //                                (photographing it when a path is given) and confirm
 //   generate-cancel [PNG]        the same, but cancel the dialog

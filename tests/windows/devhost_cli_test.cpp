@@ -110,6 +110,18 @@ TEST(DevhostCliTest, HeadlessRunsNeverWaitAndReportFailures) {
     EXPECT_EQ(std::string::npos, missing.output.find("hung")) << missing.output;
     EXPECT_NE(std::string::npos, missing.output.find("地図を開けません")) << missing.output;
 
+    DevhostRun help = RunDevhost(L"--help");
+    EXPECT_EQ(0u, help.exitCode) << help.output;
+    EXPECT_NE(std::string::npos, help.output.find("--map FILE")) << help.output;
+
+    // A control a script names wrongly: the names it could have used.
+    std::string misnamed = WriteScript("cli-misnamed.zscript", "menu 地形エディタ\nclick raize\n");
+    DevhostRun named = RunDevhost(L"--map " + Quoted(MakeMap("cli-misnamed.map", 320, 320)) + L" --script " +
+                                  Quoted(misnamed));
+    EXPECT_NE(0u, named.exitCode) << named.output;
+    EXPECT_NE(std::string::npos, named.output.find("no control \"raize\" here; the names are: scroll raise dig"))
+        << named.output;
+
     // One damaged byte of a made map: said on stderr, the rest of the map still opens.
     std::string damaged = MakeMap("cli-damaged.map", 640, 320);
     std::string bytes = ReadFileBytes(damaged);
