@@ -127,6 +127,16 @@ void CALLBACK AnswerGenerationDialog(HWND, UINT, UINT_PTR id, DWORD) {
     if (!g_pending.screenshot.empty()) {
         ::RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
         ::GdiFlush();
+        // The picture is read back from the screen: give the answers' painting time to
+        // reach it (under Wine it goes to the X server on its own schedule).
+        for (DWORD start = ::GetTickCount(); ::GetTickCount() - start < 150;) {
+            MSG msg;
+            while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+            ::Sleep(10);
+        }
         HWND windows[] = {g_pending.owner, dialog};
         std::string error;
         if (SaveScreenshotOfWindows(windows, 2, g_pending.screenshot, &error)) {
