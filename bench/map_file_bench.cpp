@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_file.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
-#include "devhost/tools/map_stream.h"
+#include "mapstore/map_file.h"
+#include "maptools/map_stream.h"
 
 namespace {
 

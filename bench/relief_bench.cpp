@@ -9,7 +9,7 @@
 #include "bench/ratio_main.h"
 #include "devhost/app/overview.h"
 #include "devhost/app/relief.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "tests/native/reference_relief.h"
 
 namespace {

@@ -28,9 +28,13 @@ add_custom_target(include_layer_check ALL
     VERBATIM)
 add_dependencies(zolva_portable include_layer_check)
 
-add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/services/perlin_noise.cpp
-            devhost/store/file_io_posix.cpp)
+# The map store: a library of its own, which devhost and the map tool both use.
+add_library(map_store STATIC ${MAP_STORE_SOURCES} mapstore/file_io_posix.cpp)
+target_include_directories(map_store PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_library(devhost_portable STATIC ${DEVHOST_PORTABLE_SOURCES} devhost/services/perlin_noise.cpp)
 target_include_directories(devhost_portable PUBLIC ${CMAKE_SOURCE_DIR})
+target_link_libraries(devhost_portable PUBLIC map_store)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
@@ -49,7 +53,7 @@ add_executable(zolva_native_tests
 )
 target_link_libraries(zolva_native_tests PRIVATE zolva_portable devhost_portable GTest::gtest_main)
 add_test(NAME native COMMAND zolva_native_tests)
-include(cmake/devhost_store.cmake)
+include(cmake/maps.cmake)
 include(cmake/res_tools.cmake)
 
 if(ZOLVA_BENCHMARKS)

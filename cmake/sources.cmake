@@ -29,20 +29,21 @@ set(ZOLVA_PORTABLE_HEADERS
 
 # devhost's portable parts: the profile store. The noise is the services library of its own.
 set(DEVHOST_PORTABLE_SOURCES
-    devhost/store/profile_store.cpp
+    devhost/profiles/profile_store.cpp
 )
 
-# devhost's map files: checksums, byte encoding, the session scanner, reader and writer.
-set(DEVHOST_MAP_FILE_SOURCES
-    devhost/store/map_checksum.cpp
-    devhost/store/map_codec.cpp
-    devhost/store/map_header.cpp
-    devhost/store/map_lock.cpp
-    devhost/store/map_scan.cpp
-    devhost/store/map_file_reader.cpp
-    devhost/store/map_file_builder.cpp
-    devhost/store/map_file_writer.cpp
-    devhost/store/map_copy.cpp
+# The map store (mapstore/): checksums, byte encoding, the header, the lock, the session
+# scanner, reader, builder, writer and copy.
+set(MAP_STORE_SOURCES
+    mapstore/map_checksum.cpp
+    mapstore/map_codec.cpp
+    mapstore/map_header.cpp
+    mapstore/map_lock.cpp
+    mapstore/map_scan.cpp
+    mapstore/map_file_reader.cpp
+    mapstore/map_file_builder.cpp
+    mapstore/map_file_writer.cpp
+    mapstore/map_copy.cpp
 )
 
 # devhost's view, window-free: relief drawing, block cache, overview levels, positions,

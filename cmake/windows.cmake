@@ -18,7 +18,7 @@ set(LARGE_ADDRESS_AWARE -Wl,--large-address-aware)
 # hpi.dll: the stand-in host's plug-in interface library.
 add_library(hpi SHARED
     ${DEVHOST_PORTABLE_SOURCES}
-    devhost/store/file_io_win.cpp
+    mapstore/file_io_win.cpp
     devhost/hpi/hpi_plugin.cpp
     devhost/hpi/hpi_maps.cpp
     devhost/hpi/message_capture.cpp
@@ -76,9 +76,9 @@ add_executable(devhost
     devhost/app/report.cpp
     devhost/app/script.cpp
     devhost/app/script_controls.cpp
-    ${DEVHOST_MAP_FILE_SOURCES}
+    ${MAP_STORE_SOURCES}
     devhost/app/screenshot.cpp
-    devhost/store/file_io_win.cpp
+    mapstore/file_io_win.cpp
     devhost/app/devhost.rc
 )
 target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
@@ -86,7 +86,7 @@ target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32
 add_dependencies(devhost zolva_module hpi_services)
 
 # Holds a map's write lock, for the test of locks across Wine and native programs.
-add_executable(hold_map_lock tests/hold_map_lock.cpp ${DEVHOST_MAP_FILE_SOURCES} devhost/store/file_io_win.cpp)
+add_executable(hold_map_lock tests/hold_map_lock.cpp ${MAP_STORE_SOURCES} mapstore/file_io_win.cpp)
 target_include_directories(hold_map_lock PRIVATE ${CMAKE_SOURCE_DIR})
 
 # Windows tests.
@@ -115,15 +115,15 @@ add_executable(zolva_windows_tests
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
     tests/windows/devhost_cli_test.cpp
-    ${DEVHOST_MAP_FILE_SOURCES}
-    devhost/store/file_io_win.cpp
+    ${MAP_STORE_SOURCES}
+    mapstore/file_io_win.cpp
     tests/windows/test_dialogs.rc
 )
 target_include_directories(zolva_windows_tests SYSTEM PRIVATE ${STB_INCLUDE_DIR})
 target_link_libraries(zolva_windows_tests PRIVATE zolva_plugin_code hpi host_services_imports version comdlg32
                       GTest::gtest ${LARGE_ADDRESS_AWARE})
 add_dependencies(zolva_windows_tests zolva_module hpi_services)
-include(cmake/devhost_store.cmake)
+include(cmake/maps.cmake)
 
 # The ABI check: a DLL in the host compiler's own mode, and the test that calls it through
 # the plug-in's declarations and the generated import libraries.

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 namespace {
 

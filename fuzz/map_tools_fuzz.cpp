@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
-#include "devhost/tools/gdal_export.h"
-#include "devhost/tools/map_commands.h"
+#include "mapstore/map_file.h"
+#include "maptools/gdal_export.h"
+#include "maptools/map_commands.h"
 
 namespace {
 

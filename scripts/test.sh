@@ -32,8 +32,8 @@ zolva_build_native >"$log_dir/native-build.log" 2>&1 || { tail -40 "$log_dir/nat
 set +e
 timeout 600 "$ZOLVA_ROOT/build/native/bin/zolva_native_tests" >"$log_dir/native.log" 2>&1
 report "native tests" "$log_dir/native.log" $?
-timeout 600 "$ZOLVA_ROOT/build/native/bin/devhost_store_tests" >"$log_dir/devhost-store.log" 2>&1
-report "devhost store tests" "$log_dir/devhost-store.log" $?
+timeout 600 "$ZOLVA_ROOT/build/native/bin/map_store_tests" >"$log_dir/map-store.log" 2>&1
+report "map store and view tests" "$log_dir/map-store.log" $?
 set -e
 
 # The icon program must still draw the committed bitmaps, so they can be remade.

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {

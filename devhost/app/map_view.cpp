@@ -14,7 +14,7 @@
 #include "devhost/app/overview.h"
 #include "devhost/app/relief.h"
 #include "devhost/hpi/devhost_api.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 namespace devhost {
 namespace {

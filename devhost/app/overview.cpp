@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 namespace {
 

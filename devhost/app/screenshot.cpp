@@ -7,7 +7,7 @@
 #define STBI_WRITE_NO_STDIO
 #include <stb_image_write.h>
 
-#include "devhost/store/file_io.h"
+#include "mapstore/file_io.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "devhost/app/screenshot.h"
 #include "devhost/app/script_controls.h"
 #include "devhost/hpi/devhost_api.h"
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_file.h"
 #include "host/utf8_win.h"
 
 namespace devhost {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "devhost/hpi/devhost_api.h"
-#include "devhost/store/map_file.h"
-#include "devhost/store/profile_store.h"
+#include "mapstore/map_file.h"
+#include "devhost/profiles/profile_store.h"
 
 // A map open in the host: its file, the reader of its committed state, the display
 // cache of blocks that plug-ins pushed, and the blocks it could not deliver in full

@@ -1,4 +1,4 @@
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/tools/sidecar_json.h"
+#include "maptools/sidecar_json.h"
 
 namespace {
 

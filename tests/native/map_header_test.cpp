@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_format.h"
-#include "devhost/tools/map_recover.h"
+#include "mapstore/map_format.h"
+#include "maptools/map_recover.h"
 
 namespace {
 

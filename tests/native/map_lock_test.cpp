@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
-#include "devhost/tools/map_commands.h"
+#include "mapstore/map_file.h"
+#include "maptools/map_commands.h"
 
 namespace {
 

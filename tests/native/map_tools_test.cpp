@@ -21,11 +21,11 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "devhost/store/map_file.h"
-#include "devhost/tools/gdal_export.h"
-#include "devhost/tools/gdal_import.h"
-#include "devhost/tools/gdal_raster.h"
-#include "devhost/tools/map_commands.h"
+#include "mapstore/map_file.h"
+#include "maptools/gdal_export.h"
+#include "maptools/gdal_import.h"
+#include "maptools/gdal_raster.h"
+#include "maptools/map_commands.h"
 
 namespace {
 

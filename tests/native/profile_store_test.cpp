@@ -1,4 +1,4 @@
-#include "devhost/store/profile_store.h"
+#include "devhost/profiles/profile_store.h"
 
 #include <gtest/gtest.h>
 

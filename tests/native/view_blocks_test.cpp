@@ -13,7 +13,7 @@
 #include "devhost/app/overview.h"
 #include "devhost/app/relief.h"
 #include "devhost/app/summary.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "tests/native/view_map.h"
 
 namespace {

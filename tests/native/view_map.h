@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "devhost/app/relief.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 struct ViewMap {
     int32_t width, height;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "host/hpi_win.h"
 #include "tests/windows/plugin_fixture.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "host/utf8_win.h"
 #include "tests/windows/plugin_fixture.h"
 

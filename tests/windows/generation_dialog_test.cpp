@@ -15,7 +15,7 @@
 #define STB_IMAGE_WRITE_STATIC
 #include <stb_image_write.h>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "res/resource.h"
 #include "tests/windows/map_fixture.h"
 

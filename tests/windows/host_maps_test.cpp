@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "engine/map_editor.h"
 #include "host/hpi_win.h"
 #include "tests/windows/plugin_fixture.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 GEOPOS CellCentre(const TestMap& map, int column, int row) {
     return GEOPOS{map.originLat - (row + 0.5) * map.cellLat, map.originLon + (column + 0.5) * map.cellLon};

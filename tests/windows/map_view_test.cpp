@@ -11,7 +11,7 @@
 #include "devhost/app/main_window.h"
 #include "devhost/app/map_view.h"
 #include "devhost/app/relief.h"
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "host/hpi_win.h"
 #include "host/utf8_win.h"
 #include "tests/windows/plugin_fixture.h"

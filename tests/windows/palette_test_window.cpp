@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "engine/block_geometry.h"
 #include "res/resource.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
 #include "frame/module.h"

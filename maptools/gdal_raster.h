@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 class OGRSpatialReference;
 

@@ -1,4 +1,4 @@
-#include "devhost/tools/gdal_export.h"
+#include "maptools/gdal_export.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,11 +9,11 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_file.h"
-#include "devhost/tools/gdal_raster.h"
-#include "devhost/tools/map_stream.h"
-#include "devhost/tools/staged_output.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_file.h"
+#include "maptools/gdal_raster.h"
+#include "maptools/map_stream.h"
+#include "maptools/staged_output.h"
 
 namespace {
 

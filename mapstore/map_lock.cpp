@@ -1,8 +1,8 @@
 // The write lock every writer of a map takes: saves, and tools that replace a map.
 #include <cerrno>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_format.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_format.h"
 
 namespace mapfile {
 

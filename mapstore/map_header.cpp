@@ -2,7 +2,7 @@
 // or, where a map has none, by mending one damaged byte through the header's checksum.
 #include <cstring>
 
-#include "devhost/store/map_format.h"
+#include "mapstore/map_format.h"
 
 namespace mapfile {
 

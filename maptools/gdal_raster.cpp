@@ -1,4 +1,4 @@
-#include "devhost/tools/gdal_raster.h"
+#include "maptools/gdal_raster.h"
 
 #include <cpl_error.h>
 #include <gdal.h>

@@ -1,10 +1,10 @@
-#include "devhost/store/profile_store.h"
+#include "devhost/profiles/profile_store.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
-#include "devhost/store/file_io.h"
+#include "mapstore/file_io.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_format.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_format.h"
 
 using namespace mapfile;
 

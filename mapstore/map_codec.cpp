@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_format.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_format.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "devhost/store/file_io.h"
+#include "mapstore/file_io.h"
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {
     return std::fopen(path.c_str(), mode);

@@ -1,4 +1,4 @@
-#include "devhost/tools/sidecar_json.h"
+#include "maptools/sidecar_json.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,10 +1,10 @@
-#include "devhost/tools/staged_output.h"
+#include "maptools/staged_output.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "devhost/store/file_io.h"
+#include "mapstore/file_io.h"
 
 namespace fs = std::filesystem;
 

@@ -2,7 +2,7 @@
 // skipping torn and damaged stretches.
 #include <algorithm>
 
-#include "devhost/store/map_format.h"
+#include "mapstore/map_format.h"
 
 namespace mapfile {
 namespace {

@@ -1,8 +1,8 @@
 // Reading a map file: the index of the newest readable copy of each block.
 #include <cstring>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_format.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_format.h"
 
 using namespace mapfile;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "devhost/store/file_io.h"
+#include "mapstore/file_io.h"
 #include "host/utf8_win.h"
 
 std::FILE* OpenFileUtf8(const std::string& path, const char* mode) {

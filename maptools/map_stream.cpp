@@ -1,4 +1,4 @@
-#include "devhost/tools/map_stream.h"
+#include "maptools/map_stream.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/tools/map_commands.h"
+#include "maptools/map_commands.h"
 
 struct RecoverOptions {
     std::string georef;      // a sidecar (as from-raw reads) for when no header is left; may be empty

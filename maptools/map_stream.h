@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 // Writes a new map as its first save, through MapFileBuilder: everything goes to a
 // temporary file next to the target, which replaces the target only when it is whole, and

@@ -1,7 +1,7 @@
 // CRC-32C (Castagnoli, reflected) of map file records.
 #include <cstring>
 
-#include "devhost/store/map_format.h"
+#include "mapstore/map_format.h"
 
 namespace mapfile {
 namespace {

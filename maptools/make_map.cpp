@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
-#include "devhost/tools/gdal_export.h"
-#include "devhost/tools/gdal_import.h"
-#include "devhost/tools/map_commands.h"
-#include "devhost/tools/map_recover.h"
+#include "mapstore/map_file.h"
+#include "maptools/gdal_export.h"
+#include "maptools/gdal_import.h"
+#include "maptools/map_commands.h"
+#include "maptools/map_recover.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <string>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 struct ImportOptions {
     int band = 1;              // 1-based

@@ -67,7 +67,7 @@
 #include <string>
 #include <vector>
 
-#include "devhost/store/map_file.h"
+#include "mapstore/map_file.h"
 
 namespace mapfile {
 

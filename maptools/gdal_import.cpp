@@ -1,4 +1,4 @@
-#include "devhost/tools/gdal_import.h"
+#include "maptools/gdal_import.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,10 +15,10 @@
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
-#include "devhost/store/file_io.h"
-#include "devhost/tools/gdal_raster.h"
-#include "devhost/tools/map_stream.h"
-#include "devhost/tools/sidecar_json.h"
+#include "mapstore/file_io.h"
+#include "maptools/gdal_raster.h"
+#include "maptools/map_stream.h"
+#include "maptools/sidecar_json.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "devhost/tools/map_recover.h"
+#include "maptools/map_recover.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_format.h"
-#include "devhost/tools/map_stream.h"
-#include "devhost/tools/sidecar_json.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_format.h"
+#include "maptools/map_stream.h"
+#include "maptools/sidecar_json.h"
 
 using namespace mapfile;
 

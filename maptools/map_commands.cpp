@@ -1,4 +1,4 @@
-#include "devhost/tools/map_commands.h"
+#include "maptools/map_commands.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,10 +9,10 @@
 #include <set>
 #include <vector>
 
-#include "devhost/store/file_io.h"
-#include "devhost/store/map_file.h"
-#include "devhost/tools/map_stream.h"
-#include "devhost/tools/sidecar_json.h"
+#include "mapstore/file_io.h"
+#include "mapstore/map_file.h"
+#include "maptools/map_stream.h"
+#include "maptools/sidecar_json.h"
 
 namespace {
 
