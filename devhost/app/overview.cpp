@@ -22,10 +22,12 @@ OverviewLevels::OverviewLevels(BlockCache* cache) : cache_(cache) {
     for (int level = 0; level <= kOverviewLevels; ++level) grids_.emplace_back(this, level);
 }
 
-void OverviewLevels::Reset(int32_t width, int32_t height, MapBlockReader read) {
+void OverviewLevels::Reset(int32_t width, int32_t height, MapBlockReader read, bool hasVoid, int16_t voidValue) {
     cache_->Clear();
     width_ = width;
     height_ = height;
+    hasVoid_ = hasVoid;
+    void_ = voidValue;
     read_ = std::move(read);
     RestartSurvey();
 }
@@ -73,7 +75,8 @@ void OverviewLevels::MakeOverviewBlock(int level, int32_t blockRow, int32_t bloc
 }
 
 // Writes the square of a level-`level` block that one map block feeds: each sample the
-// mean of its cells inside the map, rounded half away from zero.
+// mean of its cells inside the map that are not voids, rounded half away from zero; a
+// void when every one of them is.
 void OverviewLevels::Reduce(int level, int32_t mapBlockRow, int32_t mapBlockColumn, const int16_t* map,
                             int16_t* samples) const {
     const int span = 1 << level;
@@ -87,10 +90,14 @@ void OverviewLevels::Reduce(int level, int32_t mapBlockRow, int32_t mapBlockColu
             int count = 0;
             for (int u = i * span; u < std::min(rowsInMap, (i + 1) * span); ++u) {
                 const int16_t* line = map + u * kMapBlockSide;
-                for (int v = j * span; v < std::min(columnsInMap, (j + 1) * span); ++v) sum += line[v];
-                count += std::min(columnsInMap, (j + 1) * span) - j * span;
+                for (int v = j * span; v < std::min(columnsInMap, (j + 1) * span); ++v) {
+                    if (hasVoid_ && line[v] == void_) continue;
+                    sum += line[v];
+                    ++count;
+                }
             }
-            samples[(top + i) * kMapBlockSide + left + j] = static_cast<int16_t>(std::lround(double(sum) / count));
+            samples[(top + i) * kMapBlockSide + left + j] =
+                count == 0 ? void_ : static_cast<int16_t>(std::lround(double(sum) / count));
         }
     }
 }

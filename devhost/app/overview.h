@@ -31,8 +31,10 @@ public:
     OverviewLevels(const OverviewLevels&) = delete;
     OverviewLevels& operator=(const OverviewLevels&) = delete;
 
-    // A new map of width x height cells (0 x 0: none); forgets every block.
-    void Reset(int32_t width, int32_t height, MapBlockReader read);
+    // A new map of width x height cells (0 x 0: none); forgets every block. With a void
+    // value, an overview sample is the mean of the cells that are not voids, and a void
+    // where all of them are.
+    void Reset(int32_t width, int32_t height, MapBlockReader read, bool hasVoid = false, int16_t voidValue = 0);
     int64_t Columns(int level) const;
     int64_t Rows(int level) const;
     // A block of a level (0: the map); it stays valid until the cache's frame ends, or,
@@ -85,6 +87,8 @@ private:
     BlockCache* cache_;
     SurveyState survey_;
     int32_t width_ = 0, height_ = 0;
+    bool hasVoid_ = false;
+    int16_t void_ = 0;
     MapBlockReader read_;
     std::vector<int16_t> scratch_;
     std::vector<LevelGrid> grids_;

@@ -140,6 +140,11 @@ double ReliefRenderer::ShadeOf(int dx, int dy) {
     return shade;
 }
 
+void ReliefRenderer::SetVoid(bool has, int16_t value) {
+    hasVoid_ = has;
+    void_ = value;
+}
+
 uint32_t ReliefRenderer::Colour(int16_t h, double shade) const {
     uint32_t colour = colours_[h + 32768];
     int red = std::min(255, static_cast<int>(((colour >> 16) & 0xFF) * shade));
@@ -170,9 +175,16 @@ void ReliefRenderer::ShadeRow(int64_t row, int64_t gridRows) {
             continue;
         }
         int16_t h = lines_[place.block][place.offset];
-        int dx = place.eastBlock >= 0 ? lines_[place.eastBlock][place.eastOffset] - h : 0;
-        int dy = southValid ? southLines_[place.block][place.offset] - h : 0;
-        shaded_[i] = Colour(h, ShadeOf(dx, dy));
+        if (hasVoid_ && h == void_) {
+            shaded_[i] = kVoidColour;
+            continue;
+        }
+        // A void neighbour has no height: the sample is shaded as if level with it.
+        int east = place.eastBlock >= 0 ? lines_[place.eastBlock][place.eastOffset] : h;
+        int south = southValid ? southLines_[place.block][place.offset] : h;
+        if (hasVoid_ && east == void_) east = h;
+        if (hasVoid_ && south == void_) south = h;
+        shaded_[i] = Colour(h, ShadeOf(east - h, south - h));
     }
 }
 

@@ -35,6 +35,9 @@ void PixelToMesh(const ReliefView& view, int x, int y, double* column, double* r
 void MeshToPixel(const ReliefView& view, double column, double row, double* x, double* y);
 // Colour of an elevation, before shading, as 0x00RRGGBB.
 uint32_t HypsometricColour(int elevation);
+// Colour of a void (a cell the map has no elevation for), unshaded: a violet grey that no
+// elevation has, so a void never passes for deep sea or any terrain.
+const uint32_t kVoidColour = 0x00907090;
 // Level of detail for a zoom: the map itself down to zoom -3, then level k for 2^k to
 // 2^(k+1) - 1 samples per pixel (a pixel spans one to two samples of its level), at most 6.
 int ReliefLevelFor(int zoom);
@@ -47,6 +50,8 @@ public:
     // Fills `pixels` (width x height) with the shaded relief; pixels outside the grid are
     // a neutral grey.
     void Render(const ReliefView& view, ReliefGrid& grid, uint32_t* pixels);
+    // Samples holding `value` are voids, drawn in kVoidColour; none when `has` is false.
+    void SetVoid(bool has, int16_t value);
 
 private:
     // For each pixel column (or row), the index of its sample in `samples`, the distinct
@@ -78,6 +83,8 @@ private:
     std::vector<ColumnPlace> columnPlaces_;
     std::vector<uint32_t> shaded_;   // one row of shaded samples
     double metresX_ = 0, metresY_ = 0;
+    bool hasVoid_ = false;
+    int16_t void_ = 0;
     // Blocks covering the frame, row-major from (firstBlockRow_, firstBlockColumn_), and
     // the current grid row (and the one south of it) in each block column.
     std::vector<const int16_t*> blocks_;

@@ -137,6 +137,51 @@ TEST_F(ReliefTest, BeyondTheMapsEdgeIsGreyNotTheEdgeBlocksData) {
     }
 }
 
+// Voids (cells without an elevation) show in their own colour at every level: a void
+// never passes for deep sea, and an overview sample is the mean of the cells around it
+// that are not voids, or a void where all of them are.
+TEST_F(ReliefTest, VoidsShowAsVoidsAndStayOutOfTheOverviewMeans) {
+    const int16_t kVoid = -32768;
+    for (int r = 100; r < 164; ++r) {
+        for (int c = 102; c < 166; ++c) map_.Set(c, r, kVoid);
+    }
+    levels_.Reset(map_.width, map_.height, [this](int32_t code, int16_t* samples) {
+        std::memcpy(samples, map_.blocks.at(code).data(), kMapBlockBytes);
+    }, true, kVoid);
+    renderer_.SetVoid(true, kVoid);
+    const struct {
+        int zoom, level;
+    } rows[] = {{1, 0}, {-4, 2}};
+    for (const auto& row : rows) {
+        const int span = 1 << row.level;
+        ReliefView view = ViewOf({"voids", row.zoom, 96.0, 96.0, 80 / span, 80 / span});
+        std::vector<uint32_t> pixels(size_t(view.width) * view.height);
+        cache_.BeginFrame();
+        renderer_.Render(view, levels_.Grid(row.level), pixels.data());
+        cache_.EndFrame();
+        for (int y = 0; y < view.height; ++y) {
+            for (int x = 0; x < view.width; ++x) {
+                // The level's sample under the pixel: void only when all its cells are.
+                int c0 = 96 + x * span, r0 = 96 + y * span;
+                long sum = 0, count = 0;
+                for (int r = r0; r < r0 + span; ++r) {
+                    for (int c = c0; c < c0 + span; ++c) {
+                        if (map_.At(c, r) != kVoid) sum += map_.At(c, r), ++count;
+                    }
+                }
+                bool isVoid = count == 0;
+                ASSERT_EQ(isVoid, pixels[size_t(y) * view.width + x] == kVoidColour)
+                    << "zoom " << row.zoom << " pixel " << x << ", " << y;
+                if (row.level > 0 && !isVoid) {
+                    const int16_t* block = levels_.Block(row.level, 0, 0);
+                    ASSERT_EQ(std::lround(double(sum) / count), block[(r0 / span) * kMapBlockSide + c0 / span])
+                        << "level " << row.level << " sample " << c0 / span << ", " << r0 / span;
+                }
+            }
+        }
+    }
+}
+
 TEST(ReliefLevelTest, ZoomsChooseALevelWithOneToTwoSamplesPerPixel) {
     const struct {
         int zoom, level;
