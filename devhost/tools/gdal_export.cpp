@@ -27,6 +27,16 @@ bool StoresInt16(GDALDriver* driver) {
     return types == nullptr || std::strstr(types, "Int16") != nullptr;
 }
 
+// The map type and MAT flag as dataset items, metres as the band's unit, and the void
+// value as the band's nodata value, so that voids never read as heights. Drivers that
+// keep no metadata drop the items quietly; only a void value they refuse fails.
+bool StoreMapMetadata(const MapHeader& h, GDALDataset* ds, GDALRasterBand* band) {
+    ds->SetMetadataItem(kMapTypeItem, std::to_string(h.mapType).c_str());
+    ds->SetMetadataItem(kMatItem, h.mat != 0 ? "1" : "0");
+    band->SetUnitType("m");
+    return !h.hasVoidValue || band->SetNoDataValue(h.voidValue) == CE_None;
+}
+
 // Streams the map into a new one-band int16 raster made by `driver` at `path`.
 bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::string& path, std::string* error) {
     const MapHeader& h = reader.header();
@@ -41,6 +51,7 @@ bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::str
         return *error = GdalError("cannot store the georeference"), false;
     }
     GDALRasterBand* band = ds->GetRasterBand(1);
+    if (!StoreMapMetadata(h, ds.get(), band)) return *error = GdalError("cannot store the map's void value"), false;
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * h.width);
     for (int32_t row0 = 0; row0 < h.height; row0 += kMapBlockSide) {
         int32_t count = BlockRowHeight(h, row0);

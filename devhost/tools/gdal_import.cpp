@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
@@ -212,6 +213,8 @@ bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader*
     header->cellLat = -gt[5];
     header->mapType = options.mapType;
     header->mat = options.mat ? 1 : 0;
+    header->hasVoidValue = options.setVoids;
+    header->voidValue = options.setVoids ? options.voidValue : 0;
     RawGridInfo grid{header->width, header->height, header->originLat, header->originLon, header->cellLon,
                      header->cellLat};
     std::string problem = CheckGridOnGlobe(grid);
@@ -253,9 +256,30 @@ bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& 
     return true;
 }
 
+// What the source says of itself when it is a map's export: map type, MAT flag, and its
+// nodata value as the void value. The caller's own choices stand.
+ImportOptions OptionsFromSource(GDALDataset& ds, int bandIndex, const ImportOptions& given) {
+    ImportOptions options = given;
+    const char* type = ds.GetMetadataItem(kMapTypeItem);
+    if (type == nullptr) return options;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(type, &end, 10);
+    if (!options.typeGiven && *type != '\0' && *end == '\0' && value <= UINT32_MAX) options.mapType = uint32_t(value);
+    const char* mat = ds.GetMetadataItem(kMatItem);
+    if (!options.matGiven && mat != nullptr) options.mat = std::strcmp(mat, "1") == 0;
+    int has = 0;
+    double noData = ds.GetRasterBand(bandIndex)->GetNoDataValue(&has);
+    bool whole = has && noData == std::round(noData) && noData >= -32768.0 && noData <= 32767.0;
+    if (whole && !options.fillVoids && !options.setVoids) {
+        options.setVoids = true;
+        options.voidValue = static_cast<int16_t>(noData);
+    }
+    return options;
+}
+
 }  // namespace
 
-bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& options,
+bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& given,
                   ImportReport* report, std::string* error) {
     InitializeGdal();
     QuietGdal quiet;
@@ -263,11 +287,12 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     if (IsStreamOrDevice(source)) return *error = "cannot read " + source + ": not a regular file (a FIFO or a device)", false;
     GDALDatasetUniquePtr original(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     if (!original) return *error = GdalError("cannot read " + source + " as a raster"), false;
-    if (options.band < 1 || options.band > original->GetRasterCount()) {
+    if (given.band < 1 || given.band > original->GetRasterCount()) {
         return *error = source + " has " + std::to_string(original->GetRasterCount()) + " band(s); there is no band " +
-                        std::to_string(options.band),
+                        std::to_string(given.band),
                false;
     }
+    const ImportOptions options = OptionsFromSource(*original, given.band, given);
     GDALDataset* dataset = original.get();
     GDALDatasetUniquePtr warped;
     bool warpable = false;

@@ -7,6 +7,10 @@
 // band's nodata value, NaN and infinities) are never stored as heights silently, and
 // whether they allow a map is settled before anything is written. Complex bands are
 // refused.
+//
+// The map remembers the void value voids were stored as. A raster exported from a map
+// (it carries the map type item) whose nodata value is a whole int16 brings its voids
+// back as that value, so importing an export gives the same map.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +26,9 @@ struct ImportOptions {
     int16_t voidValue = 0;
     uint32_t mapType = 5;
     bool mat = false;
+    // Without them, a map's export gives back its map type and MAT flag.
+    bool typeGiven = false;
+    bool matGiven = false;
 };
 
 struct ImportReport {

@@ -77,12 +77,13 @@ bool OptionInteger(int argc, char** argv, int* i, long long low, long long high,
 bool ParseOption(int argc, char** argv, int* i, Options* options, std::string* error) {
     std::string arg = argv[*i];
     long long value = 0;
-    if (arg == "--mat") return options->map.mat = true, true;
+    if (arg == "--mat") return options->map.mat = options->import.matGiven = true, true;
     if (arg == "--reproject") return options->import.reproject = true, true;
     if (arg == "--fill-voids") return options->import.fillVoids = true, true;
     if (arg == "--drop-damaged") return options->dropDamaged = true, true;
     if (arg == "--type") {
         if (!OptionInteger(argc, argv, i, 0, UINT32_MAX, &value, error)) return false;
+        options->import.typeGiven = true;
         return options->map.mapType = static_cast<uint32_t>(value), true;
     }
     if (arg == "--band") {

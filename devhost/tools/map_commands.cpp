@@ -69,7 +69,8 @@ std::string HeaderText(const std::string& in, const MapHeader& h) {
                   in.c_str(), h.width, h.height, (long long)blocksAcross, (long long)blocksDown, h.mapType,
                   h.mat != 0 ? "yes" : "no", h.originLat, h.originLon, h.cellLat, h.cellLon,
                   h.originLat - h.height * h.cellLat, h.originLat, h.originLon, h.originLon + h.width * h.cellLon);
-    return text;
+    std::string voids = h.hasVoidValue ? std::to_string(h.voidValue) + " (samples holding it are voids)" : "none";
+    return text + std::string("void value: ") + voids + "\n";
 }
 
 }  // namespace

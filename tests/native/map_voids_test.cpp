@@ -1,0 +1,104 @@
+// A map remembers the value its voids were stored as: exports mark it as the band's
+// nodata value, imports of those exports give the same map, info and compaction keep it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "devhost/tools/gdal_export.h"
+#include "devhost/tools/gdal_import.h"
+#include "devhost/tools/map_commands.h"
+#include "tests/native/raster_fixture.h"
+
+namespace {
+
+using namespace maptest;
+
+TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
+    struct Row {
+        const char* name;
+        const char* driver;
+        const char* exportFile;
+        const char* exportFormat;
+        const char* sourceFile;
+        double noData;
+        double cell;  // whole in ASCII text, so that the ASCII grid's georeference is exact
+    };
+    const Row rows[] = {
+        {"int16-min", "GTiff", "voids-a.tif", "GTiff", "voids-a-source.tif", -32768, kArcSecond},
+        {"minus-9999", "GTiff", "voids-b.tif", "GTiff", "voids-b-source.tif", -9999, kArcSecond},
+        {"hgt", "SRTMHGT", "hgt-export.tif", "GTiff", "N46E007.hgt", -32768, 3 * kArcSecond},
+        {"ascii", "GTiff", "voids-c.asc", "AAIGrid", "voids-c-source.tif", -9999, 0.25},
+    };
+    const size_t voidCells[] = {3, 41, 42, 1199};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        bool hgt = std::string(row.driver) == "SRTMHGT";
+        // SRTM: 1201 x 1201 cells centred on whole 3 arc-second positions.
+        TestRaster raster = hgt ? GeographicRaster(1201, 1201, 47.0 + 1.5 * kArcSecond, 7.0 - 1.5 * kArcSecond,
+                                                   row.cell)
+                                : GeographicRaster(40, 30, 47.0, 7.0, row.cell);
+        raster.driver = row.driver;
+        raster.hasNoData = true;
+        raster.noData = row.noData;
+        for (size_t cell : voidCells) raster.values[cell] = row.noData;
+        std::string source = TempPath(row.sourceFile);
+        WriteRaster(raster, source);
+        ImportOptions options;
+        options.setVoids = true;
+        options.voidValue = static_cast<int16_t>(row.noData);
+        ImportReport report;
+        std::string error, map = TempPath(std::string(row.name) + ".map");
+        ASSERT_TRUE(ImportRaster(source, map, options, &report, &error)) << error;
+
+        std::vector<std::string> written, warnings;
+        std::string exported = TempPath(row.exportFile);
+        ASSERT_TRUE(ExportMap(map, exported, row.exportFormat, &written, &warnings, &error)) << error;
+        GDALDatasetUniquePtr ds(GDALDataset::Open(exported.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
+        ASSERT_TRUE(ds);
+        int has = 0;
+        EXPECT_EQ(row.noData, ds->GetRasterBand(1)->GetNoDataValue(&has));
+        EXPECT_TRUE(has) << "the export marks no nodata value";
+        ds.reset();
+
+        // The export comes back as the same map, void value included, with no option.
+        std::string again = TempPath(std::string(row.name) + "-again.map");
+        ASSERT_TRUE(ImportRaster(exported, again, ImportOptions(), &report, &error)) << error;
+        ExpectSameMap(map, again);
+        std::string compacted = TempPath(std::string(row.name) + "-compacted.map");
+        ASSERT_TRUE(CompactMap(again, compacted, &warnings, &error)) << error;
+        for (const std::string& path : {again, compacted}) {
+            MapFileReader reader;
+            ASSERT_TRUE(reader.Open(path, &error)) << error;
+            EXPECT_TRUE(reader.header().hasVoidValue) << path;
+            EXPECT_EQ(row.noData, reader.header().voidValue) << path;
+            EXPECT_TRUE(reader.warnings().empty()) << path << ": " << reader.warnings().front();
+        }
+        std::string text;
+        ASSERT_TRUE(DescribeMap(compacted, &text, &error)) << error;
+        EXPECT_NE(std::string::npos, text.find("void value: " + std::to_string(int(row.noData)))) << text;
+    }
+}
+
+// A map made without a void value (as every older map) exports no nodata value, and its
+// -32768 samples are heights.
+TEST(MapVoidsTest, AMapWithoutAVoidValueExportsNoNoDataValue) {
+    TestRaster raster = GeographicRaster(20, 10, 47.0, 7.0);
+    raster.values[5] = -32768;
+    WriteRaster(raster, TempPath("no-voids.tif"));
+    ImportReport report;
+    std::string error;
+    ASSERT_TRUE(ImportRaster(TempPath("no-voids.tif"), TempPath("no-voids.map"), ImportOptions(), &report, &error));
+    std::vector<std::string> written, warnings;
+    ASSERT_TRUE(ExportMap(TempPath("no-voids.map"), TempPath("no-voids-out.tif"), "GTiff", &written, &warnings, &error));
+    GDALDatasetUniquePtr ds(GDALDataset::Open(TempPath("no-voids-out.tif").c_str(), GDAL_OF_RASTER));
+    ASSERT_TRUE(ds);
+    int has = 1;
+    ds->GetRasterBand(1)->GetNoDataValue(&has);
+    EXPECT_FALSE(has);
+    std::string text;
+    ASSERT_TRUE(DescribeMap(TempPath("no-voids.map"), &text, &error)) << error;
+    EXPECT_NE(std::string::npos, text.find("void value: none")) << text;
+}
+
+}  // namespace
