@@ -13,10 +13,12 @@ target_sources(devhost_portable PRIVATE ${DEVHOST_MAP_FILE_SOURCES})
 # Windows links it.
 find_package(GDAL CONFIG REQUIRED)
 add_library(zolva_map_tools STATIC
+    devhost/tools/command_line.cpp
     devhost/tools/gdal_export.cpp
     devhost/tools/gdal_import.cpp
     devhost/tools/gdal_raster.cpp
     devhost/tools/map_commands.cpp
+    devhost/tools/map_info.cpp
     devhost/tools/map_recover.cpp
     devhost/tools/map_stream.cpp
     devhost/tools/sidecar_json.cpp
@@ -32,7 +34,7 @@ target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
     add_executable(devhost_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
-                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp
+                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp tests/native/map_cli_test.cpp
                    tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(devhost_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
@@ -66,7 +68,7 @@ if(ZOLVA_FUZZ)
     # The one-pass reader, export and compaction, with the tools' own sources instrumented.
     add_executable(map_tools_fuzz fuzz/map_tools_fuzz.cpp ${DEVHOST_MAP_FILE_SOURCES}
                    devhost/store/file_io_posix.cpp devhost/tools/gdal_export.cpp devhost/tools/gdal_raster.cpp
-                   devhost/tools/map_commands.cpp devhost/tools/map_stream.cpp devhost/tools/sidecar_json.cpp
+                   devhost/tools/map_commands.cpp devhost/tools/map_info.cpp devhost/tools/map_stream.cpp devhost/tools/sidecar_json.cpp
                    devhost/tools/staged_output.cpp)
     target_include_directories(map_tools_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "devhost/store/map_file.h"
+#include "devhost/tools/gdal_export.h"
 
 struct ImportOptions {
     int band = 1;              // 1-based
@@ -29,6 +30,12 @@ struct ImportOptions {
     // Without them, a map's export gives back its map type and MAT flag.
     bool typeGiven = false;
     bool matGiven = false;
+    // Warping, as gdalwarp -t_srs EPSG:4326 -r <resampling> [-tr <cellSize> <cellSize>].
+    std::string resampling = "bilinear";
+    double cellSize = 0.0;     // degrees; 0: GDAL's suggestion, which keeps the resolution
+    bool crop = false;         // keep the largest north-up rectangle that holds no void
+    ProgressFunc progress = nullptr;  // called with 0..1
+    void* progressData = nullptr;
 };
 
 struct ImportReport {

@@ -608,8 +608,8 @@ TEST(MapInfoTest, ListsSavesChangedBlocksAndWarnings) {
     }
     std::string text, error;
     ASSERT_TRUE(DescribeMap(map, &text, &error)) << error;
-    for (const char* expected : {"size: 700 x 333 samples, 3 x 2 blocks", "origin (north-west corner): 36.5, -84",
-                                 "saves: 2", "save 1: 6 blocks", "save 2: 1 blocks",
+    for (const char* expected : {"size: 700 x 333 samples, 3 x 2 blocks", "origin (north-west corner): -84, 36.5",
+                                 "saves: 2", "       1         6\n", "       2         1\n",
                                  "blocks saved again since the first save: 1 102", "warnings: 1",
                                  "block 0 at offset 84 fails its checksum"}) {
         EXPECT_NE(std::string::npos, text.find(expected)) << expected << "\n" << text;
