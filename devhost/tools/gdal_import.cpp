@@ -11,6 +11,7 @@
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
 #include <gdal_alg.h>
 #include <gdal_priv.h>
 #include <gdal_utils.h>
@@ -49,7 +50,10 @@ std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* wa
     *warpable = false;
     double gt[6];
     if (ds.GetGeoTransform(gt) != CE_None) return name + " has no geotransform, so where its cells lie is unknown";
-    if (gt[2] != 0.0 || gt[4] != 0.0) return name + " has a rotated geotransform; maps are north-up rasters";
+    if (gt[2] != 0.0 || gt[4] != 0.0) {
+        return name + " has a rotated geotransform; maps are north-up rasters. Make it north-up first with: " +
+               kWarpAdvice + name + " north-up.tif";
+    }
     const OGRSpatialReference* srs = ds.GetSpatialRef();
     if (srs == nullptr) {
         return name + " has no coordinate reference system; if it is WGS 84 longitude/latitude, say so with: " +
@@ -76,15 +80,30 @@ std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* wa
     return std::string();
 }
 
-// A warped view of the dataset in WGS 84; cells outside the source become voids (NaN).
-GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, std::string* error) {
-    const char* args[] = {"-of", "VRT", "-t_srs", "EPSG:4326", "-r", "bilinear",
-                          "-ot", "Float64", "-dstnodata", "nan", nullptr};
-    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+// A warped view of the dataset in WGS 84, made as `gdalwarp -t_srs EPSG:4326 -r M
+// [-tr C C]` makes it, so that importing it equals importing that command's output. Only a
+// source without a nodata value gets more: NaN as the warp's nodata value (and Float64 to
+// hold it), since the cells outside the source would otherwise read as heights of 0.
+GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, std::string* error) {
+    CPLStringList args;
+    for (const char* arg : {"-q", "-of", "VRT", "-t_srs", "EPSG:4326", "-r"}) args.AddString(arg);
+    args.AddString(options.resampling.c_str());
+    if (options.cellSize > 0.0) {
+        args.AddString("-tr");
+        args.AddString(CPLSPrintf("%.17g", options.cellSize));
+        args.AddString(CPLSPrintf("%.17g", options.cellSize));
+    }
+    int hasNoData = 0;
+    source->GetRasterBand(bandIndex)->GetNoDataValue(&hasNoData);
+    if (!hasNoData) {
+        for (const char* arg : {"-ot", "Float64", "-dstnodata", "nan"}) args.AddString(arg);
+    }
+    GDALWarpAppOptions* warpOptions = GDALWarpAppOptionsNew(args.List(), nullptr);
+    if (options.progress != nullptr) GDALWarpAppOptionsSetProgress(warpOptions, options.progress, options.progressData);
     GDALDatasetH input = GDALDataset::ToHandle(source);
     int usageError = 0;
-    GDALDatasetH warped = GDALWarp("", nullptr, 1, &input, options, &usageError);
-    GDALWarpAppOptionsFree(options);
+    GDALDatasetH warped = GDALWarp("", nullptr, 1, &input, warpOptions, &usageError);
+    GDALWarpAppOptionsFree(warpOptions);
     if (warped == nullptr) *error = GdalError("cannot warp to WGS 84");
     return GDALDatasetUniquePtr(GDALDataset::FromHandle(warped));
 }
@@ -139,7 +158,11 @@ bool StreamBand(const BandSource& source, const ImportOptions& options, MapStrea
                 out[i] = ConvertSample(strip[i], source, options, report, &stored);
             }
         }
-        if (writer != nullptr && !writer->AppendBlockRow(row0, rows.data(), error)) return false;
+        if (writer == nullptr) continue;
+        if (!writer->AppendBlockRow(row0, rows.data(), error)) return false;
+        if (options.progress != nullptr && !options.progress(double(row0 + bandRows) / height, nullptr, options.progressData)) {
+            return *error = "interrupted", false;
+        }
     }
     return true;
 }
@@ -178,7 +201,8 @@ bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::str
     return true;
 }
 
-bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
+bool FillVoids(const BandSource& source, const std::string& out, const ImportOptions& options, FilledCopy* copy,
+               std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
     if (!CreateFolderBeside(out, &copy->folder, error)) return false;
@@ -191,13 +215,31 @@ bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* cop
     // The fill's own working files go beside the map too, not into the working directory.
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
     bool ok = CopyWithVoidsAsNaN(source, band, error) &&
-              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
+              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, options.progress,
+                             options.progressData) == CE_None;
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
     if (!ok) *error = GdalError("cannot fill the voids");
     return ok;
 }
 
-bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader* header, std::string* error) {
+// A raster that crosses longitude 180 (its edges past 180 or -180), with the two
+// gdal_translate commands that cut it there; the eastern part is moved by 360 degrees.
+std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height) {
+    double west = gt[0], east = gt[0] + width * gt[1], north = gt[3], south = gt[3] + height * gt[5];
+    if (east - west >= 360.0 || (east <= 180.0 && west >= -180.0)) return std::string();
+    double cut = east > 180.0 ? 180.0 : -180.0, shift = east > 180.0 ? -360.0 : 360.0;
+    std::string text = CPLSPrintf("%s reaches longitude %.10g, past %s180: maps can't cross longitude 180. Split it "
+                                  "there and import the parts as two maps:\n", name.c_str(), east > 180.0 ? east : west,
+                                  east > 180.0 ? "" : "-");
+    text += CPLSPrintf("  gdal_translate -projwin %.12g %.12g %.12g %.12g %s part1.tif\n", west, north, cut, south,
+                       name.c_str());
+    text += CPLSPrintf("  gdal_translate -projwin %.12g %.12g %.12g %.12g -a_ullr %.12g %.12g %.12g %.12g %s part2.tif",
+                       cut, north, east, south, cut + shift, north, east + shift, south, name.c_str());
+    return text;
+}
+
+bool HeaderFromDataset(GDALDataset& ds, const std::string& name, const ImportOptions& options, MapHeader* header,
+                       std::string* error) {
     double gt[6];
     ds.GetGeoTransform(gt);
     if (ds.GetRasterXSize() > kMaxMapColumns || ds.GetRasterYSize() > kMaxMapRows) {
@@ -217,7 +259,9 @@ bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader*
     header->voidValue = options.setVoids ? options.voidValue : 0;
     RawGridInfo grid{header->width, header->height, header->originLat, header->originLon, header->cellLon,
                      header->cellLat};
-    std::string problem = CheckGridOnGlobe(grid);
+    std::string problem = AntimeridianAdvice(name, gt, header->width, header->height);
+    if (!problem.empty()) return *error = problem, false;
+    problem = CheckGridOnGlobe(grid);
     if (!problem.empty()) return *error = "the raster's georeference is impossible: " + problem, false;
     return true;
 }
@@ -242,7 +286,7 @@ bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& 
     report->infinite = count.infinite;
     if (count.voids == 0) return true;
     if (!options.fillVoids) return *error = VoidAdvice(*report, *band), false;
-    if (!FillVoids(*band, out, filled, error)) return false;
+    if (!FillVoids(*band, out, options, filled, error)) return false;
     *band = BandSource(filled->dataset->GetRasterBand(1));
     ImportReport left;
     if (!StreamBand(*band, options, nullptr, &left, error)) return false;
@@ -298,14 +342,14 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     bool warpable = false;
     std::string problem = CheckGeoreference(*dataset, source, &warpable);
     if (!problem.empty() && warpable && options.reproject) {
-        warped = WarpToWgs84(dataset, error);
+        warped = WarpToWgs84(dataset, options.band, options, error);
         if (!warped) return false;
         dataset = warped.get();
         report->reprojected = true;
         problem = CheckGeoreference(*dataset, source + " warped", &warpable);
     }
     if (!problem.empty()) return *error = problem, false;
-    if (!HeaderFromDataset(*dataset, options, &report->header, error)) return false;
+    if (!HeaderFromDataset(*dataset, source, options, &report->header, error)) return false;
 
     BandSource band(dataset->GetRasterBand(options.band));
     if (GDALDataTypeIsComplex(band.band->GetRasterDataType())) {

@@ -131,13 +131,16 @@ TEST(MapImportTest, RefusesWrongGeoreferenceWithTheReasonAndTheFix) {
     const Row rows[] = {
         {"utm", 32617, {500000, 30, 0, 4000000, 0, -30}, false,
          {"projected coordinates", "--reproject", "gdalwarp -t_srs EPSG:4326"}},
-        {"rotated", 4326, {-84.0, kArcSecond, 1e-6, 36.0, 0, -kArcSecond}, false, {"rotated"}},
+        {"rotated", 4326, {-84.0, kArcSecond, 1e-6, 36.0, 0, -kArcSecond}, false,
+         {"rotated", "gdalwarp -t_srs EPSG:4326 -r bilinear "}},
         {"rotated-reproject", 4326, {-84.0, kArcSecond, 0, 36.0, 1e-6, -kArcSecond}, true, {"rotated"}},
         {"no-crs", 0, {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false,
          {"no coordinate reference system", "gdal_translate -a_srs EPSG:4326"}},
         {"nad27", 4267, {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false, {"not WGS 84", "--reproject"}},
         {"south-up", 4326, {-84.0, kArcSecond, 0, 36.0, 0, kArcSecond}, false, {"not north-up"}},
-        {"past-180", 4326, {179.99, 0.001, 0, 36.0, 0, -0.001}, false, {"past 180"}},
+        {"past-180", 4326, {179.99, 0.001, 0, 36.0, 0, -0.001}, false,
+         {"past 180", "can't cross longitude 180", "gdal_translate -projwin 179.99 36 180 35.97 ",
+          "gdal_translate -projwin 180 36 180.03 35.97 -a_ullr -180 36 -179.97 35.97 "}},
         {"lat-100", 4326, {10.0, 0.001, 0, 100.0, 0, -0.001}, false, {"latitude 100"}},
         {"utm-reproject", 32617, {500000, 30, 0, 4000000, 0, -30}, true, {}},
     };

@@ -10,6 +10,8 @@
 #include "devhost/tools/map_commands.h"
 #include "tests/native/raster_fixture.h"
 
+#include <gdal_utils.h>
+
 namespace {
 
 using namespace maptest;
@@ -99,6 +101,47 @@ TEST(MapVoidsTest, AMapWithoutAVoidValueExportsNoNoDataValue) {
     std::string text;
     ASSERT_TRUE(DescribeMap(TempPath("no-voids.map"), &text, &error)) << error;
     EXPECT_NE(std::string::npos, text.find("void value: none")) << text;
+}
+
+// import --reproject gives the map that warping with gdalwarp's own options, then
+// importing, gives; the refusal of the warp's voids names the source's nodata value.
+TEST(MapReprojectTest, EqualsWarpingFirstAndNamesTheNoDataValue) {
+    TestRaster raster = GeographicRaster(60, 50, 0, 0);
+    const double utm[6] = {500000, 30, 0, 4000000, 0, -30};
+    std::copy(utm, utm + 6, raster.transform);
+    raster.epsg = 32617;
+    raster.hasNoData = true;
+    raster.noData = -32768;
+    raster.values[100] = -32768;
+    std::string source = TempPath("utm-voids.tif");
+    WriteRaster(raster, source);
+    std::string error;
+    for (const char* method : {"nearest", "bilinear", "cubic"}) {
+        SCOPED_TRACE(method);
+        const char* args[] = {"-t_srs", "EPSG:4326", "-r", method, nullptr};
+        GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
+        GDALDatasetH input = GDALOpen(source.c_str(), GA_ReadOnly);
+        std::string warpedPath = TempPath(std::string("warped-") + method + ".tif");
+        GDALClose(GDALWarp(warpedPath.c_str(), nullptr, 1, &input, options, nullptr));
+        GDALClose(input);
+        GDALWarpAppOptionsFree(options);
+        ImportOptions import;
+        import.setVoids = true;
+        import.voidValue = -32768;
+        ImportReport report;
+        std::string warpedFirst = TempPath(std::string("warped-first-") + method + ".map");
+        ASSERT_TRUE(ImportRaster(warpedPath, warpedFirst, import, &report, &error)) << error;
+        import.reproject = true;
+        import.resampling = method;
+        std::string direct = TempPath(std::string("reprojected-") + method + ".map");
+        ASSERT_TRUE(ImportRaster(source, direct, import, &report, &error)) << error;
+        ExpectSameMap(warpedFirst, direct);
+    }
+    ImportOptions refused;
+    refused.reproject = true;
+    ImportReport report;
+    EXPECT_FALSE(ImportRaster(source, TempPath("reprojected-refused.map"), refused, &report, &error));
+    EXPECT_NE(std::string::npos, error.find("(nodata value -32768, including the cells warping leaves")) << error;
 }
 
 }  // namespace
