@@ -22,7 +22,8 @@ add_library(zolva_map_tools STATIC
     devhost/tools/map_recover.cpp
     devhost/tools/map_stream.cpp
     devhost/tools/sidecar_json.cpp
-    devhost/tools/staged_output.cpp)
+    devhost/tools/staged_output.cpp
+    devhost/tools/void_crop.cpp)
 target_link_libraries(zolva_map_tools PUBLIC devhost_portable GDAL::GDAL)
 
 add_executable(zolva-make-map devhost/tools/make_map.cpp)

@@ -16,12 +16,13 @@ struct CommandHelp {
 
 const CommandHelp kCommands[] = {
     {"import", "<src> <out.map> [--type N] [--mat] [--band B] [--reproject [--resampling M] [--cell-size DEG]]\n"
-               "                    [--fill-voids | --void-value V] [-q]",
-     "--type --mat --band --reproject --resampling --cell-size --fill-voids --void-value -q --quiet",
+               "                    [--crop] [--fill-voids | --void-value V] [-q]",
+     "--type --mat --band --reproject --resampling --cell-size --crop --fill-voids --void-value -q --quiet",
      "Imports any raster GDAL reads, north-up in WGS 84 (or warped to it with --reproject,\n"
      "as gdalwarp -t_srs EPSG:4326 -r bilinear does; --resampling nearest, bilinear or cubic,\n"
      "--cell-size in degrees). Voids are refused unless --fill-voids fills them from their\n"
-     "neighbours or --void-value V stores them as V, which the map then remembers.\n"},
+     "neighbours or --void-value V stores them as V, which the map then remembers; --crop\n"
+     "keeps the largest north-up rectangle that holds no void (a warp's empty corners).\n"},
     {"export", "<in.map> <out> [--format F] [-co NAME=VALUE]... [-q]", "--format -co -q --quiet",
      "Writes the map as int16 through a GDAL driver chosen by the output's extension\n"
      "(--format F names one; raw writes the grid and a JSON sidecar). -co passes creation\n"
@@ -65,6 +66,7 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
     if (name == "--mat") return options->map.mat = options->import.matGiven = true, true;
     if (name == "--reproject") return options->import.reproject = true, true;
     if (name == "--fill-voids") return options->import.fillVoids = true, true;
+    if (name == "--crop") return options->import.crop = true, true;
     if (name == "--drop-damaged") return options->dropDamaged = true, true;
     if (name == "-q" || name == "--quiet") return options->quiet = true, true;
     if (*i + 1 >= argc) return *error = name + " needs a value", false;

@@ -21,6 +21,7 @@
 #include "devhost/tools/gdal_raster.h"
 #include "devhost/tools/map_stream.h"
 #include "devhost/tools/sidecar_json.h"
+#include "devhost/tools/void_crop.h"
 
 namespace {
 
@@ -272,8 +273,8 @@ std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
     if (report.infinite > 0) std::snprintf(marker + std::strlen(marker), sizeof marker - std::strlen(marker), " or infinite");
     std::string why = report.reprojected ? ", including the cells warping leaves outside the source" : "";
     return std::to_string(report.voids) + " cells are voids (" + std::string(marker) + why +
-           "); nothing was written. Use --fill-voids to fill them from their neighbours, or --void-value V "
-           "to store them as V metres";
+           "); nothing was written. Use --fill-voids to fill them from their neighbours, --void-value V "
+           "to store them as V metres, or --crop to keep the largest north-up rectangle that holds no void";
 }
 
 // Counts the band's voids; refuses them unless they are to be filled, and then fills them
@@ -297,6 +298,29 @@ bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& 
                         "to store voids as V metres",
                false;
     }
+    return true;
+}
+
+// Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.
+bool CropToData(GDALDataset** dataset, const std::string& name, int bandIndex, GDALDatasetUniquePtr* holder,
+                ImportReport* report, std::string* error) {
+    CellWindow window;
+    if (!LargestWindowWithoutVoids((*dataset)->GetRasterBand(bandIndex), &window, error)) return false;
+    if (window.width == 0) return *error = "every cell of " + name + " is a void; --crop leaves nothing", false;
+    if (window.width == (*dataset)->GetRasterXSize() && window.height == (*dataset)->GetRasterYSize()) return true;
+    CPLStringList args;
+    for (const char* arg : {"-of", "VRT", "-srcwin"}) args.AddString(arg);
+    for (int32_t v : {window.column, window.row, window.width, window.height}) args.AddString(std::to_string(v).c_str());
+    GDALTranslateOptions* options = GDALTranslateOptionsNew(args.List(), nullptr);
+    GDALDatasetH cropped = GDALTranslate("", GDALDataset::ToHandle(*dataset), options, nullptr);
+    GDALTranslateOptionsFree(options);
+    if (cropped == nullptr) return *error = GdalError("cannot crop " + name), false;
+    holder->reset(GDALDataset::FromHandle(cropped));
+    *dataset = holder->get();
+    report->cropColumn = window.column;
+    report->cropRow = window.row;
+    report->cropWidth = window.width;
+    report->cropHeight = window.height;
     return true;
 }
 
@@ -349,6 +373,8 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
         problem = CheckGeoreference(*dataset, source + " warped", &warpable);
     }
     if (!problem.empty()) return *error = problem, false;
+    GDALDatasetUniquePtr cropped;
+    if (options.crop && !CropToData(&dataset, source, options.band, &cropped, report, error)) return false;
     if (!HeaderFromDataset(*dataset, source, options, &report->header, error)) return false;
 
     BandSource band(dataset->GetRasterBand(options.band));
@@ -372,6 +398,17 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     return writer.Finish(error);
 }
 
+namespace {
+
+std::string Cropped(const ImportReport& r) {
+    if (r.cropWidth == 0) return std::string();
+    return "cropped to the " + std::to_string(r.cropWidth) + " x " + std::to_string(r.cropHeight) +
+           " cells without voids from column " + std::to_string(r.cropColumn) + ", row " + std::to_string(r.cropRow) +
+           (r.reprojected ? " of the warped raster\n" : "\n");
+}
+
+}  // namespace
+
 std::string DescribeImport(const ImportReport& r) {
     const MapHeader& h = r.header;
     char text[1024];
@@ -382,9 +419,11 @@ std::string DescribeImport(const ImportReport& r) {
                   "elevation: %d .. %d m\n"
                   "voids: %lld found, %lld filled, %lld set\n"
                   "values rounded to whole metres: %lld\n"
-                  "values clamped to -32768..32767: %lld\n",
+                  "values clamped to -32768..32767: %lld\n"
+                  "%s",
                   h.width, h.height, h.originLat, h.originLon, h.cellLat, h.cellLon,
                   r.reprojected ? ", warped to WGS 84" : "", r.minimum, r.maximum, (long long)r.voids,
-                  (long long)r.voidsFilled, (long long)r.voidsSet, (long long)r.rounded, (long long)r.clamped);
+                  (long long)r.voidsFilled, (long long)r.voidsSet, (long long)r.rounded, (long long)r.clamped,
+                  Cropped(r).c_str());
     return text;
 }

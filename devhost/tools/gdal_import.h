@@ -49,6 +49,8 @@ struct ImportReport {
     int64_t voidsSet = 0;
     int64_t rounded = 0;       // values that were not whole metres
     int64_t clamped = 0;       // values outside int16
+    // With crop: the window kept, in cells of the (warped) raster; width 0: none was cut.
+    int32_t cropColumn = 0, cropRow = 0, cropWidth = 0, cropHeight = 0;
 };
 
 // Largest distance, in cells, a void is filled across.

@@ -2,6 +2,7 @@
 // nodata value, imports of those exports give the same map, info and compaction keep it.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "tests/native/raster_fixture.h"
 
 #include <gdal_utils.h>
+
+#include "devhost/tools/void_crop.h"
 
 namespace {
 
@@ -142,6 +145,50 @@ TEST(MapReprojectTest, EqualsWarpingFirstAndNamesTheNoDataValue) {
     ImportReport report;
     EXPECT_FALSE(ImportRaster(source, TempPath("reprojected-refused.map"), refused, &report, &error));
     EXPECT_NE(std::string::npos, error.find("(nodata value -32768, including the cells warping leaves")) << error;
+    EXPECT_NE(std::string::npos, error.find("--crop")) << error;
+    // Cropped, the map holds no void and lies inside the source's footprint.
+    refused.crop = true;
+    ASSERT_TRUE(ImportRaster(source, TempPath("reprojected-cropped.map"), refused, &report, &error)) << error;
+    EXPECT_EQ(0, report.voids);
+    EXPECT_GT(report.cropWidth * report.cropHeight, 60 * 50 / 2);
+}
+
+// The largest rectangle without voids, from small rasters whose answers can be counted
+// by hand ('#' a void).
+TEST(VoidCropTest, FindsTheLargestRectangleWithoutVoids) {
+    struct Row {
+        const char* name;
+        std::vector<const char*> cells;
+        CellWindow expected;
+    };
+    const Row rows[] = {
+        {"none", {"....", "...."}, {0, 0, 4, 2}},
+        {"all", {"##", "##"}, {0, 0, 0, 0}},
+        {"centre", {".....", ".....", "..#..", ".....", "....."}, {0, 0, 5, 2}},
+        {"warped corners", {"##....#", "#......", ".......", "......#", "#...###"}, {2, 0, 4, 4}},
+        {"column", {"#.##", "#.##", "#..#"}, {1, 0, 1, 3}},
+    };
+    InitializeGdal();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        int width = int(std::string(row.cells[0]).size()), height = int(row.cells.size());
+        GDALDriver* mem = GetGDALDriverManager()->GetDriverByName("MEM");
+        GDALDatasetUniquePtr ds(mem->Create("", width, height, 1, GDT_Float32, nullptr));
+        ds->GetRasterBand(1)->SetNoDataValue(-32768);
+        for (int r = 0; r < height; ++r) {
+            std::vector<float> values(width);
+            for (int c = 0; c < width; ++c) values[c] = row.cells[r][c] == '#' ? (r % 2 ? -32768.0f : NAN) : 7.0f;
+            ASSERT_EQ(CE_None, ds->GetRasterBand(1)->RasterIO(GF_Write, 0, r, width, 1, values.data(), width, 1,
+                                                               GDT_Float32, 0, 0, nullptr));
+        }
+        CellWindow window;
+        std::string error;
+        ASSERT_TRUE(LargestWindowWithoutVoids(ds->GetRasterBand(1), &window, &error)) << error;
+        EXPECT_EQ(row.expected.column, window.column);
+        EXPECT_EQ(row.expected.row, window.row);
+        EXPECT_EQ(row.expected.width, window.width);
+        EXPECT_EQ(row.expected.height, window.height);
+    }
 }
 
 }  // namespace
