@@ -26,20 +26,20 @@ ratio() {  # name, ours, theirs, target
 
 # A synthetic map exported as a tiled GeoTIFF is the common source; a copy with voids
 # (every 997th cell, in runs) feeds the fill.
-"$tool" synthetic "$size" "$size" "$work/src.map" -q
-"$tool" export "$work/src.map" "$work/src.tif" -q
+"$tool" synthetic "$size" "$size" "$work/src.map" >/dev/null
+"$tool" export "$work/src.map" "$work/src.tif" >/dev/null
 gdal_calc.py --quiet -A "$work/src.tif" --outfile="$work/voids.tif" --NoDataValue=-32768 --type=Int16 \
     --co TILED=YES --calc="where((A % 97) == 3, -32768, A)" >/dev/null 2>&1 ||
     gdal_translate -q -a_nodata 500 "$work/src.tif" "$work/voids.tif"
 
-ours=$(measure "$tool" import "$work/src.tif" "$work/a.map" -q)
+ours=$(measure "$tool" import "$work/src.tif" "$work/a.map")
 theirs=$(measure gdal_translate -q -of ENVI "$work/src.tif" "$work/a.envi")
 ratio "import" "$ours" "$theirs" 1.3
 
-ours=$(measure "$tool" export "$work/src.map" "$work/b.tif" --format COG -q)
+ours=$(measure "$tool" export "$work/src.map" "$work/b.tif" --format COG)
 theirs=$(measure gdal_translate -q -of COG "$work/src.tif" "$work/b-gdal.tif")
 ratio "COG export" "$ours" "$theirs" 1.2
 
-ours=$(measure "$tool" import "$work/voids.tif" "$work/c.map" --fill-voids -q)
+ours=$(measure "$tool" import "$work/voids.tif" "$work/c.map" --fill-voids)
 theirs=$(measure gdal_fillnodata.py -q -md 100 "$work/voids.tif" "$work/c-gdal.tif")
 ratio "--fill-voids" "$ours" "$theirs" 1.3

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include <cpl_conv.h>
@@ -33,11 +34,17 @@ struct BandSource {
     GDALRasterBand* band = nullptr;
     bool hasNoData = false;
     double noData = 0.0;
+    // Whole numbers inside int16 (Byte, Int16): read as int16 as they are, no rounding.
+    bool asInt16 = false;
+    bool noDataIsInt16 = false;  // the nodata value is one such number
 
     explicit BandSource(GDALRasterBand* b) : band(b) {
         int has = 0;
         noData = b->GetNoDataValue(&has);
         hasNoData = has != 0;
+        GDALDataType type = b->GetRasterDataType();
+        asInt16 = type == GDT_Byte || type == GDT_Int16;
+        noDataIsInt16 = hasNoData && noData == std::round(noData) && noData >= -32768.0 && noData <= 32767.0;
     }
     // An infinite elevation is no height at all.
     bool IsVoid(double v) const { return !std::isfinite(v) || (hasNoData && v == noData); }
@@ -115,17 +122,20 @@ void Track(int16_t value, ImportReport* report, int64_t* stored) {
     ++*stored;
 }
 
+// What a void becomes: the void value when voids are set (counted as stored), else 0.
+int16_t VoidSample(bool infinite, const ImportOptions& options, ImportReport* report, int64_t* stored) {
+    ++report->voids;
+    if (infinite) ++report->infinite;
+    if (!options.setVoids) return 0;
+    ++report->voidsSet;
+    Track(options.voidValue, report, stored);
+    return options.voidValue;
+}
+
 // One source value as a stored sample; voids not being set read as 0 and are counted.
 int16_t ConvertSample(double value, const BandSource& source, const ImportOptions& options,
                       ImportReport* report, int64_t* stored) {
-    if (source.IsVoid(value)) {
-        ++report->voids;
-        if (std::isinf(value)) ++report->infinite;
-        if (!options.setVoids) return 0;
-        ++report->voidsSet;
-        Track(options.voidValue, report, stored);
-        return options.voidValue;
-    }
+    if (source.IsVoid(value)) return VoidSample(std::isinf(value), options, report, stored);
     double whole = std::round(value);
     if (whole != value) ++report->rounded;
     if (whole < std::numeric_limits<int16_t>::min() || whole > std::numeric_limits<int16_t>::max()) {
@@ -137,30 +147,64 @@ int16_t ConvertSample(double value, const BandSource& source, const ImportOption
     return sample;
 }
 
-// Reads the band by rows of blocks and converts it; into the writer when one is given,
-// otherwise only counting.
-bool StreamBand(const BandSource& source, const ImportOptions& options, MapStreamWriter* writer,
-                ImportReport* report, std::string* error) {
+// Reads `count` rows from row0 into `out` as stored samples. Int16-valued bands are read
+// straight into `out` and only their voids are touched; others go through doubles.
+bool ReadRows(const BandSource& source, const ImportOptions& options, int32_t row0, int32_t count, int16_t* out,
+              std::vector<double>* strip, ImportReport* report, int64_t* stored, std::string* error) {
+    int32_t width = source.band->GetXSize();
+    size_t cells = static_cast<size_t>(count) * width;
+    if (source.asInt16) {
+        if (source.band->RasterIO(GF_Read, 0, row0, width, count, out, width, count, GDT_Int16, 0, 0, nullptr) != CE_None) {
+            return *error = GdalError("cannot read rows " + std::to_string(row0)), false;
+        }
+        int16_t low = std::numeric_limits<int16_t>::max(), high = std::numeric_limits<int16_t>::min();
+        int16_t marker = source.noDataIsInt16 ? static_cast<int16_t>(source.noData) : 0;
+        for (size_t i = 0; i < cells; ++i) {
+            if (source.noDataIsInt16 && out[i] == marker) {
+                out[i] = VoidSample(false, options, report, stored);
+                continue;
+            }
+            low = std::min(low, out[i]);
+            high = std::max(high, out[i]);
+        }
+        int64_t heights = static_cast<int64_t>(cells) - (report->voids - report->voidsSet);
+        if (heights > int64_t(report->voidsSet) || low <= high) {
+            if (low <= high) Track(low, report, stored), Track(high, report, stored);
+        }
+        return true;
+    }
+    for (int32_t s = 0; s < count; s += kStripRows) {
+        int32_t rows = std::min(kStripRows, count - s);
+        if (source.band->RasterIO(GF_Read, 0, row0 + s, width, rows, strip->data(), width, rows, GDT_Float64, 0, 0,
+                                  nullptr) != CE_None) {
+            return *error = GdalError("cannot read rows " + std::to_string(row0 + s)), false;
+        }
+        int16_t* target = out + static_cast<size_t>(s) * width;
+        for (size_t i = 0; i < static_cast<size_t>(rows) * width; ++i) {
+            target[i] = ConvertSample((*strip)[i], source, options, report, stored);
+        }
+    }
+    return true;
+}
+
+// Reads the band by rows of blocks, converts it and writes it to *writer. Unless voids are
+// set, the first void drops the writer (its temporary goes, nothing takes the map's name)
+// and, with `stopAtVoid`, ends the pass; otherwise the pass goes on counting.
+bool StreamBand(const BandSource& source, const ImportOptions& options, std::unique_ptr<MapStreamWriter>* writer,
+                bool stopAtVoid, ImportReport* report, std::string* error) {
     int32_t width = source.band->GetXSize();
     int32_t height = source.band->GetYSize();
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
-    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
+    std::vector<double> strip(source.asInt16 ? 0 : static_cast<size_t>(kStripRows) * width);
     int64_t stored = 0;
     for (int32_t row0 = 0; row0 < height; row0 += kMapBlockSide) {
         int32_t bandRows = std::min(kMapBlockSide, height - row0);
-        for (int32_t s = 0; s < bandRows; s += kStripRows) {
-            int32_t count = std::min(kStripRows, bandRows - s);
-            if (source.band->RasterIO(GF_Read, 0, row0 + s, width, count, strip.data(), width, count, GDT_Float64, 0,
-                                      0, nullptr) != CE_None) {
-                return *error = GdalError("cannot read rows " + std::to_string(row0 + s)), false;
-            }
-            int16_t* out = rows.data() + static_cast<size_t>(s) * width;
-            for (size_t i = 0; i < static_cast<size_t>(count) * width; ++i) {
-                out[i] = ConvertSample(strip[i], source, options, report, &stored);
-            }
+        if (!ReadRows(source, options, row0, bandRows, rows.data(), &strip, report, &stored, error)) return false;
+        if (report->voids > report->voidsSet) {
+            writer->reset();
+            if (stopAtVoid) return true;
         }
-        if (writer == nullptr) continue;
-        if (!writer->AppendBlockRow(row0, rows.data(), error)) return false;
+        if (*writer && !(*writer)->AppendBlockRow(row0, rows.data(), error)) return false;
         if (options.progress != nullptr && !options.progress(double(row0 + bandRows) / height, nullptr, options.progressData)) {
             return *error = "interrupted", false;
         }
@@ -181,19 +225,37 @@ struct FilledCopy {
     }
 };
 
-// Voids become NaN in the copy, so no filled value can be taken for a void afterwards
-// (filling between 99 and 101 gives 100, which may well be the nodata value).
-bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::string* error) {
+// The void marker of an int16 working copy. A filled value is a weighted mean of valid
+// values, so it never equals this marker unless a valid value does; then the copy is made
+// in floating point instead.
+const int16_t kWorkingVoid = std::numeric_limits<int16_t>::min();
+
+// Copies the band into the working copy with every void as the copy's own marker (NaN, or
+// kWorkingVoid), so that no filled value can be taken for a void afterwards (filling
+// between 99 and 101 gives 100, which may well be the nodata value); counts the voids.
+// False with an empty error when a valid value equals kWorkingVoid.
+bool CopyMarkingVoids(const BandSource& source, GDALRasterBand* copy, ImportReport* report, std::string* error) {
     int32_t width = source.band->GetXSize();
     int32_t height = source.band->GetYSize();
+    bool asInt16 = copy->GetRasterDataType() == GDT_Int16;
     std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
     for (int32_t row = 0; row < height; row += kStripRows) {
         int32_t count = std::min(kStripRows, height - row);
+        size_t cells = static_cast<size_t>(count) * width;
         if (source.band->RasterIO(GF_Read, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
                                   nullptr) != CE_None) {
             return *error = GdalError("cannot read rows " + std::to_string(row)), false;
         }
-        for (double& value : strip) value = source.IsVoid(value) ? std::numeric_limits<double>::quiet_NaN() : value;
+        for (size_t i = 0; i < cells; ++i) {
+            double& value = strip[i];
+            if (source.IsVoid(value)) {
+                ++report->voids;
+                if (std::isinf(value)) ++report->infinite;
+                value = asInt16 ? kWorkingVoid : std::numeric_limits<double>::quiet_NaN();
+            } else if (asInt16 && value == kWorkingVoid) {
+                return error->clear(), false;
+            }
+        }
         if (copy->RasterIO(GF_Write, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0, nullptr) !=
             CE_None) {
             return *error = GdalError("cannot write the working copy"), false;
@@ -202,22 +264,39 @@ bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::str
     return true;
 }
 
-bool FillVoids(const BandSource& source, const std::string& out, const ImportOptions& options, FilledCopy* copy,
-               std::string* error) {
+// The working copy's type: int16 for int16-valued bands (the copy is then no larger than
+// the map), else the band's floating-point type, so that values round only once.
+GDALDataType WorkingType(const BandSource& source, bool int16Allowed) {
+    if (source.asInt16 && int16Allowed) return GDT_Int16;
+    return source.band->GetRasterDataType() == GDT_Float32 ? GDT_Float32 : GDT_Float64;
+}
+
+bool MakeWorkingCopy(const BandSource& source, GDALDataType type, FilledCopy* copy, ImportReport* report,
+                     std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
-    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
-    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
-    copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1,
-                                      GDT_Float64, const_cast<char**>(creation)));
+    copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1, type,
+                                      const_cast<char**>(creation)));
     if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
     GDALRasterBand* band = copy->dataset->GetRasterBand(1);
-    band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
+    band->SetNoDataValue(type == GDT_Int16 ? kWorkingVoid : std::numeric_limits<double>::quiet_NaN());
+    report->voids = report->infinite = 0;
+    return CopyMarkingVoids(source, band, report, error);
+}
+
+bool FillVoids(const BandSource& source, const std::string& out, const ImportOptions& options, FilledCopy* copy,
+               ImportReport* report, std::string* error) {
+    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
+    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
+    if (!MakeWorkingCopy(source, WorkingType(source, true), copy, report, error)) {
+        if (!error->empty()) return false;
+        copy->dataset.reset();
+        if (!MakeWorkingCopy(source, WorkingType(source, false), copy, report, error)) return false;
+    }
     // The fill's own working files go beside the map too, not into the working directory.
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
-    bool ok = CopyWithVoidsAsNaN(source, band, error) &&
-              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, options.progress,
-                             options.progressData) == CE_None;
+    bool ok = GDALFillNodata(copy->dataset->GetRasterBand(1), nullptr, kFillSearchCells, 0, 0, nullptr,
+                             options.progress, options.progressData) == CE_None;
     CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
     if (!ok) *error = GdalError("cannot fill the voids");
     return ok;
@@ -277,23 +356,32 @@ std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
            "to store them as V metres, or --crop to keep the largest north-up rectangle that holds no void";
 }
 
-// Counts the band's voids; refuses them unless they are to be filled, and then fills them
-// and refuses any left. On success `band` is what to import.
-bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& options, FilledCopy* filled,
-                 ImportReport* report, std::string* error) {
-    ImportReport count;
-    if (!StreamBand(*band, options, nullptr, &count, error)) return false;
-    report->voids = count.voids;
-    report->infinite = count.infinite;
-    if (count.voids == 0) return true;
-    if (!options.fillVoids) return *error = VoidAdvice(*report, *band), false;
-    if (!FillVoids(*band, out, options, filled, error)) return false;
-    *band = BandSource(filled->dataset->GetRasterBand(1));
-    ImportReport left;
-    if (!StreamBand(*band, options, nullptr, &left, error)) return false;
-    report->voidsFilled = count.voids - left.voids;
-    if (left.voids > 0) {
-        return *error = std::to_string(left.voids) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
+// Writes the map in one pass; a pass that meets voids that are neither set nor filled
+// writes nothing under the map's name.
+bool WriteMap(const BandSource& band, const std::string& out, const ImportOptions& options, bool stopAtVoid,
+              ImportReport* report, std::string* error) {
+    auto writer = std::make_unique<MapStreamWriter>();
+    if (!writer->Begin(out, report->header, error)) return false;
+    if (!StreamBand(band, options, &writer, stopAtVoid, report, error)) return false;
+    return writer == nullptr || writer->Finish(error);
+}
+
+// Fills the voids the first pass met, then writes the map from the filled copy; voids
+// too far from valid data are refused.
+bool FillAndWrite(const BandSource& source, const std::string& out, const ImportOptions& options, ImportReport* report,
+                  std::string* error) {
+    FilledCopy filled;
+    if (!FillVoids(source, out, options, &filled, report, error)) return false;
+    ImportReport pass = *report;  // the header, the warp and the crop
+    pass.voids = pass.infinite = pass.voidsSet = pass.rounded = pass.clamped = 0;
+    if (!WriteMap(BandSource(filled.dataset->GetRasterBand(1)), out, options, false, &pass, error)) return false;
+    pass.voidsFilled = report->voids - pass.voids;
+    std::swap(pass.voids, report->voids);
+    pass.infinite = report->infinite;
+    int64_t unfilled = report->voids;
+    *report = pass;
+    if (unfilled > 0) {
+        return *error = std::to_string(unfilled) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
                         " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
                         "to store voids as V metres",
                false;
@@ -383,19 +471,12 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
                         GDALGetDataTypeName(band.band->GetRasterDataType()) + "), not elevations",
                false;
     }
-    // Whether the voids allow a map at all is settled before anything is written.
-    FilledCopy filled;
-    if (!options.setVoids && !SettleVoids(&band, out, options, &filled, report, error)) return false;
-    int64_t voidsFound = report->voids;
-    int64_t voidsFilled = report->voidsFilled;
-    report->voids = 0;
-    MapStreamWriter writer;
-    if (!writer.Begin(out, report->header, error) || !StreamBand(band, options, &writer, report, error)) return false;
-    if (!options.setVoids) {
-        report->voids = voidsFound;
-        report->voidsFilled = voidsFilled;
-    }
-    return writer.Finish(error);
+    // One pass writes the map through a temporary; voids that are neither set nor filled
+    // drop it, so they never leave a map (nor touch one) under the name.
+    if (!WriteMap(band, out, options, options.fillVoids, report, error)) return false;
+    if (report->voids == report->voidsSet) return true;
+    if (!options.fillVoids) return *error = VoidAdvice(*report, band), false;
+    return FillAndWrite(band, out, options, report, error);
 }
 
 namespace {
