@@ -212,52 +212,49 @@ bool StreamBand(const BandSource& source, const ImportOptions& options, std::uni
     return true;
 }
 
-// A working copy of the band with its voids filled from their valid neighbours. The copy
-// is a temporary GeoTIFF, removed when the returned holder goes.
-struct FilledCopy {
-    std::string folder;  // a new folder beside the map, so no file of the user's is touched
-    std::string path;
-    GDALDatasetUniquePtr dataset;
-    ~FilledCopy() {
-        dataset.reset();
-        if (!path.empty()) VSIUnlink(path.c_str());
-        if (!folder.empty()) RemoveFolder(folder);
-    }
-};
-
 // The void marker of an int16 working copy. A filled value is a weighted mean of valid
 // values, so it never equals this marker unless a valid value does; then the copy is made
 // in floating point instead.
 const int16_t kWorkingVoid = std::numeric_limits<int16_t>::min();
+// A filled value depends only on valid cells within the search distance, so a band of rows
+// filled with this many rows of context above and below fills as the whole raster does.
+const int32_t kFillContextRows = static_cast<int32_t>(kFillSearchCells) + 1;
 
-// Copies the band into the working copy with every void as the copy's own marker (NaN, or
-// kWorkingVoid), so that no filled value can be taken for a void afterwards (filling
-// between 99 and 101 gives 100, which may well be the nodata value); counts the voids.
-// False with an empty error when a valid value equals kWorkingVoid.
-bool CopyMarkingVoids(const BandSource& source, GDALRasterBand* copy, ImportReport* report, std::string* error) {
+// Rows of the source held by one working copy, and the rows of the map it gives.
+struct FillBand {
+    int32_t first = 0, count = 0;  // source rows in the copy
+    int32_t core0 = 0, core1 = 0;  // the rows written from it, a multiple of kMapBlockSide from core0
+};
+
+// Copies the band's rows into the working copy with every void as the copy's own marker
+// (NaN, or kWorkingVoid), so that no filled value can be taken for a void afterwards
+// (filling between 99 and 101 gives 100, which may well be the nodata value); counts the
+// voids of the core rows. False with an empty error when a valid value equals kWorkingVoid.
+bool CopyMarkingVoids(const BandSource& source, const FillBand& part, GDALRasterBand* copy, int64_t* voids,
+                      int64_t* infinite, std::string* error) {
     int32_t width = source.band->GetXSize();
-    int32_t height = source.band->GetYSize();
     bool asInt16 = copy->GetRasterDataType() == GDT_Int16;
     std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
-    for (int32_t row = 0; row < height; row += kStripRows) {
-        int32_t count = std::min(kStripRows, height - row);
-        size_t cells = static_cast<size_t>(count) * width;
+    for (int32_t row = part.first; row < part.first + part.count; row += kStripRows) {
+        int32_t count = std::min(kStripRows, part.first + part.count - row);
         if (source.band->RasterIO(GF_Read, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
                                   nullptr) != CE_None) {
             return *error = GdalError("cannot read rows " + std::to_string(row)), false;
         }
-        for (size_t i = 0; i < cells; ++i) {
+        for (size_t i = 0; i < static_cast<size_t>(count) * width; ++i) {
             double& value = strip[i];
             if (source.IsVoid(value)) {
-                ++report->voids;
-                if (std::isinf(value)) ++report->infinite;
+                int32_t r = row + static_cast<int32_t>(i / width);
+                bool core = r >= part.core0 && r < part.core1;
+                *voids += core;
+                *infinite += core && std::isinf(value);
                 value = asInt16 ? kWorkingVoid : std::numeric_limits<double>::quiet_NaN();
             } else if (asInt16 && value == kWorkingVoid) {
                 return error->clear(), false;
             }
         }
-        if (copy->RasterIO(GF_Write, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0, nullptr) !=
-            CE_None) {
+        if (copy->RasterIO(GF_Write, 0, row - part.first, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
+                           nullptr) != CE_None) {
             return *error = GdalError("cannot write the working copy"), false;
         }
     }
@@ -271,35 +268,71 @@ GDALDataType WorkingType(const BandSource& source, bool int16Allowed) {
     return source.band->GetRasterDataType() == GDT_Float32 ? GDT_Float32 : GDT_Float64;
 }
 
-bool MakeWorkingCopy(const BandSource& source, GDALDataType type, FilledCopy* copy, ImportReport* report,
-                     std::string* error) {
-    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
+// A working copy of some rows, in memory, or in a GeoTIFF at `path` when one is given.
+GDALDatasetUniquePtr MakeWorkingCopy(const BandSource& source, const FillBand& part, bool int16Allowed,
+                                     const std::string& path, int64_t* voids, int64_t* infinite, std::string* error) {
+    GDALDataType type = WorkingType(source, int16Allowed);
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(path.empty() ? "MEM" : "GTiff");
     const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
-    copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1, type,
-                                      const_cast<char**>(creation)));
-    if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
-    GDALRasterBand* band = copy->dataset->GetRasterBand(1);
+    GDALDatasetUniquePtr copy(driver->Create(path.c_str(), source.band->GetXSize(), part.count, 1, type,
+                                             path.empty() ? nullptr : const_cast<char**>(creation)));
+    if (!copy) return *error = GdalError("cannot create the working copy " + path), nullptr;
+    GDALRasterBand* band = copy->GetRasterBand(1);
     band->SetNoDataValue(type == GDT_Int16 ? kWorkingVoid : std::numeric_limits<double>::quiet_NaN());
-    report->voids = report->infinite = 0;
-    return CopyMarkingVoids(source, band, report, error);
+    int64_t v = 0, inf = 0;
+    if (!CopyMarkingVoids(source, part, band, &v, &inf, error)) {
+        copy.reset();
+        if (error->empty() && int16Allowed) return MakeWorkingCopy(source, part, false, path, voids, infinite, error);
+        return nullptr;
+    }
+    *voids += v;
+    *infinite += inf;
+    return copy;
 }
 
-bool FillVoids(const BandSource& source, const std::string& out, const ImportOptions& options, FilledCopy* copy,
-               ImportReport* report, std::string* error) {
-    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
-    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
-    if (!MakeWorkingCopy(source, WorkingType(source, true), copy, report, error)) {
-        if (!error->empty()) return false;
-        copy->dataset.reset();
-        if (!MakeWorkingCopy(source, WorkingType(source, false), copy, report, error)) return false;
+// Fills one working copy and writes its core rows to *writer; voids left unfilled drop the
+// writer and are counted in `pass`.
+bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, const FillBand& part,
+                      const std::string& path, std::unique_ptr<MapStreamWriter>* writer, ImportReport* found,
+                      ImportReport* pass, int64_t* stored, std::string* error) {
+    GDALDatasetUniquePtr copy =
+        MakeWorkingCopy(source, part, true, path, &found->voids, &found->infinite, error);
+    if (!copy) return false;
+    const char* inMemory[] = {"TEMP_FILE_DRIVER=MEM", nullptr};
+    if (GDALFillNodata(copy->GetRasterBand(1), nullptr, kFillSearchCells, 0, 0,
+                       path.empty() ? const_cast<char**>(inMemory) : nullptr, nullptr, nullptr) != CE_None) {
+        return *error = GdalError("cannot fill the voids"), false;
     }
-    // The fill's own working files go beside the map too, not into the working directory.
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
-    bool ok = GDALFillNodata(copy->dataset->GetRasterBand(1), nullptr, kFillSearchCells, 0, 0, nullptr,
-                             options.progress, options.progressData) == CE_None;
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
-    if (!ok) *error = GdalError("cannot fill the voids");
-    return ok;
+    BandSource filled(copy->GetRasterBand(1));
+    int32_t width = source.band->GetXSize();
+    std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
+    std::vector<double> strip(filled.asInt16 ? 0 : static_cast<size_t>(kStripRows) * width);
+    for (int32_t row0 = part.core0; row0 < part.core1; row0 += kMapBlockSide) {
+        int32_t count = std::min(kMapBlockSide, part.core1 - row0);
+        if (!ReadRows(filled, options, row0 - part.first, count, rows.data(), &strip, pass, stored, error)) return false;
+        if (pass->voids > 0) writer->reset();
+        if (*writer && !(*writer)->AppendBlockRow(row0, rows.data(), error)) return false;
+    }
+    return true;
+}
+
+// How the raster is cut for filling: bands of rows filled in memory when a band of the
+// raster's width fits the memory allowed, else the whole raster in one copy on disk.
+std::vector<FillBand> PlanFill(const BandSource& source, int64_t memoryBytes, bool* onDisk) {
+    int32_t width = source.band->GetXSize(), height = source.band->GetYSize();
+    int64_t bytesPerCell = 2 * GDALGetDataTypeSizeBytes(WorkingType(source, true)) + 4 + 1;
+    int64_t rowsFitting = memoryBytes / (bytesPerCell * width) - 2 * kFillContextRows;
+    int32_t core = static_cast<int32_t>(std::max<int64_t>(rowsFitting, 0) / kMapBlockSide * kMapBlockSide);
+    *onDisk = core == 0;
+    if (*onDisk) return {FillBand{0, height, 0, height}};
+    std::vector<FillBand> parts;
+    for (int32_t core0 = 0; core0 < height; core0 += core) {
+        int32_t core1 = std::min(height, core0 + core);
+        int32_t first = std::max(0, core0 - kFillContextRows);
+        int32_t last = std::min(height, core1 + kFillContextRows);
+        parts.push_back(FillBand{first, last - first, core0, core1});
+    }
+    return parts;
 }
 
 // A raster that crosses longitude 180 (its edges past 180 or -180), with the two
@@ -366,27 +399,43 @@ bool WriteMap(const BandSource& band, const std::string& out, const ImportOption
     return writer == nullptr || writer->Finish(error);
 }
 
-// Fills the voids the first pass met, then writes the map from the filled copy; voids
-// too far from valid data are refused.
+// Fills the voids the first pass met while writing the map again; voids too far from
+// valid data are refused. The whole-raster copy on disk, and the fill's own work files,
+// go in a new folder beside the map, removed when done.
 bool FillAndWrite(const BandSource& source, const std::string& out, const ImportOptions& options, ImportReport* report,
                   std::string* error) {
-    FilledCopy filled;
-    if (!FillVoids(source, out, options, &filled, report, error)) return false;
-    ImportReport pass = *report;  // the header, the warp and the crop
+    bool onDisk = false;
+    std::vector<FillBand> parts = PlanFill(source, options.fillMemoryBytes, &onDisk);
+    std::string folder, path;
+    if (onDisk && !CreateFolderBeside(out, &folder, error)) return false;
+    if (onDisk) path = (std::filesystem::path(folder) / "voids.tif").string();
+    ImportReport found, pass = *report;  // the header, the warp and the crop
     pass.voids = pass.infinite = pass.voidsSet = pass.rounded = pass.clamped = 0;
-    if (!WriteMap(BandSource(filled.dataset->GetRasterBand(1)), out, options, false, &pass, error)) return false;
-    pass.voidsFilled = report->voids - pass.voids;
-    std::swap(pass.voids, report->voids);
-    pass.infinite = report->infinite;
-    int64_t unfilled = report->voids;
+    auto writer = std::make_unique<MapStreamWriter>();
+    bool ok = writer->Begin(out, report->header, error);
+    int64_t stored = 0;
+    if (onDisk) CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.c_str());
+    for (size_t i = 0; ok && i < parts.size(); ++i) {
+        ok = FillAndWriteBand(source, options, parts[i], path, &writer, &found, &pass, &stored, error);
+        if (ok && options.progress != nullptr && !options.progress(double(i + 1) / parts.size(), nullptr, options.progressData)) {
+            ok = false, *error = "interrupted";
+        }
+    }
+    if (onDisk) CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
+    if (onDisk) VSIUnlink(path.c_str()), RemoveFolder(folder);
+    if (!ok) return false;
+    int64_t unfilled = pass.voids;
     *report = pass;
+    report->voids = found.voids;
+    report->infinite = found.infinite;
+    report->voidsFilled = found.voids - unfilled;
     if (unfilled > 0) {
         return *error = std::to_string(unfilled) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
                         " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
                         "to store voids as V metres",
                false;
     }
-    return true;
+    return writer->Finish(error);
 }
 
 // Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.

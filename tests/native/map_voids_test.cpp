@@ -191,4 +191,56 @@ TEST(VoidCropTest, FindsTheLargestRectangleWithoutVoids) {
     }
 }
 
+// Filling in bands of rows gives what filling the whole raster gives, whatever crosses
+// the bands' edges: holes spanning them, voids beside them, voids too far to fill.
+TEST(MapFillTest, BandsOfRowsFillAsTheWholeRaster) {
+    struct Row {
+        const char* name;
+        GDALDataType type;
+        int holeRow, holeRows;  // a hole of all columns but the last ten, or of all when refused
+        bool refused;           // a hole too tall to fill
+    };
+    const Row rows[] = {
+        {"scattered", GDT_Int16, 0, 0, false},
+        {"hole across a band edge", GDT_Int16, 600, 150, false},
+        {"float hole", GDT_Float32, 300, 90, false},
+        {"too far", GDT_Int16, 400, 260, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TestRaster raster = GeographicRaster(64, 1400, 47.0, 7.0);
+        raster.type = row.type;
+        raster.hasNoData = true;
+        raster.noData = -9999;
+        for (size_t i = 0; i < raster.values.size(); ++i) {
+            raster.values[i] = row.type == GDT_Float32 ? raster.values[i] + 0.25 : raster.values[i];
+            if (i % 53 == 7) raster.values[i] = -9999;
+            size_t r = i / 64, c = i % 64;
+            if (r >= size_t(row.holeRow) && r < size_t(row.holeRow + row.holeRows) && c < (row.refused ? 64u : 54u)) {
+                raster.values[i] = -9999;
+            }
+        }
+        std::string source = TempPath(std::string(row.name) + "-fill.tif");
+        WriteRaster(raster, source);
+        ImportOptions options;
+        options.fillVoids = true;
+        std::string whole = TempPath(std::string(row.name) + "-whole.map"), banded = TempPath(std::string(row.name) + "-banded.map");
+        ImportReport wholeReport, bandedReport;
+        std::string wholeError, bandedError;
+        options.fillMemoryBytes = 0;
+        bool wholeOk = ImportRaster(source, whole, options, &wholeReport, &wholeError);
+        // Bands of 320 rows: 64 columns x (320 + 2 x 101) rows x 9 bytes.
+        options.fillMemoryBytes = 64 * 522 * 9;
+        bool bandedOk = ImportRaster(source, banded, options, &bandedReport, &bandedError);
+        EXPECT_EQ(!row.refused, wholeOk) << wholeError;
+        EXPECT_EQ(wholeOk, bandedOk) << bandedError;
+        EXPECT_EQ(wholeError, bandedError);
+        EXPECT_EQ(wholeReport.voids, bandedReport.voids);
+        EXPECT_EQ(wholeReport.voidsFilled, bandedReport.voidsFilled);
+        EXPECT_EQ(wholeReport.minimum, bandedReport.minimum);
+        EXPECT_EQ(wholeReport.maximum, bandedReport.maximum);
+        if (wholeOk && bandedOk) ExpectSameMap(whole, banded);
+    }
+}
+
 }  // namespace
