@@ -17,6 +17,9 @@ add_library(zolva_map_tools STATIC
     devhost/tools/gdal_export.cpp
     devhost/tools/gdal_import.cpp
     devhost/tools/gdal_raster.cpp
+    devhost/tools/import_fill.cpp
+    devhost/tools/import_georef.cpp
+    devhost/tools/import_source.cpp
     devhost/tools/map_commands.cpp
     devhost/tools/map_info.cpp
     devhost/tools/map_recover.cpp

@@ -4,9 +4,10 @@
 // another datum) is refused with the command that fixes it, unless `reproject` asks for
 // it to be warped. Rotated rasters are refused. Floating-point elevations round to the
 // nearest metre (halves away from zero); values outside int16 are clamped. Voids (the
-// band's nodata value, NaN and infinities) are never stored as heights silently, and
-// whether they allow a map is settled before anything is written. Complex bands are
-// refused.
+// band's nodata value, NaN and infinities) are never stored as heights silently: the map
+// is written in one pass through a temporary file, and voids that are neither set nor
+// filled drop it, so a refused import leaves nothing under the map's name and any map
+// there as it was. Complex bands are refused.
 //
 // The map remembers the void value voids were stored as. A raster exported from a map
 // (it carries the map type item) whose nodata value is a whole int16 brings its voids

@@ -1,0 +1,26 @@
+// Where an imported raster lies: the checks that it is north-up WGS 84 longitude/latitude
+// (refusals carry the command that mends them), the warp --reproject does, and --crop.
+#pragma once
+
+#include <string>
+
+#include <gdal_priv.h>
+
+#include "devhost/tools/gdal_import.h"
+
+namespace mapimport {
+
+extern const char* const kWarpAdvice;
+
+// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
+// whether warping to WGS 84 mends it.
+std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable);
+// A warped view of the dataset in WGS 84, as gdalwarp -t_srs EPSG:4326 -r M [-tr C C] makes it.
+GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, std::string* error);
+// Empty unless the raster crosses longitude 180; then the refusal with the commands that split it.
+std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height);
+// Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.
+bool CropToData(GDALDataset** dataset, const std::string& name, int bandIndex, GDALDatasetUniquePtr* holder,
+                ImportReport* report, std::string* error);
+
+}  // namespace mapimport
