@@ -1,5 +1,6 @@
 // A map remembers the value its voids were stored as: exports mark it as the band's
-// nodata value, imports of those exports give the same map, info and compaction keep it.
+// nodata value, imports of those exports give the same map, info, compaction and
+// recovery keep it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include "devhost/tools/gdal_export.h"
 #include "devhost/tools/gdal_import.h"
 #include "devhost/tools/map_commands.h"
+#include "devhost/tools/map_recover.h"
 #include "tests/native/raster_fixture.h"
 
 #include <gdal_utils.h>
@@ -72,7 +74,10 @@ TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
         ExpectSameMap(map, again);
         std::string compacted = TempPath(std::string(row.name) + "-compacted.map");
         ASSERT_TRUE(CompactMap(again, compacted, &warnings, &error)) << error;
-        for (const std::string& path : {again, compacted}) {
+        std::string recovered = TempPath(std::string(row.name) + "-recovered.map");
+        RecoverReport recovery;
+        ASSERT_TRUE(RecoverMap(compacted, recovered, RecoverOptions(), &recovery, &error)) << error;
+        for (const std::string& path : {again, compacted, recovered}) {
             MapFileReader reader;
             ASSERT_TRUE(reader.Open(path, &error)) << error;
             EXPECT_TRUE(reader.header().hasVoidValue) << path;
