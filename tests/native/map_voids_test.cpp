@@ -90,27 +90,6 @@ TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
     }
 }
 
-// A map made without a void value (as every older map) exports no nodata value, and its
-// -32768 samples are heights.
-TEST(MapVoidsTest, AMapWithoutAVoidValueExportsNoNoDataValue) {
-    TestRaster raster = GeographicRaster(20, 10, 47.0, 7.0);
-    raster.values[5] = -32768;
-    WriteRaster(raster, TempPath("no-voids.tif"));
-    ImportReport report;
-    std::string error;
-    ASSERT_TRUE(ImportRaster(TempPath("no-voids.tif"), TempPath("no-voids.map"), ImportOptions(), &report, &error));
-    std::vector<std::string> written, warnings;
-    ASSERT_TRUE(ExportMap(TempPath("no-voids.map"), TempPath("no-voids-out.tif"), "GTiff", &written, &warnings, &error));
-    GDALDatasetUniquePtr ds(GDALDataset::Open(TempPath("no-voids-out.tif").c_str(), GDAL_OF_RASTER));
-    ASSERT_TRUE(ds);
-    int has = 1;
-    ds->GetRasterBand(1)->GetNoDataValue(&has);
-    EXPECT_FALSE(has);
-    std::string text;
-    ASSERT_TRUE(DescribeMap(TempPath("no-voids.map"), &text, &error)) << error;
-    EXPECT_NE(std::string::npos, text.find("void value: none")) << text;
-}
-
 // import --reproject gives the map that warping with gdalwarp's own options, then
 // importing, gives; the refusal of the warp's voids names the source's nodata value.
 TEST(MapReprojectTest, EqualsWarpingFirstAndNamesTheNoDataValue) {
