@@ -27,7 +27,7 @@ const CommandHelp kCommands[] = {
      "Writes the map as int16 through a GDAL driver chosen by the output's extension\n"
      "(--format F names one; raw writes the grid and a JSON sidecar). -co passes creation\n"
      "options to the driver. The map's void value becomes the band's NoData value.\n"},
-    {"info", "<in.map>", "",
+    {"info", "<in.map> [-q]", "-q --quiet",
      "Describes the map as gdalinfo describes a raster: size, corners (longitude, latitude),\n"
      "cell size, void value, minimum, maximum, mean and voids, the saves and the warnings.\n"},
     {"compact", "<in.map> [<out.map>] [--drop-damaged] [-q]", "--drop-damaged -q --quiet",

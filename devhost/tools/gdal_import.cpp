@@ -141,13 +141,12 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     }
     const ImportOptions options = OptionsFromSource(*original, given.band, given);
     GDALDataset* dataset = original.get();
-    GDALDatasetUniquePtr warped;
+    WarpedCopy warped;
     bool warpable = false;
     std::string problem = CheckGeoreference(*dataset, source, &warpable);
     if (!problem.empty() && warpable && options.reproject) {
-        warped = WarpToWgs84(dataset, options.band, options, error);
-        if (!warped) return false;
-        dataset = warped.get();
+        if (!WarpToWgs84(dataset, options.band, options, out, &warped, error)) return false;
+        dataset = warped.dataset.get();
         report->reprojected = true;
         problem = CheckGeoreference(*dataset, source + " warped", &warpable);
     }

@@ -1,12 +1,14 @@
 #include "devhost/tools/import_georef.h"
 
 #include <cmath>
+#include <filesystem>
 #include <vector>
 
 #include <cpl_string.h>
 #include <gdal_utils.h>
 #include <ogr_spatialref.h>
 
+#include "devhost/store/file_io.h"
 #include "devhost/tools/gdal_raster.h"
 #include "devhost/tools/void_crop.h"
 
@@ -50,13 +52,21 @@ std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* wa
     return std::string();
 }
 
-// A warped view of the dataset in WGS 84, made as `gdalwarp -t_srs EPSG:4326 -r M
-// [-tr C C]` makes it, so that importing it equals importing that command's output. Only a
-// source without a nodata value gets more: NaN as the warp's nodata value (and Float64 to
-// hold it), since the cells outside the source would otherwise read as heights of 0.
-GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, std::string* error) {
+WarpedCopy::~WarpedCopy() {
+    dataset.reset();
+    if (!path.empty()) VSIUnlink(path.c_str());
+    if (!folder.empty()) RemoveFolder(folder);
+}
+
+// Warping runs gdalwarp's own function with the command's options into a GeoTIFF, as the
+// command does: a warped view (VRT) warps in other chunks, and GDAL's approximate
+// transformer then gives other values along chunk edges. Only a source without a nodata
+// value gets more: NaN as the warp's nodata value (and Float64 to hold it), since the cells
+// outside the source would otherwise read as heights of 0.
+bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, const std::string& out,
+                 WarpedCopy* copy, std::string* error) {
     CPLStringList args;
-    for (const char* arg : {"-q", "-of", "VRT", "-t_srs", "EPSG:4326", "-r"}) args.AddString(arg);
+    for (const char* arg : {"-q", "-of", "GTiff", "-t_srs", "EPSG:4326", "-r"}) args.AddString(arg);
     args.AddString(options.resampling.c_str());
     if (options.cellSize > 0.0) {
         args.AddString("-tr");
@@ -68,14 +78,17 @@ GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, int bandIndex, const Impor
     if (!hasNoData) {
         for (const char* arg : {"-ot", "Float64", "-dstnodata", "nan"}) args.AddString(arg);
     }
+    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
+    copy->path = (std::filesystem::path(copy->folder) / "wgs84.tif").string();
     GDALWarpAppOptions* warpOptions = GDALWarpAppOptionsNew(args.List(), nullptr);
     if (options.progress != nullptr) GDALWarpAppOptionsSetProgress(warpOptions, options.progress, options.progressData);
     GDALDatasetH input = GDALDataset::ToHandle(source);
     int usageError = 0;
-    GDALDatasetH warped = GDALWarp("", nullptr, 1, &input, warpOptions, &usageError);
+    GDALDatasetH warped = GDALWarp(copy->path.c_str(), nullptr, 1, &input, warpOptions, &usageError);
     GDALWarpAppOptionsFree(warpOptions);
-    if (warped == nullptr) *error = GdalError("cannot warp to WGS 84");
-    return GDALDatasetUniquePtr(GDALDataset::FromHandle(warped));
+    copy->dataset.reset(GDALDataset::FromHandle(warped));
+    if (!copy->dataset) return *error = GdalError("cannot warp to WGS 84"), false;
+    return true;
 }
 
 // A raster that crosses longitude 180 (its edges past 180 or -180), with the two

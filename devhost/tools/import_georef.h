@@ -15,8 +15,19 @@ extern const char* const kWarpAdvice;
 // Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
 // whether warping to WGS 84 mends it.
 std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable);
-// A warped view of the dataset in WGS 84, as gdalwarp -t_srs EPSG:4326 -r M [-tr C C] makes it.
-GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, std::string* error);
+// The dataset warped to WGS 84 as `gdalwarp -t_srs EPSG:4326 -r M [-tr C C]` warps it,
+// in a GeoTIFF in a new folder beside the map `out`, removed when the copy goes.
+struct WarpedCopy {
+    std::string folder;
+    std::string path;
+    GDALDatasetUniquePtr dataset;
+    WarpedCopy() = default;
+    ~WarpedCopy();
+    WarpedCopy(const WarpedCopy&) = delete;
+    WarpedCopy& operator=(const WarpedCopy&) = delete;
+};
+bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, const std::string& out,
+                 WarpedCopy* copy, std::string* error);
 // Empty unless the raster crosses longitude 180; then the refusal with the commands that split it.
 std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height);
 // Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.

@@ -4,7 +4,7 @@
 //                         [--reproject [--resampling M] [--cell-size DEG] [--crop]]
 //                         [--fill-voids | --void-value V] [-q]
 //   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [-q]
-//   zolva-make-map info <in.map>
+//   zolva-make-map info <in.map> [-q]
 //   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged] [-q]
 //   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat] [-q]

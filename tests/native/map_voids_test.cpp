@@ -93,7 +93,7 @@ TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
 // import --reproject gives the map that warping with gdalwarp's own options, then
 // importing, gives; the refusal of the warp's voids names the source's nodata value.
 TEST(MapReprojectTest, EqualsWarpingFirstAndNamesTheNoDataValue) {
-    TestRaster raster = GeographicRaster(60, 50, 0, 0);
+    TestRaster raster = GeographicRaster(300, 300, 0, 0);
     const double utm[6] = {500000, 30, 0, 4000000, 0, -30};
     std::copy(utm, utm + 6, raster.transform);
     raster.epsg = 32617;
@@ -134,7 +134,7 @@ TEST(MapReprojectTest, EqualsWarpingFirstAndNamesTheNoDataValue) {
     refused.crop = true;
     ASSERT_TRUE(ImportRaster(source, TempPath("reprojected-cropped.map"), refused, &report, &error)) << error;
     EXPECT_EQ(0, report.voids);
-    EXPECT_GT(report.cropWidth * report.cropHeight, 60 * 50 / 2);
+    EXPECT_GT(report.cropWidth * report.cropHeight, 300 * 300 / 2);
 }
 
 // The largest rectangle without voids, from small rasters whose answers can be counted
