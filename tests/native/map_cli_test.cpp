@@ -90,8 +90,8 @@ TEST(MapToolCommandLineTest, TheExportFormatFollowsTheExtension) {
 }
 
 // The ASCII grid is chosen by its name, creation options reach the driver, a map without
-// a void value exports no nodata value, and drivers
-// that cannot hold int16 (PNG stores "Byte UInt16") are refused by the tool itself.
+// a void value exports no nodata value, and drivers that cannot hold int16 (PNG stores
+// "Byte UInt16") are refused by the tool itself.
 TEST(MapToolCommandLineTest, ExportsThroughTheChosenDriverWithItsOptions) {
     std::string map = TempPath("cli.map"), error;
     ASSERT_TRUE(SyntheticMap(50, 40, map, NewMapOptions(), &error)) << error;
