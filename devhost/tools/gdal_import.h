@@ -37,7 +37,7 @@ struct ImportOptions {
     bool crop = false;         // keep the largest north-up rectangle that holds no void
     // Filling works on bands of rows in memory within this many bytes (the results are
     // those of filling the whole raster); 0, or a raster too wide for it: one copy on disk.
-    int64_t fillMemoryBytes = 144ll << 20;
+    int64_t fillMemoryBytes = 128ll << 20;
     ProgressFunc progress = nullptr;  // called with 0..1
     void* progressData = nullptr;
 };

@@ -23,11 +23,20 @@ const int16_t kWorkingVoid = std::numeric_limits<int16_t>::min();
 // A filled value depends only on valid cells within the search distance, so a band of rows
 // filled with this many rows of context above and below fills as the whole raster does.
 const int32_t kFillContextRows = static_cast<int32_t>(kFillSearchCells) + 1;
+// Fewer rows per band than this would spend most of the fill on the context.
+const int32_t kFillMinimumRows = 64;
 
 // Rows of the source held by one working copy, and the rows of the map it gives.
 struct FillBand {
     int32_t first = 0, count = 0;  // source rows in the copy
-    int32_t core0 = 0, core1 = 0;  // the rows written from it, a multiple of kMapBlockSide from core0
+    int32_t core0 = 0, core1 = 0;  // the rows of the map taken from it
+};
+
+// The map's samples gathered into rows of blocks, whatever rows each band gives, and
+// written once a row of blocks is whole.
+struct BlockRowGather {
+    std::vector<int16_t> rows;  // kMapBlockSide rows of the map's width
+    int64_t stored = 0;         // samples tracked into the report so far
 };
 
 // Copies the band's rows into the working copy with every void as the copy's own marker
@@ -98,7 +107,7 @@ GDALDatasetUniquePtr MakeWorkingCopy(const BandSource& source, const FillBand& p
 // writer and are counted in `pass`.
 bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, const FillBand& part,
                       const std::string& path, std::unique_ptr<MapStreamWriter>* writer, ImportReport* found,
-                      ImportReport* pass, int64_t* stored, std::string* error) {
+                      ImportReport* pass, BlockRowGather* gather, std::string* error) {
     GDALDatasetUniquePtr copy =
         MakeWorkingCopy(source, part, true, path, &found->voids, &found->infinite, error);
     if (!copy) return false;
@@ -108,26 +117,32 @@ bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, co
         return *error = GdalError("cannot fill the voids"), false;
     }
     BandSource filled(copy->GetRasterBand(1));
-    int32_t width = source.band->GetXSize();
-    std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
+    int32_t width = source.band->GetXSize(), height = source.band->GetYSize();
     std::vector<double> strip(filled.asInt16 ? 0 : static_cast<size_t>(kStripRows) * width);
-    for (int32_t row0 = part.core0; row0 < part.core1; row0 += kMapBlockSide) {
-        int32_t count = std::min(kMapBlockSide, part.core1 - row0);
-        if (!ReadRows(filled, options, row0 - part.first, count, rows.data(), &strip, pass, stored, error)) return false;
+    for (int32_t row = part.core0; row < part.core1;) {
+        int32_t row0 = row / kMapBlockSide * kMapBlockSide;
+        int32_t end = std::min(height, row0 + kMapBlockSide);
+        int32_t count = std::min(end, part.core1) - row;
+        int16_t* out = gather->rows.data() + static_cast<size_t>(row - row0) * width;
+        if (!ReadRows(filled, options, row - part.first, count, out, &strip, pass, &gather->stored, error)) return false;
+        row += count;
         if (pass->voids > 0) writer->reset();
-        if (*writer && !(*writer)->AppendBlockRow(row0, rows.data(), error)) return false;
+        if (row == end && *writer && !(*writer)->AppendBlockRow(row0, gather->rows.data(), error)) return false;
     }
     return true;
 }
 
 // How the raster is cut for filling: bands of rows filled in memory when a band of the
-// raster's width fits the memory allowed, else the whole raster in one copy on disk.
+// raster's width fits the memory allowed (with at least kFillMinimumRows rows besides the
+// context), else the whole raster in one copy on disk.
 std::vector<FillBand> PlanFill(const BandSource& source, int64_t memoryBytes, bool* onDisk) {
     int32_t width = source.band->GetXSize(), height = source.band->GetYSize();
     int64_t bytesPerCell = 2 * GDALGetDataTypeSizeBytes(WorkingType(source, true)) + 4 + 1;
-    int64_t rowsFitting = memoryBytes / (bytesPerCell * width) - 2 * kFillContextRows;
-    int32_t core = static_cast<int32_t>(std::max<int64_t>(rowsFitting, 0) / kMapBlockSide * kMapBlockSide);
-    *onDisk = core == 0;
+    // The rows of blocks being gathered take their share too.
+    int64_t bandBytes = memoryBytes - int64_t(kMapBlockSide) * width * 2;
+    int64_t rowsFitting = std::max<int64_t>(bandBytes, 0) / (bytesPerCell * width) - 2 * kFillContextRows;
+    int32_t core = static_cast<int32_t>(std::min<int64_t>(rowsFitting, height));
+    *onDisk = core < kFillMinimumRows && core < height;
     if (*onDisk) return {FillBand{0, height, 0, height}};
     std::vector<FillBand> parts;
     for (int32_t core0 = 0; core0 < height; core0 += core) {
@@ -154,10 +169,11 @@ bool FillAndWrite(const BandSource& source, const std::string& out, const Import
     pass.voids = pass.infinite = pass.voidsSet = pass.rounded = pass.clamped = 0;
     auto writer = std::make_unique<MapStreamWriter>();
     bool ok = writer->Begin(out, report->header, error);
-    int64_t stored = 0;
+    BlockRowGather gather;
+    gather.rows.resize(static_cast<size_t>(kMapBlockSide) * source.band->GetXSize());
     if (onDisk) CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.c_str());
     for (size_t i = 0; ok && i < parts.size(); ++i) {
-        ok = FillAndWriteBand(source, options, parts[i], path, &writer, &found, &pass, &stored, error);
+        ok = FillAndWriteBand(source, options, parts[i], path, &writer, &found, &pass, &gather, error);
         if (ok && options.progress != nullptr && !options.progress(double(i + 1) / parts.size(), nullptr, options.progressData)) {
             ok = false, *error = "interrupted";
         }
