@@ -126,6 +126,31 @@ ImportOptions OptionsFromSource(GDALDataset& ds, int bandIndex, const ImportOpti
 
 }  // namespace
 
+namespace {
+
+// The caller's progress, one step after another: each step reports 0..1 and the caller
+// sees it mapped onto [from, to], so the bar only rises.
+struct ProgressSteps {
+    ProgressFunc progress = nullptr;
+    void* data = nullptr;
+    double from = 0.0, to = 1.0, reached = 0.0;
+
+    static int Report(double done, const char* message, void* self) {
+        auto* steps = static_cast<ProgressSteps*>(self);
+        steps->reached = steps->from + (steps->to - steps->from) * done;
+        return steps->progress(steps->reached, message, steps->data);
+    }
+    // Options whose progress goes through these steps.
+    ImportOptions Through(ImportOptions options) {
+        if (progress == nullptr) return options;
+        options.progress = Report;
+        options.progressData = this;
+        return options;
+    }
+};
+
+}  // namespace
+
 bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& given,
                   ImportReport* report, std::string* error) {
     InitializeGdal();
@@ -139,13 +164,16 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
                         std::to_string(given.band),
                false;
     }
-    const ImportOptions options = OptionsFromSource(*original, given.band, given);
+    ProgressSteps steps{given.progress, given.progressData};
+    const ImportOptions options = steps.Through(OptionsFromSource(*original, given.band, given));
     GDALDataset* dataset = original.get();
     WarpedCopy warped;
     bool warpable = false;
     std::string problem = CheckGeoreference(*dataset, source, &warpable);
     if (!problem.empty() && warpable && options.reproject) {
+        steps.to = 0.5;  // the warp, then the import
         if (!WarpToWgs84(dataset, options.band, options, out, &warped, error)) return false;
+        steps.from = steps.reached, steps.to = 1.0;
         dataset = warped.dataset.get();
         report->reprojected = true;
         problem = CheckGeoreference(*dataset, source + " warped", &warpable);
@@ -166,6 +194,7 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     if (!WriteMap(band, out, options, options.fillVoids, report, error)) return false;
     if (report->voids == report->voidsSet) return true;
     if (!options.fillVoids) return *error = VoidAdvice(*report, band), false;
+    steps.from = steps.reached;  // the fill goes on from where the first pass stopped
     return FillAndWrite(band, out, options, report, error);
 }
 

@@ -2,11 +2,14 @@
 // errors, the export format from the output's name, creation options, and info's report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "devhost/tools/command_line.h"
 #include "devhost/tools/gdal_export.h"
+#include "devhost/tools/gdal_import.h"
 #include "devhost/tools/map_commands.h"
 #include "tests/native/raster_fixture.h"
 
@@ -136,6 +139,56 @@ TEST(MapInfoTest, ReadsLikeGdalinfo) {
                                  "upper right (   10.001111111,   60.000000000)", "void value: -9999",
                                  "minimum 1, maximum 10, mean 4.500", "voids: 2"}) {
         EXPECT_NE(std::string::npos, text.find(expected)) << expected << "\n" << text;
+    }
+}
+
+// Long work reports through GDAL-style progress callbacks, rising to 1.
+TEST(MapToolProgressTest, EachCommandReportsItsProgressToTheEnd) {
+    struct Seen {
+        std::vector<double> values;
+        static int Record(double done, const char*, void* data) {
+            static_cast<Seen*>(data)->values.push_back(done);
+            return 1;
+        }
+    };
+    std::string map = TempPath("progress.map"), error;
+    TestRaster raster = GeographicRaster(700, 400, 47.0, 7.0);
+    raster.hasNoData = true;
+    raster.noData = -32768;
+    raster.values[390 * 700 + 5] = -32768;  // met after the first row of blocks
+    WriteRaster(raster, TempPath("progress.tif"));
+    std::vector<std::string> written, warnings;
+    CompactReport compacted;
+    ImportReport imported;
+    const struct {
+        const char* name;
+        std::function<bool(Seen*)> run;
+    } rows[] = {
+        {"synthetic", [&](Seen* seen) { return SyntheticMap(700, 700, map, NewMapOptions(), &error, Seen::Record, seen); }},
+        {"compact", [&](Seen* seen) { return CompactMap(map, map, false, &compacted, &error, Seen::Record, seen); }},
+        {"export", [&](Seen* seen) {
+             ExportOptions options;
+             options.format = "COG";
+             options.progress = Seen::Record;
+             options.progressData = seen;
+             return ExportMap(map, TempPath("progress-cog.tif"), options, &written, &warnings, &error);
+         }},
+        {"import --fill-voids", [&](Seen* seen) {
+             ImportOptions options;
+             options.fillVoids = true;
+             options.fillMemoryBytes = 700 * (64 + 202) * 9 + 700 * 320 * 2;  // bands of 64 rows
+             options.progress = Seen::Record;
+             options.progressData = seen;
+             return ImportRaster(TempPath("progress.tif"), map, options, &imported, &error);
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        Seen seen;
+        ASSERT_TRUE(row.run(&seen)) << error;
+        ASSERT_FALSE(seen.values.empty());
+        EXPECT_EQ(1.0, seen.values.back());
+        EXPECT_TRUE(std::is_sorted(seen.values.begin(), seen.values.end()));
     }
 }
 
