@@ -1,6 +1,6 @@
 // A map remembers the value its voids were stored as: exports mark it as the band's
-// nodata value, imports of those exports give the same map, info, compaction and
-// recovery keep it.
+// nodata value, imports of those exports give the same map (map type and MAT flag
+// included, read back from the export's metadata), info, compaction and recovery keep it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -54,6 +54,8 @@ TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
         ImportOptions options;
         options.setVoids = true;
         options.voidValue = static_cast<int16_t>(row.noData);
+        options.mapType = 10;  // not the default, so that reading it back shows
+        options.mat = true;
         ImportReport report;
         std::string error, map = TempPath(std::string(row.name) + ".map");
         ASSERT_TRUE(ImportRaster(source, map, options, &report, &error)) << error;
@@ -82,6 +84,8 @@ TEST(MapVoidsTest, TheVoidValueTravelsThroughExportImportInfoAndCompaction) {
             ASSERT_TRUE(reader.Open(path, &error)) << error;
             EXPECT_TRUE(reader.header().hasVoidValue) << path;
             EXPECT_EQ(row.noData, reader.header().voidValue) << path;
+            EXPECT_EQ(10u, reader.header().mapType) << path;
+            EXPECT_EQ(1u, reader.header().mat) << path;
             EXPECT_TRUE(reader.warnings().empty()) << path << ": " << reader.warnings().front();
         }
         std::string text;
