@@ -12,14 +12,20 @@ option(ZOLVA_FUZZ "Build the libFuzzer targets (clang only)" OFF)
 # nothing of devhost or the plug-in, and nothing built for Windows links it.
 find_package(GDAL CONFIG REQUIRED)
 add_library(zolva_map_tools STATIC
+    maptools/command_line.cpp
     maptools/gdal_export.cpp
     maptools/gdal_import.cpp
     maptools/gdal_raster.cpp
+    maptools/import_fill.cpp
+    maptools/import_georef.cpp
+    maptools/import_source.cpp
     maptools/map_commands.cpp
+    maptools/map_info.cpp
     maptools/map_recover.cpp
     maptools/map_stream.cpp
     maptools/sidecar_json.cpp
-    maptools/staged_output.cpp)
+    maptools/staged_output.cpp
+    maptools/void_crop.cpp)
 target_link_libraries(zolva_map_tools PUBLIC map_store GDAL::GDAL)
 
 add_executable(zolva-make-map maptools/make_map.cpp)
@@ -31,7 +37,7 @@ target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
 if(TARGET GTest::gtest_main)
     add_executable(map_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
-                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp
+                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp tests/native/map_cli_test.cpp
                    tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(map_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
@@ -65,7 +71,7 @@ if(ZOLVA_FUZZ)
     # The one-pass reader, export and compaction, with the tools' own sources instrumented.
     add_executable(map_tools_fuzz fuzz/map_tools_fuzz.cpp ${MAP_STORE_SOURCES}
                    mapstore/file_io_posix.cpp maptools/gdal_export.cpp maptools/gdal_raster.cpp
-                   maptools/map_commands.cpp maptools/map_stream.cpp maptools/sidecar_json.cpp
+                   maptools/map_commands.cpp maptools/map_info.cpp maptools/map_stream.cpp maptools/sidecar_json.cpp
                    maptools/staged_output.cpp)
     target_include_directories(map_tools_fuzz PRIVATE ${CMAKE_SOURCE_DIR})
     target_compile_options(map_tools_fuzz PRIVATE ${FUZZ_FLAGS} -g -O1)

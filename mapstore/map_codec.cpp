@@ -210,12 +210,15 @@ bool WriteStoredBlockRecord(std::FILE* file, int32_t code, const uint8_t* stored
 
 namespace {
 
-void EncodeCommit(uint32_t count, uint64_t start, uint32_t sessionCrc, uint8_t* out) {
+const uint32_t kVoidValueFlag = 1u << 16;
+
+void EncodeCommit(uint32_t count, uint64_t start, uint32_t sessionCrc, uint32_t word, uint8_t* out) {
     std::memset(out, 0, kCommitBytes);
     PutU32(out, kCommitTag);
     PutU32(out + 4, count);
     PutU64(out + 8, start);
     PutU64(out + 16, count * kBlockRecordBytes);
+    PutU32(out + 24, word);
     PutU32(out + kCommitCrcOffset, Crc32(sessionCrc, out, kCommitCrcOffset));
 }
 
@@ -225,9 +228,20 @@ void EncodeCommit(uint32_t count, uint64_t start, uint32_t sessionCrc, uint8_t* 
 // new size go to disk together in the first barrier, and the second barrier carries the
 // record's own bytes only. A save torn between the two ends in a commit-sized stretch of
 // zeros, which readers take as the interrupted save it is.
-bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc) {
+uint32_t EncodeVoidWord(const MapHeader& h) {
+    return h.hasVoidValue ? kVoidValueFlag | static_cast<uint16_t>(h.voidValue) : 0;
+}
+
+// Flags other than the one known are left alone: a later writer's, not damage (the word
+// passed the record's checksum).
+void DecodeVoidWord(uint32_t word, MapHeader* h) {
+    h->hasVoidValue = (word & kVoidValueFlag) != 0;
+    h->voidValue = h->hasVoidValue ? static_cast<int16_t>(word & 0xFFFF) : 0;
+}
+
+bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc, uint32_t word) {
     uint8_t record[kCommitBytes];
-    EncodeCommit(count, start, sessionCrc, record);
+    EncodeCommit(count, start, sessionCrc, word, record);
     const uint64_t at = start + count * kBlockRecordBytes;
     return std::fflush(file) == 0 && ExtendTo(file, at + kCommitBytes) && FlushToDisk(file) && SeekTo(file, at) &&
            WriteAll(file, record, sizeof record) && FlushDataToDisk(file);

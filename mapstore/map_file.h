@@ -38,6 +38,11 @@ struct MapHeader {
     uint32_t mat = 0;            // nonzero: MAT flag set
     // Blocks of the save written when the map was made; set by MapFileBuilder.
     uint32_t creationBlocks = 0;
+    // The sample value that stands for "no data" in the source the map was made from
+    // (kept with the map's first save, not in the header's 72 bytes); maps made without
+    // one have none, and all their samples are heights.
+    bool hasVoidValue = false;
+    int16_t voidValue = 0;
 };
 
 // Block code of the block holding (row, col); both must be >= 0.

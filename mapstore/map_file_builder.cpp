@@ -100,7 +100,7 @@ bool MapFileBuilder::Add(int32_t code, const int16_t* samples, std::string* erro
 }
 
 // The header is written again last, naming the blocks of the first save, and its copy
-// follows the first save's commit record.
+// follows the first save's commit record, which carries the void value.
 bool MapFileBuilder::Finish(std::string* error) {
     if (!impl_ || impl_->file == nullptr) return SetError(error, "no map is being built"), false;
     Impl& impl = *impl_;
@@ -111,7 +111,7 @@ bool MapFileBuilder::Finish(std::string* error) {
         EncodeHeader(impl.header, head);
         uint8_t copy[kHeaderCopyBytes];
         EncodeHeaderCopy(impl.header, copy);
-        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc) && WriteAll(impl.file, copy, sizeof copy) &&
+        ok = WriteCommit(impl.file, impl.count, kHeaderBytes, impl.crc, EncodeVoidWord(impl.header)) && WriteAll(impl.file, copy, sizeof copy) &&
              SeekTo(impl.file, 0) && WriteAll(impl.file, head, sizeof head);
     }
     ok = ok && FlushToDisk(impl.file);

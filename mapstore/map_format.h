@@ -30,9 +30,19 @@
 //      4  u32 number of block records in the session
 //      8  u64 file offset of the session's first record
 //     16  u64 bytes of block records in the session
-//     24  u32 reserved (0)
+//     24  u32 reserved (0), except in the commit record of the session written when the
+//         map was made: the map's void value, as i16 void value at 24 and u16 flags at 26
+//         (1: the map has a void value; 0, as in older maps: it has none)
 //     28  u32 CRC-32C of the session's 12-byte block record headers, in order, followed by
 //         bytes 0..27 of this record
+//
+// The void value lives in that reserved word because it is covered by the commit record's
+// checksum and no reader has ever tested it: readers written before it existed check the
+// record through its checksum (which includes the word) and ignore the word, so they open
+// such maps as before. The header has no spare byte, and both it and its copy are
+// checked for their exact size and reserved fields, so neither could carry it. The void
+// value is taken only when that commit record checks out; a map whose first commit record
+// is damaged reads as having none (the scan then warns about the record).
 //
 // The commit checksum covers each block's checksum rather than its samples, so a damaged
 // sample costs only that copy of that block (the previous copy is used), never the save.
@@ -134,8 +144,12 @@ const uint8_t* CanonicalStored(const MapHeader& h, int32_t code, const int16_t* 
 // the session checksum.
 bool WriteStoredBlockRecord(std::FILE* file, int32_t code, const uint8_t* stored, uint32_t checksum,
                             uint32_t* sessionCrc);
-// Writes the commit record, with the session's blocks put on disk before it.
-bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc);
+// Writes the commit record, with the session's blocks put on disk before it; `word` goes
+// into its bytes 24..27 (the void value in the map's first save, else 0).
+bool WriteCommit(std::FILE* file, uint32_t count, uint64_t start, uint32_t sessionCrc, uint32_t word = 0);
+// The void value as the first save's commit record keeps it, and back.
+uint32_t EncodeVoidWord(const MapHeader& h);
+void DecodeVoidWord(uint32_t word, MapHeader* h);
 
 // ---- the header's copy (map_header.cpp) ----
 
@@ -169,6 +183,7 @@ struct ScanResult {
     std::vector<std::string> warnings;
     uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record (or of the header's copy)
     uint64_t headerCopyAt = 0;             // 0: the map has no header copy
+    uint32_t voidWord = 0;                 // from the first save's commit record, when it checks out
     // Nothing but the well-formed records of an interrupted save follows committedEnd,
     // so cutting it off loses nothing a reader could ever see.
     bool tailIsInterruptedSave = true;

@@ -100,6 +100,9 @@ bool SessionScanner::ScanCreationSession(uint64_t blocks, bool confirmed, ScanRe
     uint64_t start = 0;
     bool whole = false;
     if (confirmed && !SessionChecksOut(commitPos, kHeaderBytes, &start, &whole)) return false;
+    uint8_t word[4];
+    if (whole && !ReadAt(file_, commitPos + 24, word, sizeof word)) return false;
+    if (whole) result->voidWord = GetU32(word);
     if (!whole && fileSize_ >= result->committedEnd) {
         result->warnings.push_back("the commit record of the map's first save at offset " + Offset(commitPos) +
                                    " is damaged, or a block record head of that save is; each of its " +
@@ -284,6 +287,7 @@ bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult
         return *problem = "read error while reading the map's first save", false;
     }
     if (!scanner.Run(scan)) return *problem = "read error while scanning saves", false;
+    DecodeVoidWord(scan->voidWord, header);
     return true;
 }
 

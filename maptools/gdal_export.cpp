@@ -1,5 +1,6 @@
 #include "maptools/gdal_export.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -22,17 +23,90 @@ const unsigned long long kFullDiskMargin = 1ull << 20;
 
 const char* const kGeoTiffCreation[] = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=2", "BIGTIFF=IF_SAFER", nullptr};
 
+// The driver's list names Int16 itself: "UInt16" holds the text but not the type.
 bool StoresInt16(GDALDriver* driver) {
     const char* types = driver->GetMetadataItem(GDAL_DMD_CREATIONDATATYPES);
-    return types == nullptr || std::strstr(types, "Int16") != nullptr;
+    if (types == nullptr) return true;
+    CPLStringList names(CSLTokenizeString2(types, " ", 0));
+    return names.FindString("Int16") >= 0;
+}
+
+std::string Lowercase(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The raster drivers that can write and list `extension` among their extensions.
+std::vector<std::string> DriversForExtension(const std::string& extension) {
+    std::vector<std::string> found;
+    GDALDriverManager* manager = GetGDALDriverManager();
+    for (int i = 0; i < manager->GetDriverCount(); ++i) {
+        GDALDriver* driver = manager->GetDriver(i);
+        if (driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) continue;
+        if (driver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr && driver->GetMetadataItem(GDAL_DCAP_CREATECOPY) == nullptr) {
+            continue;
+        }
+        const char* list = driver->GetMetadataItem(GDAL_DMD_EXTENSIONS);
+        if (list == nullptr) list = driver->GetMetadataItem(GDAL_DMD_EXTENSION);
+        if (list == nullptr) continue;
+        CPLStringList extensions(CSLTokenizeString2(list, " ", 0));
+        for (int e = 0; e < extensions.size(); ++e) {
+            if (Lowercase(extensions[e]) == extension) {
+                found.push_back(driver->GetDescription());
+                break;
+            }
+        }
+    }
+    // A cloud-optimised GeoTIFF is still a GeoTIFF; GDAL's utilities choose GTiff too.
+    if (found.size() == 2 && found[0] == "GTiff" && found[1] == "COG") found.pop_back();
+    return found;
+}
+
+// The driver's creation options: ours for GeoTIFF, with the caller's taking precedence.
+CPLStringList CreationOptions(GDALDriver* driver, const std::vector<std::string>& given) {
+    CPLStringList options;
+    if (EQUAL(driver->GetDescription(), "GTiff")) {
+        for (const char* const* o = kGeoTiffCreation; *o != nullptr; ++o) options.AddString(*o);
+    }
+    for (const std::string& option : given) {
+        size_t eq = option.find('=');
+        options.SetNameValue(option.substr(0, eq).c_str(), option.substr(eq + 1).c_str());
+    }
+    return options;
+}
+
+// The map type and MAT flag as dataset items, metres as the band's unit, and the void
+// value as the band's nodata value, so that voids never read as heights. Drivers that
+// keep no metadata drop the items quietly; only a void value they refuse fails.
+bool StoreMapMetadata(const MapHeader& h, GDALDataset* ds, GDALRasterBand* band) {
+    ds->SetMetadataItem(kMapTypeItem, std::to_string(h.mapType).c_str());
+    ds->SetMetadataItem(kMatItem, h.mat != 0 ? "1" : "0");
+    band->SetUnitType("m");
+    return !h.hasVoidValue || band->SetNoDataValue(h.voidValue) == CE_None;
+}
+
+// What one export writes with: the map, the caller's options, and the share of the
+// progress the current step covers.
+struct ExportJob {
+    const MapFileReader& reader;
+    const ExportOptions& options;
+    double progressFrom = 0.0;
+    double progressSpan = 1.0;
+
+    bool Progress(double done) const {
+        return options.progress == nullptr || options.progress(progressFrom + progressSpan * done, nullptr, options.progressData);
+    }
+};
+
+int CPL_STDCALL ScaledProgress(double done, const char*, void* data) {
+    return static_cast<const ExportJob*>(data)->Progress(done) ? TRUE : FALSE;
 }
 
 // Streams the map into a new one-band int16 raster made by `driver` at `path`.
-bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::string& path, std::string* error) {
-    const MapHeader& h = reader.header();
-    bool geoTiff = EQUAL(driver->GetDescription(), "GTiff");
-    GDALDatasetUniquePtr ds(driver->Create(path.c_str(), h.width, h.height, 1, GDT_Int16,
-                                           geoTiff ? const_cast<char**>(kGeoTiffCreation) : nullptr));
+bool WriteRaster(const ExportJob& job, GDALDriver* driver, const std::string& path, std::string* error) {
+    const MapHeader& h = job.reader.header();
+    CPLStringList creation = CreationOptions(driver, job.options.creationOptions);
+    GDALDatasetUniquePtr ds(driver->Create(path.c_str(), h.width, h.height, 1, GDT_Int16, creation.List()));
     if (!ds) return *error = GdalError("cannot create the map's raster"), false;
     double transform[6];
     MapGeoTransform(h, transform);
@@ -41,14 +115,16 @@ bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::str
         return *error = GdalError("cannot store the georeference"), false;
     }
     GDALRasterBand* band = ds->GetRasterBand(1);
+    if (!StoreMapMetadata(h, ds.get(), band)) return *error = GdalError("cannot store the map's void value"), false;
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * h.width);
     for (int32_t row0 = 0; row0 < h.height; row0 += kMapBlockSide) {
         int32_t count = BlockRowHeight(h, row0);
-        if (!ReadBlockRow(reader, row0, rows.data(), error)) return false;
+        if (!ReadBlockRow(job.reader, row0, rows.data(), error)) return false;
         if (band->RasterIO(GF_Write, 0, row0, h.width, count, rows.data(), h.width, count, GDT_Int16, 0, 0,
                            nullptr) != CE_None) {
             return *error = GdalError("cannot write rows " + std::to_string(row0)), false;
         }
+        if (!job.Progress(double(row0 + count) / h.height)) return *error = "interrupted", false;
     }
     CPLErrorReset();
     ds.reset();
@@ -56,15 +132,20 @@ bool WriteRaster(const MapFileReader& reader, GDALDriver* driver, const std::str
     return true;
 }
 
-// For drivers that only copy: a GeoTIFF first, then the driver's copy of it; both are
-// written in the staging folder, and the GeoTIFF is removed there.
-bool CopyRaster(const MapFileReader& reader, GDALDriver* driver, const std::string& staged, std::string* error) {
+// For drivers that only copy: a plain tiled GeoTIFF first (uncompressed: it is read once
+// and removed), then the driver's copy of it; both are written in the staging folder.
+bool CopyRaster(const ExportJob& job, GDALDriver* driver, const std::string& staged, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     std::string source = staged + ".source.tif";
-    bool ok = WriteRaster(reader, gtiff, source, error);
+    const ExportOptions plain{kDefaultExportFormat, {"COMPRESS=NONE"}, job.options.progress, job.options.progressData};
+    ExportJob first{job.reader, plain, 0.0, 0.3};
+    bool ok = WriteRaster(first, gtiff, source, error);
     if (ok) {
+        ExportJob second{job.reader, job.options, 0.3, 0.7};
+        CPLStringList creation = CreationOptions(driver, job.options.creationOptions);
         GDALDatasetUniquePtr input(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
-        GDALDatasetUniquePtr copy(input ? driver->CreateCopy(staged.c_str(), input.get(), TRUE, nullptr, nullptr, nullptr)
+        GDALDatasetUniquePtr copy(input ? driver->CreateCopy(staged.c_str(), input.get(), TRUE, creation.List(),
+                                                             ScaledProgress, &second)
                                         : nullptr);
         if (!copy) *error = GdalError(std::string("cannot write the map as ") + driver->GetDescription());
         ok = copy != nullptr;
@@ -136,20 +217,63 @@ std::string RawSidecarPath(const std::string& rawPath) {
     return (hasExtension ? rawPath.substr(0, dot) : rawPath) + ".json";
 }
 
+bool ChooseExportFormat(const std::string& out, const std::string& named, std::string* format, std::string* error) {
+    if (!named.empty()) return *format = named, true;
+    size_t slash = out.find_last_of("/\\");
+    size_t dot = out.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == out.size()) {
+        return *error = out + " has no extension to tell its format by; name one with --format F", false;
+    }
+    std::string extension = Lowercase(out.substr(dot + 1));
+    if (extension == kRawFormat) return *format = kRawFormat, true;
+    InitializeGdal();
+    std::vector<std::string> drivers = DriversForExtension(extension);
+    if (drivers.size() == 1) return *format = drivers[0], true;
+    if (drivers.empty()) {
+        return *error = "no GDAL driver writes ." + extension + " files; name one with --format F (gdalinfo --formats "
+                        "lists them)", false;
+    }
+    std::string list;
+    for (const std::string& d : drivers) list += (list.empty() ? "" : ", ") + d;
+    return *error = "." + extension + " files are written by several GDAL drivers (" + list +
+                    "); choose one with --format F", false;
+}
+
+// The driver called `format`, when it can write int16 rasters; null with the reason otherwise.
+GDALDriver* ExportDriver(const std::string& format, std::string* error) {
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
+    if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) {
+        return *error = "no GDAL raster driver is called " + format + " (gdalinfo --formats lists them)", nullptr;
+    }
+    if (driver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr && driver->GetMetadataItem(GDAL_DCAP_CREATECOPY) == nullptr) {
+        return *error = format + " only reads rasters; choose a format that writes them, such as GTiff", nullptr;
+    }
+    if (!StoresInt16(driver)) {
+        const char* types = driver->GetMetadataItem(GDAL_DMD_CREATIONDATATYPES);
+        return *error = format + " cannot store signed 16-bit samples (it stores " + types +
+                        "), and a map's heights are int16; choose a format that does, such as GTiff, AAIGrid or ENVI",
+               nullptr;
+    }
+    return driver;
+}
+
 bool ExportMap(const std::string& in, const std::string& out, const std::string& format,
                std::vector<std::string>* written, std::vector<std::string>* warnings, std::string* error) {
+    ExportOptions options;
+    options.format = format;
+    return ExportMap(in, out, options, written, warnings, error);
+}
+
+bool ExportMap(const std::string& in, const std::string& out, const ExportOptions& options,
+               std::vector<std::string>* written, std::vector<std::string>* warnings, std::string* error) {
     InitializeGdal();
+    std::string format;
+    if (!ChooseExportFormat(out, options.format, &format, error)) return false;
+    GDALDriver* driver = nullptr;
+    if (format != kRawFormat && (driver = ExportDriver(format, error)) == nullptr) return false;
     MapFileReader reader;
     if (!reader.OpenForOnePass(in, error)) return false;
     *warnings = reader.warnings();
-    GDALDriver* driver = nullptr;
-    if (format != kRawFormat) {
-        driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
-        if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) {
-            return *error = "no GDAL raster driver is called " + format + " (gdalinfo --formats lists them)", false;
-        }
-        if (!StoresInt16(driver)) return *error = format + " cannot store int16 samples", false;
-    }
     std::string sidecar = RawSidecarPath(out);
     if (driver == nullptr && sidecar == out) {
         return *error = "the raw grid needs a name other than its sidecar's (" + sidecar + ")", false;
@@ -157,19 +281,21 @@ bool ExportMap(const std::string& in, const std::string& out, const std::string&
     StagedOutput output;
     if (!output.Begin(out, error)) return false;
     const std::string staged = output.StagingPath(out);
+    const ExportJob job{reader, options};
     bool ok = false;
     if (driver == nullptr) {
         ok = WriteRawGrid(reader, staged, error) &&
              WriteWholeFile(output.StagingPath(sidecar), SidecarText(reader.header()), error);
     } else {
         QuietGdal quiet;
-        ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(reader, driver, staged, error)
-                                                                  : CopyRaster(reader, driver, staged, error);
+        ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(job, driver, staged, error)
+                                                                  : CopyRaster(job, driver, staged, error);
     }
     if (!ok) {
         std::string cause = output.FailureCause(kFullDiskMargin);
         if (!cause.empty() && error->find(cause) == std::string::npos) *error += " (" + cause + ")";
         return *error += "; " + out + " was left as it was", false;
     }
+    job.Progress(1.0);
     return output.Commit(written, error);
 }

@@ -5,16 +5,32 @@
 #include <string>
 #include <vector>
 
+#include "maptools/map_stream.h"
+
 // The format name that writes a little-endian int16 grid and the JSON sidecar that
 // `from-raw` reads, instead of a GDAL driver.
 const char* const kRawFormat = "raw";
 const char* const kDefaultExportFormat = "GTiff";
 
-// Writes the map through the GDAL driver named `format` (any driver that can store int16
-// samples), or as a raw grid. `written` receives the files made, `warnings` what the map
-// reader noticed while opening the map.
+struct ExportOptions {
+    std::string format;                        // a GDAL driver's short name or raw; empty: from the extension
+    std::vector<std::string> creationOptions;  // NAME=VALUE, for the driver
+    ProgressFunc progress = nullptr;           // called with 0..1
+    void* progressData = nullptr;
+};
+
+// Writes the map through a GDAL driver that can store int16 samples, or as a raw grid.
+// `written` receives the files made, `warnings` what the map reader noticed while opening
+// the map.
+bool ExportMap(const std::string& in, const std::string& out, const ExportOptions& options,
+               std::vector<std::string>* written, std::vector<std::string>* warnings, std::string* error);
 bool ExportMap(const std::string& in, const std::string& out, const std::string& format,
                std::vector<std::string>* written, std::vector<std::string>* warnings, std::string* error);
+
+// The format for `out`: `named` when given, else the one GDAL driver whose registered
+// extensions hold out's extension (.raw is the raw grid). An extension with no driver, or
+// with several, is an error that lists the choices.
+bool ChooseExportFormat(const std::string& out, const std::string& named, std::string* format, std::string* error);
 
 // Where a raw grid's sidecar goes: the grid's name with its extension replaced by .json.
 std::string RawSidecarPath(const std::string& rawPath);

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include <cpl_conv.h>
 #include <cpl_error.h>
+#include <cpl_string.h>
 #include <gdal_alg.h>
 #include <gdal_priv.h>
 #include <gdal_utils.h>
@@ -19,184 +22,41 @@
 #include "maptools/gdal_raster.h"
 #include "maptools/map_stream.h"
 #include "maptools/sidecar_json.h"
+#include "maptools/import_fill.h"
+#include "maptools/import_georef.h"
+#include "maptools/import_source.h"
 
 namespace {
 
-// Rows read from GDAL at a time, as doubles, inside one row of blocks.
-const int kStripRows = 32;
+using namespace mapimport;
 
-// The band being imported and what marks its voids.
-struct BandSource {
-    GDALRasterBand* band = nullptr;
-    bool hasNoData = false;
-    double noData = 0.0;
-
-    explicit BandSource(GDALRasterBand* b) : band(b) {
-        int has = 0;
-        noData = b->GetNoDataValue(&has);
-        hasNoData = has != 0;
-    }
-    // An infinite elevation is no height at all.
-    bool IsVoid(double v) const { return !std::isfinite(v) || (hasNoData && v == noData); }
-};
-
-const char* const kWarpAdvice = "gdalwarp -t_srs EPSG:4326 -r bilinear ";
-
-// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
-// whether warping to WGS 84 mends it.
-std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable) {
-    *warpable = false;
-    double gt[6];
-    if (ds.GetGeoTransform(gt) != CE_None) return name + " has no geotransform, so where its cells lie is unknown";
-    if (gt[2] != 0.0 || gt[4] != 0.0) return name + " has a rotated geotransform; maps are north-up rasters";
-    const OGRSpatialReference* srs = ds.GetSpatialRef();
-    if (srs == nullptr) {
-        return name + " has no coordinate reference system; if it is WGS 84 longitude/latitude, say so with: " +
-               "gdal_translate -a_srs EPSG:4326 " + name + " fixed.tif";
-    }
-    std::string fix = "; import it with --reproject, or warp it first: " + std::string(kWarpAdvice) + name + " wgs84.tif";
-    const char* crsName = srs->GetName() != nullptr ? srs->GetName() : "unnamed";
-    *warpable = true;
-    if (srs->IsProjected()) {
-        return name + " is in projected coordinates (" + crsName + "), not longitude/latitude in degrees" + fix;
-    }
-    if (!srs->IsGeographic()) {
-        *warpable = false;
-        return name + "'s coordinate system (" + crsName + ") is neither geographic nor projected";
-    }
-    OGRSpatialReference wgs84 = Wgs84LonLat();
-    if (!srs->IsSameGeogCS(&wgs84)) return name + " is in " + crsName + ", not WGS 84" + fix;
-    const std::vector<int>& mapping = srs->GetDataAxisToSRSAxisMapping();
-    OGRAxisOrientation orientation = OAO_East;
-    srs->GetAxis(nullptr, mapping.empty() ? 0 : std::abs(mapping[0]) - 1, &orientation);
-    if (orientation != OAO_East && orientation != OAO_West) return name + "'s columns run along latitude" + fix;
-    if (!(gt[1] > 0.0) || !(gt[5] < 0.0)) return name + " is not north-up (its rows or columns run backwards)" + fix;
-    *warpable = false;
-    return std::string();
-}
-
-// A warped view of the dataset in WGS 84; cells outside the source become voids (NaN).
-GDALDatasetUniquePtr WarpToWgs84(GDALDataset* source, std::string* error) {
-    const char* args[] = {"-of", "VRT", "-t_srs", "EPSG:4326", "-r", "bilinear",
-                          "-ot", "Float64", "-dstnodata", "nan", nullptr};
-    GDALWarpAppOptions* options = GDALWarpAppOptionsNew(const_cast<char**>(args), nullptr);
-    GDALDatasetH input = GDALDataset::ToHandle(source);
-    int usageError = 0;
-    GDALDatasetH warped = GDALWarp("", nullptr, 1, &input, options, &usageError);
-    GDALWarpAppOptionsFree(options);
-    if (warped == nullptr) *error = GdalError("cannot warp to WGS 84");
-    return GDALDatasetUniquePtr(GDALDataset::FromHandle(warped));
-}
-
-void Track(int16_t value, ImportReport* report, int64_t* stored) {
-    report->minimum = (*stored == 0) ? value : std::min(report->minimum, value);
-    report->maximum = (*stored == 0) ? value : std::max(report->maximum, value);
-    ++*stored;
-}
-
-// One source value as a stored sample; voids not being set read as 0 and are counted.
-int16_t ConvertSample(double value, const BandSource& source, const ImportOptions& options,
-                      ImportReport* report, int64_t* stored) {
-    if (source.IsVoid(value)) {
-        ++report->voids;
-        if (std::isinf(value)) ++report->infinite;
-        if (!options.setVoids) return 0;
-        ++report->voidsSet;
-        Track(options.voidValue, report, stored);
-        return options.voidValue;
-    }
-    double whole = std::round(value);
-    if (whole != value) ++report->rounded;
-    if (whole < std::numeric_limits<int16_t>::min() || whole > std::numeric_limits<int16_t>::max()) {
-        ++report->clamped;
-        whole = std::clamp(whole, double(std::numeric_limits<int16_t>::min()), double(std::numeric_limits<int16_t>::max()));
-    }
-    int16_t sample = static_cast<int16_t>(whole);
-    Track(sample, report, stored);
-    return sample;
-}
-
-// Reads the band by rows of blocks and converts it; into the writer when one is given,
-// otherwise only counting.
-bool StreamBand(const BandSource& source, const ImportOptions& options, MapStreamWriter* writer,
-                ImportReport* report, std::string* error) {
+// Reads the band by rows of blocks, converts it and writes it to *writer. Unless voids are
+// set, the first void drops the writer (its temporary goes, nothing takes the map's name)
+// and, with `stopAtVoid`, ends the pass; otherwise the pass goes on counting.
+bool StreamBand(const BandSource& source, const ImportOptions& options, std::unique_ptr<MapStreamWriter>* writer,
+                bool stopAtVoid, ImportReport* report, std::string* error) {
     int32_t width = source.band->GetXSize();
     int32_t height = source.band->GetYSize();
     std::vector<int16_t> rows(static_cast<size_t>(kMapBlockSide) * width);
-    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
+    std::vector<double> strip(source.asInt16 ? 0 : static_cast<size_t>(kStripRows) * width);
     int64_t stored = 0;
     for (int32_t row0 = 0; row0 < height; row0 += kMapBlockSide) {
         int32_t bandRows = std::min(kMapBlockSide, height - row0);
-        for (int32_t s = 0; s < bandRows; s += kStripRows) {
-            int32_t count = std::min(kStripRows, bandRows - s);
-            if (source.band->RasterIO(GF_Read, 0, row0 + s, width, count, strip.data(), width, count, GDT_Float64, 0,
-                                      0, nullptr) != CE_None) {
-                return *error = GdalError("cannot read rows " + std::to_string(row0 + s)), false;
-            }
-            int16_t* out = rows.data() + static_cast<size_t>(s) * width;
-            for (size_t i = 0; i < static_cast<size_t>(count) * width; ++i) {
-                out[i] = ConvertSample(strip[i], source, options, report, &stored);
-            }
+        if (!ReadRows(source, options, row0, bandRows, rows.data(), &strip, report, &stored, error)) return false;
+        if (report->voids > report->voidsSet) {
+            writer->reset();
+            if (stopAtVoid) return true;
         }
-        if (writer != nullptr && !writer->AppendBlockRow(row0, rows.data(), error)) return false;
-    }
-    return true;
-}
-
-// A working copy of the band with its voids filled from their valid neighbours. The copy
-// is a temporary GeoTIFF, removed when the returned holder goes.
-struct FilledCopy {
-    std::string folder;  // a new folder beside the map, so no file of the user's is touched
-    std::string path;
-    GDALDatasetUniquePtr dataset;
-    ~FilledCopy() {
-        dataset.reset();
-        if (!path.empty()) VSIUnlink(path.c_str());
-        if (!folder.empty()) RemoveFolder(folder);
-    }
-};
-
-// Voids become NaN in the copy, so no filled value can be taken for a void afterwards
-// (filling between 99 and 101 gives 100, which may well be the nodata value).
-bool CopyWithVoidsAsNaN(const BandSource& source, GDALRasterBand* copy, std::string* error) {
-    int32_t width = source.band->GetXSize();
-    int32_t height = source.band->GetYSize();
-    std::vector<double> strip(static_cast<size_t>(kStripRows) * width);
-    for (int32_t row = 0; row < height; row += kStripRows) {
-        int32_t count = std::min(kStripRows, height - row);
-        if (source.band->RasterIO(GF_Read, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
-                                  nullptr) != CE_None) {
-            return *error = GdalError("cannot read rows " + std::to_string(row)), false;
-        }
-        for (double& value : strip) value = source.IsVoid(value) ? std::numeric_limits<double>::quiet_NaN() : value;
-        if (copy->RasterIO(GF_Write, 0, row, width, count, strip.data(), width, count, GDT_Float64, 0, 0, nullptr) !=
-            CE_None) {
-            return *error = GdalError("cannot write the working copy"), false;
+        if (*writer && !(*writer)->AppendBlockRow(row0, rows.data(), error)) return false;
+        if (options.progress != nullptr && !options.progress(double(row0 + bandRows) / height, nullptr, options.progressData)) {
+            return *error = "interrupted", false;
         }
     }
     return true;
 }
 
-bool FillVoids(const BandSource& source, const std::string& out, FilledCopy* copy, std::string* error) {
-    GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
-    const char* creation[] = {"TILED=YES", "BIGTIFF=IF_SAFER", nullptr};
-    if (!CreateFolderBeside(out, &copy->folder, error)) return false;
-    copy->path = (std::filesystem::path(copy->folder) / "voids.tif").string();
-    copy->dataset.reset(gtiff->Create(copy->path.c_str(), source.band->GetXSize(), source.band->GetYSize(), 1,
-                                      GDT_Float64, const_cast<char**>(creation)));
-    if (!copy->dataset) return *error = GdalError("cannot create " + copy->path), false;
-    GDALRasterBand* band = copy->dataset->GetRasterBand(1);
-    band->SetNoDataValue(std::numeric_limits<double>::quiet_NaN());
-    // The fill's own working files go beside the map too, not into the working directory.
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", copy->folder.c_str());
-    bool ok = CopyWithVoidsAsNaN(source, band, error) &&
-              GDALFillNodata(band, nullptr, kFillSearchCells, 0, 0, nullptr, nullptr, nullptr) == CE_None;
-    CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
-    if (!ok) *error = GdalError("cannot fill the voids");
-    return ok;
-}
-
-bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader* header, std::string* error) {
+bool HeaderFromDataset(GDALDataset& ds, const std::string& name, const ImportOptions& options, MapHeader* header,
+                       std::string* error) {
     double gt[6];
     ds.GetGeoTransform(gt);
     if (ds.GetRasterXSize() > kMaxMapColumns || ds.GetRasterYSize() > kMaxMapRows) {
@@ -212,9 +72,13 @@ bool HeaderFromDataset(GDALDataset& ds, const ImportOptions& options, MapHeader*
     header->cellLat = -gt[5];
     header->mapType = options.mapType;
     header->mat = options.mat ? 1 : 0;
+    header->hasVoidValue = options.setVoids;
+    header->voidValue = options.setVoids ? options.voidValue : 0;
     RawGridInfo grid{header->width, header->height, header->originLat, header->originLon, header->cellLon,
                      header->cellLat};
-    std::string problem = CheckGridOnGlobe(grid);
+    std::string problem = AntimeridianAdvice(name, gt, header->width, header->height);
+    if (!problem.empty()) return *error = problem, false;
+    problem = CheckGridOnGlobe(grid);
     if (!problem.empty()) return *error = "the raster's georeference is impossible: " + problem, false;
     return true;
 }
@@ -225,37 +89,69 @@ std::string VoidAdvice(const ImportReport& report, const BandSource& source) {
     if (report.infinite > 0) std::snprintf(marker + std::strlen(marker), sizeof marker - std::strlen(marker), " or infinite");
     std::string why = report.reprojected ? ", including the cells warping leaves outside the source" : "";
     return std::to_string(report.voids) + " cells are voids (" + std::string(marker) + why +
-           "); nothing was written. Use --fill-voids to fill them from their neighbours, or --void-value V "
-           "to store them as V metres";
+           "); nothing was written. Use --fill-voids to fill them from their neighbours, --void-value V "
+           "to store them as V metres, or --crop to keep the largest north-up rectangle that holds no void";
 }
 
-// Counts the band's voids; refuses them unless they are to be filled, and then fills them
-// and refuses any left. On success `band` is what to import.
-bool SettleVoids(BandSource* band, const std::string& out, const ImportOptions& options, FilledCopy* filled,
-                 ImportReport* report, std::string* error) {
-    ImportReport count;
-    if (!StreamBand(*band, options, nullptr, &count, error)) return false;
-    report->voids = count.voids;
-    report->infinite = count.infinite;
-    if (count.voids == 0) return true;
-    if (!options.fillVoids) return *error = VoidAdvice(*report, *band), false;
-    if (!FillVoids(*band, out, filled, error)) return false;
-    *band = BandSource(filled->dataset->GetRasterBand(1));
-    ImportReport left;
-    if (!StreamBand(*band, options, nullptr, &left, error)) return false;
-    report->voidsFilled = count.voids - left.voids;
-    if (left.voids > 0) {
-        return *error = std::to_string(left.voids) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
-                        " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
-                        "to store voids as V metres",
-               false;
+// Writes the map in one pass; a pass that meets voids that are neither set nor filled
+// writes nothing under the map's name.
+bool WriteMap(const BandSource& band, const std::string& out, const ImportOptions& options, bool stopAtVoid,
+              ImportReport* report, std::string* error) {
+    auto writer = std::make_unique<MapStreamWriter>();
+    if (!writer->Begin(out, report->header, error)) return false;
+    if (!StreamBand(band, options, &writer, stopAtVoid, report, error)) return false;
+    return writer == nullptr || writer->Finish(error);
+}
+
+// What the source says of itself when it is a map's export: map type, MAT flag, and its
+// nodata value as the void value. The caller's own choices stand.
+ImportOptions OptionsFromSource(GDALDataset& ds, int bandIndex, const ImportOptions& given) {
+    ImportOptions options = given;
+    const char* type = ds.GetMetadataItem(kMapTypeItem);
+    if (type == nullptr) return options;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(type, &end, 10);
+    if (!options.typeGiven && *type != '\0' && *end == '\0' && value <= UINT32_MAX) options.mapType = uint32_t(value);
+    const char* mat = ds.GetMetadataItem(kMatItem);
+    if (!options.matGiven && mat != nullptr) options.mat = std::strcmp(mat, "1") == 0;
+    int has = 0;
+    double noData = ds.GetRasterBand(bandIndex)->GetNoDataValue(&has);
+    bool whole = has && noData == std::round(noData) && noData >= -32768.0 && noData <= 32767.0;
+    if (whole && !options.fillVoids && !options.setVoids) {
+        options.setVoids = true;
+        options.voidValue = static_cast<int16_t>(noData);
     }
-    return true;
+    return options;
 }
 
 }  // namespace
 
-bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& options,
+namespace {
+
+// The caller's progress, one step after another: each step reports 0..1 and the caller
+// sees it mapped onto [from, to], so the bar only rises.
+struct ProgressSteps {
+    ProgressFunc progress = nullptr;
+    void* data = nullptr;
+    double from = 0.0, to = 1.0, reached = 0.0;
+
+    static int Report(double done, const char* message, void* self) {
+        auto* steps = static_cast<ProgressSteps*>(self);
+        steps->reached = steps->from + (steps->to - steps->from) * done;
+        return steps->progress(steps->reached, message, steps->data);
+    }
+    // Options whose progress goes through these steps.
+    ImportOptions Through(ImportOptions options) {
+        if (progress == nullptr) return options;
+        options.progress = Report;
+        options.progressData = this;
+        return options;
+    }
+};
+
+}  // namespace
+
+bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& given,
                   ImportReport* report, std::string* error) {
     InitializeGdal();
     QuietGdal quiet;
@@ -263,24 +159,29 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     if (IsStreamOrDevice(source)) return *error = "cannot read " + source + ": not a regular file (a FIFO or a device)", false;
     GDALDatasetUniquePtr original(GDALDataset::Open(source.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY));
     if (!original) return *error = GdalError("cannot read " + source + " as a raster"), false;
-    if (options.band < 1 || options.band > original->GetRasterCount()) {
+    if (given.band < 1 || given.band > original->GetRasterCount()) {
         return *error = source + " has " + std::to_string(original->GetRasterCount()) + " band(s); there is no band " +
-                        std::to_string(options.band),
+                        std::to_string(given.band),
                false;
     }
+    ProgressSteps steps{given.progress, given.progressData};
+    const ImportOptions options = steps.Through(OptionsFromSource(*original, given.band, given));
     GDALDataset* dataset = original.get();
-    GDALDatasetUniquePtr warped;
+    WarpedCopy warped;
     bool warpable = false;
     std::string problem = CheckGeoreference(*dataset, source, &warpable);
     if (!problem.empty() && warpable && options.reproject) {
-        warped = WarpToWgs84(dataset, error);
-        if (!warped) return false;
-        dataset = warped.get();
+        steps.to = 0.5;  // the warp, then the import
+        if (!WarpToWgs84(dataset, options.band, options, out, &warped, error)) return false;
+        steps.from = steps.reached, steps.to = 1.0;
+        dataset = warped.dataset.get();
         report->reprojected = true;
         problem = CheckGeoreference(*dataset, source + " warped", &warpable);
     }
     if (!problem.empty()) return *error = problem, false;
-    if (!HeaderFromDataset(*dataset, options, &report->header, error)) return false;
+    GDALDatasetUniquePtr cropped;
+    if (options.crop && !CropToData(&dataset, source, options.band, &cropped, report, error)) return false;
+    if (!HeaderFromDataset(*dataset, source, options, &report->header, error)) return false;
 
     BandSource band(dataset->GetRasterBand(options.band));
     if (GDALDataTypeIsComplex(band.band->GetRasterDataType())) {
@@ -288,20 +189,25 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
                         GDALGetDataTypeName(band.band->GetRasterDataType()) + "), not elevations",
                false;
     }
-    // Whether the voids allow a map at all is settled before anything is written.
-    FilledCopy filled;
-    if (!options.setVoids && !SettleVoids(&band, out, options, &filled, report, error)) return false;
-    int64_t voidsFound = report->voids;
-    int64_t voidsFilled = report->voidsFilled;
-    report->voids = 0;
-    MapStreamWriter writer;
-    if (!writer.Begin(out, report->header, error) || !StreamBand(band, options, &writer, report, error)) return false;
-    if (!options.setVoids) {
-        report->voids = voidsFound;
-        report->voidsFilled = voidsFilled;
-    }
-    return writer.Finish(error);
+    // One pass writes the map through a temporary; voids that are neither set nor filled
+    // drop it, so they never leave a map (nor touch one) under the name.
+    if (!WriteMap(band, out, options, options.fillVoids, report, error)) return false;
+    if (report->voids == report->voidsSet) return true;
+    if (!options.fillVoids) return *error = VoidAdvice(*report, band), false;
+    steps.from = steps.reached;  // the fill goes on from where the first pass stopped
+    return FillAndWrite(band, out, options, report, error);
 }
+
+namespace {
+
+std::string Cropped(const ImportReport& r) {
+    if (r.cropWidth == 0) return std::string();
+    return "cropped to the " + std::to_string(r.cropWidth) + " x " + std::to_string(r.cropHeight) +
+           " cells without voids from column " + std::to_string(r.cropColumn) + ", row " + std::to_string(r.cropRow) +
+           (r.reprojected ? " of the warped raster\n" : "\n");
+}
+
+}  // namespace
 
 std::string DescribeImport(const ImportReport& r) {
     const MapHeader& h = r.header;
@@ -313,9 +219,11 @@ std::string DescribeImport(const ImportReport& r) {
                   "elevation: %d .. %d m\n"
                   "voids: %lld found, %lld filled, %lld set\n"
                   "values rounded to whole metres: %lld\n"
-                  "values clamped to -32768..32767: %lld\n",
+                  "values clamped to -32768..32767: %lld\n"
+                  "%s",
                   h.width, h.height, h.originLat, h.originLon, h.cellLat, h.cellLon,
                   r.reprojected ? ", warped to WGS 84" : "", r.minimum, r.maximum, (long long)r.voids,
-                  (long long)r.voidsFilled, (long long)r.voidsSet, (long long)r.rounded, (long long)r.clamped);
+                  (long long)r.voidsFilled, (long long)r.voidsSet, (long long)r.rounded, (long long)r.clamped,
+                  Cropped(r).c_str());
     return text;
 }

@@ -4,15 +4,21 @@
 // another datum) is refused with the command that fixes it, unless `reproject` asks for
 // it to be warped. Rotated rasters are refused. Floating-point elevations round to the
 // nearest metre (halves away from zero); values outside int16 are clamped. Voids (the
-// band's nodata value, NaN and infinities) are never stored as heights silently, and
-// whether they allow a map is settled before anything is written. Complex bands are
-// refused.
+// band's nodata value, NaN and infinities) are never stored as heights silently: the map
+// is written in one pass through a temporary file, and voids that are neither set nor
+// filled drop it, so a refused import leaves nothing under the map's name and any map
+// there as it was. Complex bands are refused.
+//
+// The map remembers the void value voids were stored as. A raster exported from a map
+// (it carries the map type item) whose nodata value is a whole int16 brings its voids
+// back as that value, so importing an export gives the same map.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "mapstore/map_file.h"
+#include "maptools/gdal_export.h"
 
 struct ImportOptions {
     int band = 1;              // 1-based
@@ -22,6 +28,18 @@ struct ImportOptions {
     int16_t voidValue = 0;
     uint32_t mapType = 5;
     bool mat = false;
+    // Without them, a map's export gives back its map type and MAT flag.
+    bool typeGiven = false;
+    bool matGiven = false;
+    // Warping, as gdalwarp -t_srs EPSG:4326 -r <resampling> [-tr <cellSize> <cellSize>].
+    std::string resampling = "bilinear";
+    double cellSize = 0.0;     // degrees; 0: GDAL's suggestion, which keeps the resolution
+    bool crop = false;         // keep the largest north-up rectangle that holds no void
+    // Filling works on bands of rows in memory within this many bytes (the results are
+    // those of filling the whole raster); 0, or a raster too wide for it: one copy on disk.
+    int64_t fillMemoryBytes = 128ll << 20;
+    ProgressFunc progress = nullptr;  // called with 0..1
+    void* progressData = nullptr;
 };
 
 struct ImportReport {
@@ -35,6 +53,8 @@ struct ImportReport {
     int64_t voidsSet = 0;
     int64_t rounded = 0;       // values that were not whole metres
     int64_t clamped = 0;       // values outside int16
+    // With crop: the window kept, in cells of the (warped) raster; width 0: none was cut.
+    int32_t cropColumn = 0, cropRow = 0, cropWidth = 0, cropHeight = 0;
 };
 
 // Largest distance, in cells, a void is filled across.

@@ -17,6 +17,10 @@ void MapGeoTransform(const MapHeader& header, double* transform);
 // WGS 84 longitude/latitude, with longitude as the first axis of the data.
 OGRSpatialReference Wgs84LonLat();
 
+// Dataset metadata items an export writes and an import reads back.
+const char* const kMapTypeItem = "ZOLVA_MAP_TYPE";
+const char* const kMatItem = "ZOLVA_MAT";
+
 // Keeps GDAL's own error printing quiet while it lives; its messages reach the user
 // through GdalError.
 struct QuietGdal {

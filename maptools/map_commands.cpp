@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <map>
 #include <memory>
-#include <set>
 #include <vector>
 
 #include "mapstore/file_io.h"
@@ -52,24 +51,6 @@ int16_t SyntheticHeight(int32_t row, int32_t col, int32_t width, int32_t height)
     double summit = 600.0 * std::exp(-(dx * dx + dy * dy) / 0.03);
     double value = 500.0 + 250.0 * std::sin(1.5 * x) * std::cos(y) + 80.0 * std::sin(4.0 * x + 3.0 * y) + summit;
     return static_cast<int16_t>(std::lround(value));
-}
-
-std::string HeaderText(const std::string& in, const MapHeader& h) {
-    int64_t blocksAcross = (h.width + kMapBlockSide - 1) / kMapBlockSide;
-    int64_t blocksDown = (h.height + kMapBlockSide - 1) / kMapBlockSide;
-    char text[1024];
-    std::snprintf(text, sizeof text,
-                  "map: %s\n"
-                  "size: %d x %d samples, %lld x %lld blocks\n"
-                  "map type: %u, MAT: %s\n"
-                  "georeference: WGS 84, north-up\n"
-                  "origin (north-west corner): %.12g, %.12g\n"
-                  "cell size: %.12g x %.12g degrees (north-south x east-west)\n"
-                  "extent: latitude %.9f .. %.9f, longitude %.9f .. %.9f\n",
-                  in.c_str(), h.width, h.height, (long long)blocksAcross, (long long)blocksDown, h.mapType,
-                  h.mat != 0 ? "yes" : "no", h.originLat, h.originLon, h.cellLat, h.cellLon,
-                  h.originLat - h.height * h.cellLat, h.originLat, h.originLon, h.originLon + h.width * h.cellLon);
-    return text;
 }
 
 }  // namespace
@@ -119,7 +100,7 @@ bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, cons
 }
 
 bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const NewMapOptions& options,
-                  std::string* error) {
+                  std::string* error, ProgressFunc progress, void* progressData) {
     MapHeader header;
     header.width = width;
     header.height = height;
@@ -140,12 +121,15 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
             }
         }
         if (!writer.AppendBlockRow(row0, rows.data(), error)) return false;
+        if (progress != nullptr && !progress(double(row0 + count) / height, nullptr, progressData)) {
+            return *error = "interrupted", false;
+        }
     }
     return writer.Finish(error);
 }
 
 bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
-                std::string* error) {
+                std::string* error, ProgressFunc progress, void* progressData) {
     *report = CompactReport();
     // Locked before reading, so that no save lands between the reading and the rename.
     MapStreamWriter writer;
@@ -165,9 +149,14 @@ bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged,
     report->droppedCodes = lost;
     if (!writer.Begin(out, reader.header(), error)) return false;
     std::vector<int16_t> block(kMapBlockSamples);
-    for (int32_t code : reader.BlockCodes()) {
+    const std::vector<int32_t> codes = reader.BlockCodes();
+    for (int32_t code : codes) {
         if (!reader.ReadBlock(code, block.data(), error)) return *error += "; the map was left as it was", false;
         if (!writer.AppendBlock(code, block.data(), error)) return false;
+        ++report->blocks;
+        if (progress != nullptr && !progress(double(report->blocks) / codes.size(), nullptr, progressData)) {
+            return *error = "interrupted; the map was left as it was", false;
+        }
     }
     return writer.Finish(error);
 }
@@ -178,22 +167,4 @@ bool CompactMap(const std::string& in, const std::string& out, std::vector<std::
     bool ok = CompactMap(in, out, false, &report, error);
     *warnings = report.warnings;
     return ok;
-}
-
-bool DescribeMap(const std::string& in, std::string* text, std::string* error) {
-    MapFileReader reader;
-    if (!reader.Open(in, error)) return false;
-    *text = HeaderText(in, reader.header());
-    const std::vector<std::vector<int32_t>>& saves = reader.saves();
-    *text += "saves: " + std::to_string(saves.size()) + "\n";
-    std::set<int32_t> later;
-    for (size_t i = 0; i < saves.size(); ++i) {
-        *text += "  save " + std::to_string(i + 1) + ": " + std::to_string(saves[i].size()) + " blocks\n";
-        if (i > 0) later.insert(saves[i].begin(), saves[i].end());
-    }
-    std::vector<int32_t> changed(later.begin(), later.end());
-    *text += "blocks saved again since the first save: " + std::to_string(changed.size()) + CodeList(changed, changed.size()) + "\n";
-    *text += "warnings: " + std::to_string(reader.warnings().size()) + "\n";
-    for (const std::string& warning : reader.warnings()) *text += "  " + warning + "\n";
-    return true;
 }

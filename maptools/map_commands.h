@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "maptools/map_stream.h"
+
 struct NewMapOptions {
     uint32_t mapType = 5;
     bool mat = false;
@@ -19,7 +21,7 @@ bool MapFromRaw(const std::string& rawPath, const std::string& sidecarPath, cons
 
 // A deterministic landscape: the same size always gives the same map.
 bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const NewMapOptions& options,
-                  std::string* error);
+                  std::string* error, ProgressFunc progress = nullptr, void* progressData = nullptr);
 
 // Rewrites `in` as one save holding the newest copy of each block, to `out` (which may
 // be `in`). Refuses, naming them, when blocks have no readable copy (damaged data may have
@@ -29,9 +31,10 @@ struct CompactReport {
     std::vector<std::string> warnings;  // what the reader noticed, damage the result no longer carries
     uint64_t dropped = 0;               // blocks left out
     std::vector<int32_t> droppedCodes;  // the first of them
+    uint64_t blocks = 0;                // blocks written
 };
 bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
-                std::string* error);
+                std::string* error, ProgressFunc progress = nullptr, void* progressData = nullptr);
 // The same, refusing to drop anything.
 bool CompactMap(const std::string& in, const std::string& out, std::vector<std::string>* warnings,
                 std::string* error);

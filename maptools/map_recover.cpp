@@ -46,6 +46,14 @@ bool RecoverHeader(std::FILE* file, uint64_t size, const RecoverOptions& options
     std::string problem;
     if (LoadHeader(file, size, header, &report->warnings, &problem)) {
         report->headerSource = report->warnings.empty() ? "the map's header" : report->warnings.back();
+        // The void value lives in the first save's commit record; kept when that is intact.
+        MapHeader scanned;
+        ScanResult scan;
+        uint64_t scannedSize = 0;
+        if (ScanFile(file, false, &scanned, &scan, &scannedSize, &problem)) {
+            header->hasVoidValue = scanned.hasVoidValue;
+            header->voidValue = scanned.voidValue;
+        }
         return true;
     }
     if (options.georef.empty()) {

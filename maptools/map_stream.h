@@ -12,6 +12,10 @@
 
 #include "mapstore/map_file.h"
 
+// A progress callback as GDAL's (GDALTermProgress fits it): `done` runs 0..1; returning
+// 0 asks the work to stop.
+typedef int (*ProgressFunc)(double done, const char* message, void* data);
+
 // Writes a new map as its first save, through MapFileBuilder: everything goes to a
 // temporary file next to the target, which replaces the target only when it is whole, and
 // a failed write leaves the old file as it was.

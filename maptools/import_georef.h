@@ -1,0 +1,37 @@
+// Where an imported raster lies: the checks that it is north-up WGS 84 longitude/latitude
+// (refusals carry the command that mends them), the warp --reproject does, and --crop.
+#pragma once
+
+#include <string>
+
+#include <gdal_priv.h>
+
+#include "maptools/gdal_import.h"
+
+namespace mapimport {
+
+extern const char* const kWarpAdvice;
+
+// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
+// whether warping to WGS 84 mends it.
+std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable);
+// The dataset warped to WGS 84 as `gdalwarp -t_srs EPSG:4326 -r M [-tr C C]` warps it,
+// in a GeoTIFF in a new folder beside the map `out`, removed when the copy goes.
+struct WarpedCopy {
+    std::string folder;
+    std::string path;
+    GDALDatasetUniquePtr dataset;
+    WarpedCopy() = default;
+    ~WarpedCopy();
+    WarpedCopy(const WarpedCopy&) = delete;
+    WarpedCopy& operator=(const WarpedCopy&) = delete;
+};
+bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, const std::string& out,
+                 WarpedCopy* copy, std::string* error);
+// Empty unless the raster crosses longitude 180; then the refusal with the commands that split it.
+std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height);
+// Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.
+bool CropToData(GDALDataset** dataset, const std::string& name, int bandIndex, GDALDatasetUniquePtr* holder,
+                ImportReport* report, std::string* error);
+
+}  // namespace mapimport
