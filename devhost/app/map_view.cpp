@@ -243,9 +243,12 @@ void SetViewMap(HWND view, HPI_HANDLE map) {
     g_view.changed.clear();
     g_view.allChanged = false;
     if (g_view.map != 0) {
-        g_view.levels.Reset(g_view.header.width, g_view.header.height, [map](int32_t code, int16_t* samples) {
+        // Voids are the map's, as it was imported: shown as voids, kept out of the overviews.
+        const MapHeader& header = g_view.header;
+        g_view.levels.Reset(header.width, header.height, [map](int32_t code, int16_t* samples) {
             if (!DH_ReadViewBlock(map, code, samples)) std::fill(samples, samples + kMapBlockSamples, int16_t(0));
-        });
+        }, header.hasVoidValue, header.voidValue);
+        g_view.renderer.SetVoid(header.hasVoidValue, header.voidValue);
         ::SetTimer(view, kSurveyTimer, 1, nullptr);
     } else {
         g_view.levels.Reset(0, 0, MapBlockReader());
@@ -315,6 +318,11 @@ std::wstring DescribeViewPixel(HWND, int x, int y) {
     ApplyChanges();
     const int16_t* block = g_view.levels.Block(0, row / kMapBlockSide, column / kMapBlockSide);
     int altitude = block[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
+    if (g_view.header.hasVoidValue && altitude == g_view.header.voidValue) {
+        std::swprintf(text, 160, L"列 %ld  行 %ld  %ls  標高 データなし (欠測)  ズーム %d", column, row, place.c_str(),
+                      g_view.relief.zoom);
+        return text;
+    }
     std::swprintf(text, 160, L"列 %ld  行 %ld  %ls  標高 %d m  ズーム %d", column, row, place.c_str(), altitude,
                   g_view.relief.zoom);
     return text;

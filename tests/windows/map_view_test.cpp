@@ -131,4 +131,40 @@ TEST_F(MapViewTest, StatusBarShowsTheAltitudeAfterTheRelease) {
     EXPECT_NE(std::wstring::npos, Status().find(L"標高 291 m")) << Narrow(Status());
 }
 
+// A map imported with a void value shows its voids in a colour of their own, also from
+// the overview levels, and the status bar says there is no elevation there instead of
+// giving the void value as metres.
+TEST_F(MapViewTest, VoidsShowAsVoidsAndTheStatusBarSaysSo) {
+    DH_CloseMap(map_);
+    MapHeader header;
+    header.width = 2000;
+    header.height = 1500;
+    header.originLat = 36.5;
+    header.originLon = -84.5;
+    header.cellLat = header.cellLon = 1.0 / 1200;
+    header.hasVoidValue = true;
+    header.voidValue = -32768;
+    std::vector<int16_t> grid(size_t(2000) * 1500, 100);
+    for (int r = 400; r < 720; ++r) {
+        for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
+    }
+    std::string error;
+    ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+    map_ = devhost::OpenMapFile(window_, Widen(path_));
+    ASSERT_NE(0u, map_);
+    const COLORREF kVoid = RGB(0x90, 0x70, 0x90);
+    for (int zoom : {1, -8}) {
+        devhost::SetViewZoom(view_, zoom);
+        devhost::SetViewCentre(view_, 800, 560);
+        EXPECT_EQ(kVoid, ShownAt(800, 560)) << "zoom " << zoom << ": inside the voids";
+        EXPECT_NE(kVoid, ShownAt(400, 560)) << "zoom " << zoom << ": terrain";
+    }
+    devhost::SetViewZoom(view_, 1);
+    devhost::SetViewCentre(view_, 800, 560);
+    POINT pixel = devhost::MeshToViewPixel(view_, 800, 560);
+    std::wstring status = devhost::DescribeViewPixel(view_, pixel.x, pixel.y);
+    EXPECT_NE(std::wstring::npos, status.find(L"データなし")) << Narrow(status);
+    EXPECT_EQ(std::wstring::npos, status.find(L"-32768")) << Narrow(status);
+}
+
 }  // namespace
