@@ -61,7 +61,7 @@ fi
 # a partial block and then saved twice, and the sample map.
 seeds="$fuzz_dir/seeds"
 rm -rf "$seeds" "$fuzz_dir"/corpus* && mkdir -p "$seeds" "$fuzz_dir/artifacts"
-"$fuzz_dir/bin/zolva-make-map" synthetic 40 30 "$seeds/small.map" --type 10 --mat
+"$fuzz_dir/bin/zolva-make-map" synthetic 40 30 "$seeds/small.map" --type 10 --mat -q
 head -c 72 "$seeds/small.map" >"$seeds/header.map"
 head -c 1000 "$seeds/small.map" >"$seeds/torn.map"
 "$fuzz_dir/bin/map_file_seeds" "$seeds"
