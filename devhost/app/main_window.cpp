@@ -97,34 +97,9 @@ bool OfferToSave(HWND window) {
     return true;
 }
 
-void OnOpenMap(HWND window) {
-    wchar_t path[MAX_PATH] = L"";
-    OPENFILENAMEW dialog = {};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = window;
-    dialog.lpstrFilter = L"地図ファイル (*.map)\0*.map\0すべてのファイル\0*.*\0";
-    dialog.lpstrFile = path;
-    dialog.nMaxFile = MAX_PATH;
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-    if (::GetOpenFileNameW(&dialog)) OpenMapFile(window, path);
-}
-
-void OnSaveMap(HWND window) {
-    HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map == 0) return;
-    if (DH_SaveMap(map)) {
-        SetStatusText(window, L"保存しました");
-    } else {
-        SetStatusText(window, kNotSaved);
-        ReportError(window, SaveFailure());
-    }
-}
-
-// Keeps the edits when the map's own file cannot take them (another program saved to it,
-// a block could not be read): the map as devhost read it, with the edits, under a new name.
-void OnSaveMapAs(HWND window) {
-    HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map == 0) return;
+// Asks for a map file's name, to open (an existing file) or to save under; empty when the
+// user cancels.
+std::wstring AskMapFileName(HWND window, bool forSaving) {
     wchar_t path[MAX_PATH] = L"";
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof dialog;
@@ -133,14 +108,37 @@ void OnSaveMapAs(HWND window) {
     dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
     dialog.lpstrDefExt = L"map";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-    if (!::GetSaveFileNameW(&dialog)) return;
-    if (DH_SaveMapAs(map, Narrow(path).c_str())) {
+    dialog.Flags = OFN_PATHMUSTEXIST | (forSaving ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    bool chosen = forSaving ? ::GetSaveFileNameW(&dialog) : ::GetOpenFileNameW(&dialog);
+    return chosen ? std::wstring(path) : std::wstring();
+}
+
+void ShowSaveResult(HWND window, bool saved) {
+    if (saved) {
         SetStatusText(window, L"保存しました");
-    } else {
-        SetStatusText(window, kNotSaved);
-        ReportError(window, SaveFailure());
+        return;
     }
+    SetStatusText(window, kNotSaved);
+    ReportError(window, SaveFailure());
+}
+
+void OnOpenMap(HWND window) {
+    std::wstring path = AskMapFileName(window, false);
+    if (!path.empty()) OpenMapFile(window, path);
+}
+
+void OnSaveMap(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map != 0) ShowSaveResult(window, DH_SaveMap(map) != 0);
+}
+
+// Keeps the edits when the map's own file cannot take them (another program saved to it,
+// a block could not be read): the map as devhost read it, with the edits, under a new name.
+void OnSaveMapAs(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return;
+    std::wstring path = AskMapFileName(window, true);
+    if (!path.empty()) ShowSaveResult(window, DH_SaveMapAs(map, Narrow(path).c_str()) != 0);
 }
 
 void OnCloseMap(HWND window) {

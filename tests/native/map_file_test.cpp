@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "maptools/sidecar_json.h"
+#include "tests/native/test_files.h"
 
 namespace {
 
@@ -33,21 +34,7 @@ uint32_t ReferenceCrc32(const uint8_t* data, size_t size) {
     return ~crc;
 }
 
-std::string TempPath(const std::string& name) {
-    fs::path dir = fs::path(::testing::TempDir()) / "zolva_map_file_test";
-    fs::create_directories(dir);
-    return (dir / name).string();
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+std::string TempPath(const std::string& name) { return TestFilePath("zolva_map_file_test", name); }
 
 MapHeader SmallHeader(int32_t width, int32_t height) {
     MapHeader header;

@@ -11,6 +11,7 @@
 
 #include "mapstore/map_format.h"
 #include "maptools/map_recover.h"
+#include "tests/native/test_files.h"
 
 namespace {
 
@@ -20,21 +21,7 @@ using mapfile::kCommitBytes;
 using mapfile::kHeaderBytes;
 using mapfile::kHeaderCopyBytes;
 
-std::string TempPath(const std::string& name) {
-    fs::path dir = fs::path(::testing::TempDir()) / "zolva_map_header_test";
-    fs::create_directories(dir);
-    return (dir / name).string();
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+std::string TempPath(const std::string& name) { return TestFilePath("zolva_map_header_test", name); }
 
 // Every block of the grid as a reader gives it; an empty vector for a block it refuses.
 std::vector<std::vector<int16_t>> AllBlocks(const MapFileReader& reader) {
