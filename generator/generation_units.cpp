@@ -21,12 +21,12 @@ double PersistenceAt(int roughnessPosition) { return 1.0 - roughnessPosition * 0
 
 double MagnificationAt(int reliefPosition) { return std::pow(10.0, (reliefPosition - 50) * 0.02); }
 
-int RangePosition(const std::wstring& rangeText) { return TruncateToInt(LeadingNumber(rangeText) * 10.0); }
+int RangePosition(const WideText& rangeText) { return TruncateToInt(LeadingNumber(rangeText) * 10.0); }
 
-std::wstring RangeTextOfDist(int dist, double inverseMeshSize) {
+WideText RangeTextOfDist(int dist, double inverseMeshSize) {
     return FormatTenths(dist / inverseMeshSize * 0.001);
 }
 
-int DistOfRangeText(const std::wstring& rangeText, double inverseMeshSize) {
+int DistOfRangeText(const WideText& rangeText, double inverseMeshSize) {
     return BoundGenerationDist(TruncateToInt(LeadingNumber(rangeText) * inverseMeshSize * 1000.0));
 }

@@ -6,7 +6,7 @@
 // 10 ^ ((p - 50) x 0.02).
 #pragma once
 
-#include <string>
+#include "host/wide_text.h"
 
 // Positions of the roughness and relief sliders. Values outside persistence 0..1 and
 // magnification 0.1..10 are taken as the nearest end, so a damaged profile value never
@@ -16,10 +16,10 @@ int ReliefPosition(double magnification);
 double PersistenceAt(int roughnessPosition);
 double MagnificationAt(int reliefPosition);
 // Range slider position: tenths of a km.
-int RangePosition(const std::wstring& rangeText);
+int RangePosition(const WideText& rangeText);
 // The range box's text for a half-width in mesh samples: km with one decimal.
 // `inverseMeshSize` turns metres into mesh samples.
-std::wstring RangeTextOfDist(int dist, double inverseMeshSize);
+WideText RangeTextOfDist(int dist, double inverseMeshSize);
 // The half-width in mesh samples of a typed range in km, truncated and bounded like a
 // stored one.
-int DistOfRangeText(const std::wstring& rangeText, double inverseMeshSize);
+int DistOfRangeText(const WideText& rangeText, double inverseMeshSize);

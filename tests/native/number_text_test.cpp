@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <climits>
 #include <cmath>
+#include <cstring>
+#include <cwchar>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "generator/generation_units.h"
 #include "generator/terrain_generator.h"
@@ -69,4 +74,32 @@ TEST(GenerationConversionsTest, RangeTextsBecomeBoundedHalfWidths) {
         int dist;
     } rows[] = {{L"8.0", 160}, {L"8.09km", 161}, {L"-1", -20}, {L"x", 0}, {L"1e9", kMaxGenerationDist}};
     for (const auto& row : rows) EXPECT_EQ(row.dist, DistOfRangeText(row.text, 0.02)) << Ascii(row.text);
+}
+
+// The conversions replace the C runtime's, which allocate; they must read and write what
+// it does: every typed-length number exactly, and "%.1f" for any double, ties included.
+TEST(GenerationConversionsTest, ReadingAndWritingMatchTheCRuntime) {
+    std::mt19937_64 random(20261209);
+    for (int i = 0; i < 20000; ++i) {
+        // Up to 15 significant digits, three of them after the point, and a power of ten
+        // that keeps the whole within 10^±22: what the boxes are typed with.
+        wchar_t text[64];
+        long long digits = static_cast<long long>(random() % 1000000000000000ULL);
+        int exponent = static_cast<int>(random() % 42) - 19;
+        std::swprintf(text, 64, L"%s%lld.%03llde%d", i % 2 ? L"-" : L" ", digits / 1000, digits % 1000, exponent);
+        EXPECT_EQ(std::wcstod(text, nullptr), LeadingNumber(text)) << Ascii(text);
+    }
+    std::vector<double> values = {0.25, 0.75, 2.5, 0.05, 0.15, -0.04, -0.0, 0.95, 9.95, 99.95, 1e15 + 0.5,
+                                  9007199254740993.0, 1e22, 1e300, DBL_MAX, DBL_MIN, 4503599627370495.5};
+    for (int i = 0; i < 20000; ++i) {
+        uint64_t bits = random();
+        double value = 0.0;
+        std::memcpy(&value, &bits, sizeof value);
+        if (std::isfinite(value)) values.push_back(i % 2 ? value : std::ldexp(static_cast<double>(bits >> 12), -20));
+    }
+    for (double value : values) {
+        wchar_t expected[400];
+        std::swprintf(expected, 400, L"%.1f", value);
+        EXPECT_EQ(std::wstring(expected), std::wstring(FormatTenths(value).c_str())) << value;
+    }
 }
