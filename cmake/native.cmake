@@ -9,6 +9,7 @@ endif()
 
 add_library(zolva_portable STATIC ${ZOLVA_PORTABLE_SOURCES})
 target_include_directories(zolva_portable PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(zolva_portable PRIVATE ${ZOLVA_PLUGIN_COMPILE_OPTIONS})
 
 # The layers: nothing in the portable core reaches <windows.h>, frame/ or palette/. All
 # of engine/ is portable, so every file there is checked, new ones included.

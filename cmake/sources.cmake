@@ -2,6 +2,7 @@
 
 # The portable core: no <windows.h>.
 set(ZOLVA_PORTABLE_SOURCES
+    engine/allocation.cpp
     engine/block_geometry.cpp
     engine/brush_kernel.cpp
     engine/brush_apply_sse2.cpp
@@ -16,6 +17,7 @@ set(ZOLVA_PORTABLE_SOURCES
 
 # The portable core's headers, for the layer check; the sources above bring in the rest.
 set(ZOLVA_PORTABLE_HEADERS
+    engine/allocation.h
     engine/block_geometry.h
     engine/brush_kernel.h
     engine/brush_method.h
@@ -26,6 +28,11 @@ set(ZOLVA_PORTABLE_HEADERS
     generator/generation_units.h
     generator/terrain_generator.h
 )
+
+# The plug-in's code is built without exceptions: nothing may unwind into the host, and
+# throwing needs memory exactly when there is none. Guarded statics would take the
+# runtime's lazily allocated lock; the module has one thread.
+set(ZOLVA_PLUGIN_COMPILE_OPTIONS -fno-exceptions -fno-threadsafe-statics)
 
 # devhost's portable parts: the profile store. The noise is the services library of its own.
 set(DEVHOST_PORTABLE_SOURCES

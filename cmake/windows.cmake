@@ -58,6 +58,7 @@ add_library(zolva_plugin_code STATIC
     frame/trail_spans.cpp
 )
 target_include_directories(zolva_plugin_code PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(zolva_plugin_code PRIVATE ${ZOLVA_PLUGIN_COMPILE_OPTIONS})
 target_link_libraries(zolva_plugin_code PUBLIC comctl32 gdi32 user32)
 
 # Zolva.qpl: the plug-in module. It reaches the host only through the import libraries
@@ -65,6 +66,7 @@ target_link_libraries(zolva_plugin_code PUBLIC comctl32 gdi32 user32)
 add_library(zolva_module SHARED module/dll_main.cpp res/zolva.rc ${HOST_NAMES_DIR}/zolva.def)
 target_link_libraries(zolva_module PRIVATE -Wl,--whole-archive zolva_plugin_code -Wl,--no-whole-archive
                       host_interface_imports host_services_imports comctl32 gdi32 user32)
+target_compile_options(zolva_module PRIVATE ${ZOLVA_PLUGIN_COMPILE_OPTIONS})
 set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX ".qpl")
 
 # devhost.exe

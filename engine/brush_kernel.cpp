@@ -98,13 +98,16 @@ void StampRow(CMapEditor& editor, const uint8_t* weights, int64_t row, int64_t f
             int32_t firstInBlock = index % kBlockSide;
             int32_t lastInBlock = firstInBlock + static_cast<int32_t>(runEnd - column);
             int16_t* samples = editor.FindOrCreateStampedBlock(code, index / kBlockSide, firstInBlock, lastInBlock);
-            if (samples != nullptr) {
-                // Every cell is stored, changed or not, so the loop vectorises.
-                int16_t* cells = samples + index;
-                const uint8_t* runWeights = weights + (column - first);
-                const int count = static_cast<int>(runEnd - column + 1);
-                for (int k = 0; k < count; ++k) cells[k] = std::max<int16_t>(cells[k], runWeights[k]);
+            if (samples == nullptr) {
+                // Memory is short: only this cell is skipped, and the next one asks again.
+                ++column;
+                continue;
             }
+            // Every cell is stored, changed or not, so the loop vectorises.
+            int16_t* cells = samples + index;
+            const uint8_t* runWeights = weights + (column - first);
+            const int count = static_cast<int>(runEnd - column + 1);
+            for (int k = 0; k < count; ++k) cells[k] = std::max<int16_t>(cells[k], runWeights[k]);
         }
         column = runEnd + 1;
     }

@@ -3,28 +3,26 @@
 #include <cstring>
 #include <new>
 
+#include "engine/allocation.h"
 #include "engine/brush_kernel.h"
 #include "engine/mesh_line.h"
 #include "host/hpi.h"
 
 namespace {
 
-MapBlock* DefaultAllocate() { return new (std::nothrow) MapBlock; }
-void DefaultFree(MapBlock* block) { delete block; }
+MapBlock* DefaultAllocate() {
+    void* memory = AllocateAligned(sizeof(MapBlock), alignof(MapBlock));
+    return memory != nullptr ? new (memory) MapBlock : nullptr;
+}
+
+void DefaultFree(MapBlock* block) { FreeAligned(block); }
 
 MapBlockAllocator g_allocate = DefaultAllocate;
 MapBlockDeallocator g_free = DefaultFree;
 
 }  // namespace
 
-// A replaced allocator that throws is treated like one that returns null.
-MapBlock* AllocateMapBlock() {
-    try {
-        return g_allocate();
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
+MapBlock* AllocateMapBlock() { return g_allocate(); }
 
 void FreeMapBlock(MapBlock* block) {
     if (block != nullptr) g_free(block);
@@ -37,10 +35,10 @@ void SetMapBlockAllocator(MapBlockAllocator allocate, MapBlockDeallocator releas
 
 int BlockList::Append(MapBlock* block) {
     if (count_ == capacity_) {
-        MapBlock** grown = new (std::nothrow) MapBlock*[capacity_ + kGrowth];
+        MapBlock** grown = AllocateArray<MapBlock*>(static_cast<size_t>(capacity_) + kGrowth);
         if (grown == nullptr) return -1;
         if (count_ > 0) std::memcpy(grown, blocks_, sizeof(MapBlock*) * count_);
-        delete[] blocks_;
+        FreeArray(blocks_);
         blocks_ = grown;
         capacity_ += kGrowth;
     }
@@ -55,9 +53,15 @@ MapBlock* BlockList::Find(int32_t code) const {
     return nullptr;
 }
 
+void BlockList::RemoveAt(int index) {
+    FreeMapBlock(blocks_[index]);
+    std::memmove(blocks_ + index, blocks_ + index + 1, sizeof(MapBlock*) * (count_ - index - 1));
+    --count_;
+}
+
 void BlockList::Clear() {
     for (int i = 0; i < count_; ++i) FreeMapBlock(blocks_[i]);
-    delete[] blocks_;
+    FreeArray(blocks_);
     blocks_ = nullptr;
     count_ = 0;
     capacity_ = 0;
@@ -142,6 +146,11 @@ int CMapEditor::CopyBlockOut(int32_t code, int16_t* buffer) {
     return 1;
 }
 
+void CMapEditor::DropStrokeBlock(int index) {
+    strokeBlocks_.RemoveAt(index);
+    strokeCache_ = LookupCache();
+}
+
 void CMapEditor::ClearStroke() {
     strokeBlocks_.Clear();
     strokeCache_ = LookupCache();
@@ -164,22 +173,20 @@ void CMapEditor::PaintLine(int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
     line.Walk(first, last, [this](int64_t x, int64_t y) { kernel_->Stamp(*this, x, y); });
 }
 
-// A stroke block whose map block cannot be had is skipped. A stroke whose method paints
-// nothing changes nothing, so its blocks, still holding weights rather than map samples,
-// are dropped: undo must never write them into the map.
+// A stroke block whose map block cannot be had is skipped and dropped. A stroke whose
+// method paints nothing changes nothing, so its blocks, still holding weights rather than
+// map samples, are dropped too: undo must never write them into the map.
 void CMapEditor::CommitStroke() {
     if (kernel_ == nullptr) return;
     if (!IsPaintingMethod(kernel_->method)) {
         ClearStroke();
         return;
     }
-    for (int i = 0; i < strokeBlocks_.count(); ++i) {
-        MapBlock* stroke = strokeBlocks_.at(i);
-        int16_t* samples = FindOrLoadBlock(stroke->code);
-        if (samples == nullptr) continue;
-        kernel_->ApplyWithin(samples, stroke->samples, stroke->stamped);
-        stroke->stamped = SampleBox::Whole();  // the undo copy fills the block
-    }
+    const CBrushKernel& kernel = *kernel_;
+    ApplyStrokeBlocks([&kernel](int16_t* samples, MapBlock& stroke) {
+        kernel.ApplyWithin(samples, stroke.samples, stroke.stamped);
+        stroke.stamped = SampleBox::Whole();  // the undo copy fills the block
+    });
 }
 
 void CMapEditor::PushToHost() {

@@ -26,6 +26,8 @@ public:
     // Index of the appended block, or -1 when the list cannot grow (the caller keeps it).
     int Append(MapBlock* block);
     MapBlock* Find(int32_t code) const;
+    // Frees the block at `index`; the later ones move up, keeping their order.
+    void RemoveAt(int index);
     // Frees every block and releases the storage.
     void Clear();
 
@@ -76,6 +78,22 @@ public:
     void PushToHost();
     // Undo: copies every stroke block back over its held map block; tells the host nothing.
     void RestoreFromStroke();
+    // Calls apply(map samples, stroke block) for every stroke block in list order, its map
+    // block loaded when absent. A stroke block whose map block cannot be had is freed: it
+    // still holds weights or altitudes, not an undo copy, so undo must never find it.
+    template <typename Apply>
+    void ApplyStrokeBlocks(Apply apply) {
+        for (int i = 0; i < strokeBlocks_.count();) {
+            MapBlock* stroke = strokeBlocks_.at(i);
+            int16_t* samples = FindOrLoadBlock(stroke->code);
+            if (samples == nullptr) {
+                DropStrokeBlock(i);
+                continue;
+            }
+            apply(samples, *stroke);
+            ++i;
+        }
+    }
 
     int MapBlockCount() const { return mapBlocks_.count(); }
     const MapBlock* MapBlockAt(int index) const { return mapBlocks_.at(index); }
@@ -90,6 +108,7 @@ private:
         int16_t* samples = nullptr;
     };
 
+    void DropStrokeBlock(int index);
     static int16_t* Lookup(const BlockList& list, LookupCache& cache, int32_t code);
     // Lookup, else `add` (LoadBlock or NewStrokeBlock) and the cache moved to the new block.
     int16_t* FindOrAdd(BlockList& list, LookupCache& cache, int32_t code,

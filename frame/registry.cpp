@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <new>
-
+#include "engine/allocation.h"
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
 #include "frame/module.h"
@@ -75,7 +74,7 @@ int EnsureEditor(unsigned map) {
     }
     for (int slot = 0; slot < kMaxEditors; ++slot) {
         if (g_editors[slot] != nullptr) continue;
-        CMapEditor* editor = new (std::nothrow) CMapEditor;
+        CMapEditor* editor = AllocateObject<CMapEditor>();
         if (editor == nullptr) return 0;
         g_editors[slot] = editor;
         editor->SetMap(map);
@@ -98,7 +97,7 @@ void DiscardEditor(unsigned map) {
     if (slot < 0) return;
     if (g_editors[slot] != nullptr) {
         g_editors[slot]->FreeAll();
-        delete g_editors[slot];
+        FreeObject(g_editors[slot]);
     }
     g_editors[slot] = nullptr;
     g_editedMaps[slot] = 0;

@@ -6,17 +6,6 @@
 #include "frame/trail_spans.h"
 #include "host/hpi_win.h"
 
-// The pixel line is walked as the brush line is, by the one line walker.
-std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1) {
-    const MeshLine line(x0, y0, x1, y1);
-    std::vector<POINT> points;
-    points.reserve(static_cast<size_t>(line.Steps()) + 1);
-    line.Walk(0, line.Steps(), [&points](int64_t x, int64_t y) {
-        points.push_back(POINT{static_cast<LONG>(x), static_cast<LONG>(y)});
-    });
-    return points;
-}
-
 int TrailRadius(int zoom, int size) {
     if (zoom >= 0) return zoom * size;
     return size / -zoom;
@@ -77,21 +66,13 @@ int CStrokeTracker::End(GEOPOS position, int x, int y) {
     return 1;
 }
 
-// Draws the trail discs one Ellipse call each: what the spans below must reproduce, and
-// what is left when the disc cannot be measured.
-void DrawTrailDiscs(HDC dc, const std::vector<POINT>& points, int r) {
-    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
-    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
-    for (const POINT& point : points) ::Ellipse(dc, point.x - r, point.y - r, point.x + r, point.y + r);
-    ::SelectObject(dc, oldBrush);
-    ::SelectObject(dc, oldPen);
-}
-
+// The pixel line is walked as the brush line is, by the one line walker. The spans draw
+// what one Ellipse per point would; the Ellipse calls are left when they cannot.
 void CStrokeTracker::DrawTrail() {
     HDC dc = ::GetDC(viewWindow);
     if (dc == nullptr) return;
     int r = TrailRadius(HPI_GetZoomView(view), brushSize);
-    std::vector<POINT> points = TrailPoints(startX, startY, endX, endY);
-    if (!FillTrail(dc, points, r)) DrawTrailDiscs(dc, points, r);
+    TrailStretch stretch{MeshLine(startX, startY, endX, endY), 0, -1};
+    if (ClipToVisible(dc, r, &stretch) && !FillTrail(dc, stretch, r)) DrawTrailDiscs(dc, stretch, r);
     ::ReleaseDC(viewWindow, dc);
 }

@@ -53,11 +53,5 @@ private:
     void TakeEndPoint(GEOPOS position, int x, int y);
 };
 
-#include <vector>
-
-// Centres of the trail discs from (x0, y0) to (x1, y1), in the brush line's order.
-std::vector<POINT> TrailPoints(int x0, int y0, int x1, int y1);
 // Trail disc radius in window pixels: zoom x size, or size / -zoom when zoomed out.
 int TrailRadius(int zoom, int size);
-// The trail as white Ellipse calls without outline, one per point.
-void DrawTrailDiscs(HDC dc, const std::vector<POINT>& points, int r);

@@ -2,27 +2,37 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdint>
+
+#include "engine/allocation.h"
 
 namespace {
 
 const int kMargin = 2;  // blank pixels around the measured disc
 
 // The disc of one radius as one span per row: columns [left, right) relative to the
-// centre; left >= right for an empty row. Rows run from -(radius + kMargin).
+// centre; left >= right for an empty row. Rows run from -(radius + kMargin). Kept from
+// one move to the next while the radius stays.
 struct DiscSpans {
     int radius = -1;
-    std::vector<int> left, right;
+    int* left = nullptr;
+    int* right = nullptr;
 
+    ~DiscSpans() { Release(); }
     int Reach() const { return radius + kMargin; }
     bool Measure(HDC like, int r);
+    void Release() {
+        FreeArray(left);
+        FreeArray(right);
+        left = right = nullptr;
+        radius = -1;
+    }
+    // Reads the spans of a side x side top-down bitmap; false when a row holds two runs.
+    bool ReadSpans(const uint32_t* pixels, int side, int centre);
 };
 
-// The disc is drawn white on black around the centre of a square bitmap, with kMargin
-// blank pixels beyond the Ellipse rectangle on every side.
-bool DiscSpans::Measure(HDC like, int r) {
-    radius = -1;
-    const int side = 2 * (r + kMargin) + 1, centre = r + kMargin;
+// The disc drawn white on black into a memory bitmap, read back top-down.
+bool DrawDisc(HDC like, int r, int side, uint32_t* pixels) {
+    const int centre = r + kMargin;
     HDC memory = ::CreateCompatibleDC(like);
     HBITMAP bitmap = memory != nullptr ? ::CreateCompatibleBitmap(like, side, side) : nullptr;
     bool drawn = false;
@@ -36,7 +46,6 @@ bool DiscSpans::Measure(HDC like, int r) {
         ::SelectObject(memory, oldPen);
         ::SelectObject(memory, oldBitmap);
     }
-    std::vector<uint32_t> pixels(static_cast<size_t>(side) * side);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
     info.bmiHeader.biWidth = side;
@@ -44,14 +53,15 @@ bool DiscSpans::Measure(HDC like, int r) {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
-    bool read = drawn && ::GetDIBits(memory, bitmap, 0, side, pixels.data(), &info, DIB_RGB_COLORS) == side;
+    bool read = drawn && ::GetDIBits(memory, bitmap, 0, side, pixels, &info, DIB_RGB_COLORS) == side;
     if (bitmap != nullptr) ::DeleteObject(bitmap);
     if (memory != nullptr) ::DeleteDC(memory);
-    if (!read) return false;
-    left.assign(side, 0);
-    right.assign(side, 0);
+    return read;
+}
+
+bool DiscSpans::ReadSpans(const uint32_t* pixels, int side, int centre) {
     for (int y = 0; y < side; ++y) {
-        const uint32_t* row = &pixels[static_cast<size_t>(y) * side];
+        const uint32_t* row = pixels + static_cast<size_t>(y) * side;
         int first = -1, last = -1, runs = 0;
         for (int x = 0; x < side; ++x) {
             if ((row[x] & 0xFFFFFF) == 0) continue;
@@ -62,6 +72,23 @@ bool DiscSpans::Measure(HDC like, int r) {
         if (runs > 1) return false;  // not one span: leave it to the Ellipse calls
         left[y] = first < 0 ? 0 : first - centre;
         right[y] = first < 0 ? 0 : last + 1 - centre;
+    }
+    return true;
+}
+
+// The disc is drawn white on black around the centre of a square bitmap, with kMargin
+// blank pixels beyond the Ellipse rectangle on every side.
+bool DiscSpans::Measure(HDC like, int r) {
+    Release();
+    if (r < 0 || r > (INT_MAX / 4) - kMargin) return false;
+    const int side = 2 * (r + kMargin) + 1;
+    ScopedArray<uint32_t> pixels(static_cast<size_t>(side) * side);
+    left = AllocateArray<int>(side);
+    right = AllocateArray<int>(side);
+    if (!pixels || left == nullptr || right == nullptr || !DrawDisc(like, r, side, pixels.get()) ||
+        !ReadSpans(pixels.get(), side, r + kMargin)) {
+        Release();
+        return false;
     }
     radius = r;
     return true;
@@ -77,58 +104,85 @@ struct Span {
 // are consecutive, so their discs' spans on any row join into one.
 struct LineRows {
     int top = 0;
-    std::vector<int> leftmost, rightmost;
+    int bottom = 0;
+    ScopedArray<int> leftmost, rightmost;
 
-    explicit LineRows(const std::vector<POINT>& points) {
-        int bottom = points.front().y;
-        top = bottom;
-        for (const POINT& p : points) {
-            top = std::min<int>(top, p.y);
-            bottom = std::max<int>(bottom, p.y);
-        }
-        leftmost.assign(bottom - top + 1, INT_MAX);
-        rightmost.assign(bottom - top + 1, INT_MIN);
-        for (const POINT& p : points) {
-            leftmost[p.y - top] = std::min<int>(leftmost[p.y - top], p.x);
-            rightmost[p.y - top] = std::max<int>(rightmost[p.y - top], p.x);
-        }
+    LineRows(const TrailStretch& stretch, int firstRow, int lastRow)
+        : top(firstRow), bottom(lastRow), leftmost(Rows()), rightmost(Rows()) {
+        if (!Ready()) return;
+        std::fill(leftmost.get(), leftmost.get() + Rows(), INT_MAX);
+        std::fill(rightmost.get(), rightmost.get() + Rows(), INT_MIN);
+        stretch.line.Walk(stretch.first, stretch.last, [this](int64_t x, int64_t y) {
+            int i = static_cast<int>(y) - this->top;
+            leftmost[i] = std::min(leftmost[i], static_cast<int>(x));
+            rightmost[i] = std::max(rightmost[i], static_cast<int>(x));
+        });
     }
-    int bottom() const { return top + static_cast<int>(leftmost.size()) - 1; }
+    size_t Rows() const { return static_cast<size_t>(static_cast<int64_t>(bottom) - top + 1); }
+    bool Ready() const { return leftmost && rightmost; }
 };
 
-// The spans of pixel row y: one per line row within reach, sorted and joined.
-void RowSpans(const DiscSpans& disc, const LineRows& line, int y, std::vector<Span>& spans) {
-    spans.clear();
+// The spans of pixel row y: one per line row within reach, sorted and joined. `spans`
+// holds room for 2 x reach + 1; the count is returned.
+int RowSpans(const DiscSpans& disc, const LineRows& line, int y, Span* spans) {
+    int count = 0;
     const int reach = disc.Reach();
-    for (int cy = std::max(line.top, y - reach); cy <= std::min(line.bottom(), y + reach); ++cy) {
+    for (int cy = std::max(line.top, y - reach); cy <= std::min(line.bottom, y + reach); ++cy) {
         int index = y - cy + reach;
         if (disc.left[index] >= disc.right[index] || line.leftmost[cy - line.top] == INT_MAX) continue;
-        spans.push_back(Span{line.leftmost[cy - line.top] + disc.left[index], line.rightmost[cy - line.top] + disc.right[index]});
+        spans[count++] = Span{line.leftmost[cy - line.top] + disc.left[index], line.rightmost[cy - line.top] + disc.right[index]};
     }
-    std::sort(spans.begin(), spans.end(), [](const Span& a, const Span& b) { return a.left < b.left; });
-    size_t joined = 0;
-    for (size_t i = 0; i < spans.size(); ++i) {
+    std::sort(spans, spans + count, [](const Span& a, const Span& b) { return a.left < b.left; });
+    int joined = 0;
+    for (int i = 0; i < count; ++i) {
         if (joined > 0 && spans[i].left <= spans[joined - 1].right) {
             spans[joined - 1].right = std::max(spans[joined - 1].right, spans[i].right);
         } else {
             spans[joined++] = spans[i];
         }
     }
-    spans.resize(joined);
+    return joined;
 }
 
 }  // namespace
 
-bool FillTrail(HDC dc, const std::vector<POINT>& points, int r) {
-    if (points.empty()) return true;
+// Points further than r + kMargin outside the clip box draw nothing there. The pixel
+// coordinates come from the host, so the stretch also keeps the walk within int range.
+bool ClipToVisible(HDC dc, int r, TrailStretch* stretch) {
+    RECT clip;
+    if (::GetClipBox(dc, &clip) == ERROR) return false;
+    const int64_t reach = static_cast<int64_t>(r) + kMargin;
+    return stretch->line.StepsInside(clip.left - reach, clip.right + reach, clip.top - reach, clip.bottom + reach,
+                                     &stretch->first, &stretch->last);
+}
+
+void DrawTrailDiscs(HDC dc, const TrailStretch& stretch, int r) {
+    HGDIOBJ oldBrush = ::SelectObject(dc, ::GetStockObject(WHITE_BRUSH));
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    stretch.line.Walk(stretch.first, stretch.last, [dc, r](int64_t x64, int64_t y64) {
+        int x = static_cast<int>(x64), y = static_cast<int>(y64);
+        ::Ellipse(dc, x - r, y - r, x + r, y + r);
+    });
+    ::SelectObject(dc, oldBrush);
+    ::SelectObject(dc, oldPen);
+}
+
+bool FillTrail(HDC dc, const TrailStretch& stretch, int r) {
+    if (stretch.first > stretch.last) return true;
     if (g_disc.radius != r && !g_disc.Measure(dc, r)) return false;
-    const LineRows line(points);
+    int top = INT_MAX, bottom = INT_MIN;
+    stretch.line.Walk(stretch.first, stretch.last, [&top, &bottom](int64_t, int64_t y) {
+        top = std::min(top, static_cast<int>(y));
+        bottom = std::max(bottom, static_cast<int>(y));
+    });
+    const LineRows line(stretch, top, bottom);
+    ScopedArray<Span> spans(2 * static_cast<size_t>(g_disc.Reach()) + 1);
+    if (!line.Ready() || !spans) return false;
     const HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
-    std::vector<Span> spans;
-    for (int y = line.top - g_disc.Reach(); y <= line.bottom() + g_disc.Reach(); ++y) {
-        RowSpans(g_disc, line, y, spans);
-        for (const Span& span : spans) {
-            RECT rect{span.left, y, span.right, y + 1};
+    for (int y = line.top - g_disc.Reach(); y <= line.bottom + g_disc.Reach(); ++y) {
+        int count = RowSpans(g_disc, line, y, spans.get());
+        for (int i = 0; i < count; ++i) {
+            RECT rect{spans[i].left, y, spans[i].right, y + 1};
             ::FillRect(dc, &rect, white);
         }
     }

@@ -6,9 +6,23 @@
 
 #include <windows.h>
 
-#include <vector>
+#include <cstdint>
 
-// Fills the union of the discs of radius r around `points` (a pixel line, as TrailPoints
-// gives it) with the white stock brush. False, having drawn nothing, when the disc cannot
-// be measured; the caller then draws the discs one by one.
-bool FillTrail(HDC dc, const std::vector<POINT>& points, int r);
+#include "engine/mesh_line.h"
+
+// The points of steps first..last of the trail's pixel line, walked as the brush line is.
+struct TrailStretch {
+    MeshLine line;
+    int64_t first;
+    int64_t last;
+};
+
+// Narrows the stretch to the points whose discs of radius r can reach the device
+// context's clip box; false when no disc can.
+bool ClipToVisible(HDC dc, int r, TrailStretch* stretch);
+// The trail as white Ellipse calls without outline, one per point; needs no memory.
+void DrawTrailDiscs(HDC dc, const TrailStretch& stretch, int r);
+// Fills the union of the discs of radius r around the stretch's points with the white
+// stock brush. False, having drawn nothing, when the disc cannot be measured or memory is
+// short; the caller then draws the discs one by one.
+bool FillTrail(HDC dc, const TrailStretch& stretch, int r);

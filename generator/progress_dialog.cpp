@@ -5,7 +5,6 @@
 #include "engine/map_editor.h"
 #include "generator/terrain_generator.h"
 #include "host/hpi_win.h"
-#include "host/utf8_win.h"
 #include "res/resource.h"
 
 namespace {
@@ -30,7 +29,12 @@ private:
 }  // namespace
 
 CProgressDlg::CProgressDlg(const char* text, int showAbort, CWnd* parent)
-    : CPluginDialog(IDD_PROGRESS, parent), messageText(text != nullptr ? Widen(text) : std::wstring()), ShowAbort(showAbort), Aborted(0) {}
+    : CPluginDialog(IDD_PROGRESS, parent), ShowAbort(showAbort), Aborted(0) {
+    // A text that is not UTF-8 or does not fit shows as far as it converts.
+    if (text != nullptr) {
+        ::MultiByteToWideChar(CP_UTF8, 0, text, -1, messageText.text, static_cast<int>(WideText::kCapacity));
+    }
+}
 
 void CProgressDlg::DoDataExchange(CDataExchange* dx) { DDX_Control(dx, IDC_PROGRESS_BAR, progressBar); }
 

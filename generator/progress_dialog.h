@@ -3,9 +3,8 @@
 // through it and polls `Aborted`. Calls stay harmless when the window could not be made.
 #pragma once
 
-#include <string>
-
 #include "frame/plugin_dialog.h"
+#include "host/wide_text.h"
 
 class CMapEditor;
 class CTerrainGenerator;
@@ -28,7 +27,7 @@ public:
     void OnAbort();
 
     CWnd progressBar;
-    std::wstring messageText;
+    WideText messageText;
     int ShowAbort;
     int Aborted;
 

@@ -6,9 +6,8 @@
 // sliders' ranges and meanings are in generation_units.h.
 #pragma once
 
-#include <string>
-
 #include "frame/plugin_dialog.h"
+#include "host/wide_text.h"
 #include "platform/controls.h"
 
 class CTerrainGenDlg : public CPluginDialog {
@@ -46,9 +45,9 @@ private:
 public:
     int edge = -1;
     int method = -1;
-    std::wstring maxAltText;
-    std::wstring rangeText;
-    std::wstring minAltText;
+    WideText maxAltText;
+    WideText rangeText;
+    WideText minAltText;
     double persistance = 0.0;
     double mag = 0.0;
 

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
-#include <memory>
-#include <new>
-
+#include "engine/allocation.h"
 #include "engine/block_geometry.h"
 #include "engine/map_editor.h"
 #include "generator/host_noise.h"
@@ -124,8 +122,8 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
         editor.ClearStroke();
         return 1;
     }
-    std::unique_ptr<HostNoise> firstNoise(new (std::nothrow) HostNoise);
-    std::unique_ptr<HostNoise> secondNoise(new (std::nothrow) HostNoise);
+    ScopedObject<HostNoise> firstNoise(AllocateObject<HostNoise>());
+    ScopedObject<HostNoise> secondNoise(AllocateObject<HostNoise>());
     if (!firstNoise || !secondNoise) return 0;
     CPerlinNoise& first = firstNoise->Object();
     CPerlinNoise& second = secondNoise->Object();
@@ -164,11 +162,7 @@ int CTerrainGenerator::Generate(CMapEditor& editor, int column, int row, Generat
     }
     progress.Close();
 
-    for (int i = 0; i < editor.StrokeBlockCount(); ++i) {
-        MapBlock* stroke = const_cast<MapBlock*>(editor.StrokeBlockAt(i));
-        int16_t* map = editor.FindOrLoadBlock(stroke->code);
-        if (map != nullptr) Blend(map, stroke->samples);
-    }
+    editor.ApplyStrokeBlocks([this](int16_t* map, MapBlock& stroke) { Blend(map, stroke.samples); });
     return result;
 }
 

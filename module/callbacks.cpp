@@ -53,18 +53,6 @@ long OnViewMove(const HPI_VIEWEVENT* event) {
     return 0;
 }
 
-// Nothing thrown unwinds into the host: memory running short inside an event is an
-// allocation failure like those the editor already survives, and the event goes
-// unanswered.
-template <typename Handler>
-long Guarded(Handler handler) {
-    try {
-        return handler();
-    } catch (...) {
-        return 0;
-    }
-}
-
 long DispatchMapEvent(int event, unsigned map, intptr_t param) {
     if (FindEditorSlot(map) < 0) return 0;
     switch (event) {
@@ -99,17 +87,13 @@ long DispatchViewEvent(int event, unsigned view, intptr_t param) {
 
 }  // namespace
 
+// The module is built without exceptions and allocates nothing that could throw, so
+// nothing unwinds into the host from here.
 long MenuProc(int event, unsigned, intptr_t) {
-    return Guarded([&] {
-        if (event == kEventMenuChosen) g_brushSettings.OpenPalette();
-        return 0L;
-    });
+    if (event == kEventMenuChosen) g_brushSettings.OpenPalette();
+    return 0;
 }
 
-long MapHookProc(int event, unsigned map, intptr_t param) {
-    return Guarded([&] { return DispatchMapEvent(event, map, param); });
-}
+long MapHookProc(int event, unsigned map, intptr_t param) { return DispatchMapEvent(event, map, param); }
 
-long ViewHookProc(int event, unsigned view, intptr_t param) {
-    return Guarded([&] { return DispatchViewEvent(event, view, param); });
-}
+long ViewHookProc(int event, unsigned view, intptr_t param) { return DispatchViewEvent(event, view, param); }

@@ -14,8 +14,12 @@ AFX_EXTENSION_MODULE g_extensionModule = {FALSE, nullptr, nullptr};
 
 BOOL OnProcessAttach(HINSTANCE instance) {
     if (!AfxInitExtensionModule(g_extensionModule, instance)) return FALSE;
-    // The chain owns the object; AfxTermExtensionModule deletes it.
-    new CDynLinkLibrary(g_extensionModule);
+    // The chain owns the object; AfxTermExtensionModule deletes it. Without it the
+    // module's dialogs could not be found, so the load fails.
+    if (new (std::nothrow) CDynLinkLibrary(g_extensionModule) == nullptr) {
+        AfxTermExtensionModule(g_extensionModule);
+        return FALSE;
+    }
     ClearRegistry();
     g_moduleHandle = instance;
     std::srand(static_cast<unsigned>(std::time(nullptr)));

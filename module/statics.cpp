@@ -1,6 +1,6 @@
 // The three static objects. Their definitions stay in this one file, in this order, so
 // that construction follows it and teardown runs the other way round.
-#include <string>
+#include <cstring>
 
 #include "engine/brush_kernel.h"
 #include "frame/stroke_tracker.h"
@@ -9,20 +9,21 @@
 
 namespace {
 
-std::string& ConstructionLog() {
-    static std::string log;
-    return log;
-}
+// Zero-initialised before any constructor runs, so the notes below can write to it
+// whatever the order; names that would not fit are left out.
+char g_constructionLog[64];
 
 }  // namespace
 
 void NoteStaticConstruction(const char* className) {
-    std::string& log = ConstructionLog();
-    if (!log.empty()) log += ' ';
-    log += className;
+    size_t used = std::strlen(g_constructionLog);
+    size_t needed = (used > 0 ? 1 : 0) + std::strlen(className);
+    if (used + needed >= sizeof g_constructionLog) return;
+    if (used > 0) g_constructionLog[used++] = ' ';
+    std::strcpy(g_constructionLog + used, className);
 }
 
-const char* StaticConstructionOrder() { return ConstructionLog().c_str(); }
+const char* StaticConstructionOrder() { return g_constructionLog; }
 
 // Each note runs right after the object above it has been constructed.
 CStrokeTracker g_strokeTracker;

@@ -1,7 +1,6 @@
 #include "palette/brush_settings.h"
 
-#include <new>
-
+#include "engine/allocation.h"
 #include "frame/module.h"
 #include "host/hpi_win.h"
 #include "palette/zolva_palette.h"
@@ -22,7 +21,7 @@ int32_t ReadInt(const char* key, int32_t current) {
 
 CBrushSettings::~CBrushSettings() {
     SaveProfile();
-    delete palette;
+    FreeObject(palette);
     palette = nullptr;
 }
 
@@ -62,12 +61,12 @@ void CBrushSettings::PullFromPalette() {
 
 void CBrushSettings::OpenPalette() {
     if (palette != nullptr && !palette->IsLive()) {
-        delete palette;
+        FreeObject(palette);
         palette = nullptr;
     }
     if (palette != nullptr) return;
     LoadProfile();
-    palette = new (std::nothrow) CZolvaPalette;
+    palette = AllocateObject<CZolvaPalette>();
     if (palette == nullptr) return;
     palette->method = method;
     palette->size = size;

@@ -7,9 +7,9 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "frame/plugin_dialog.h"
+#include "host/wide_text.h"
 #include "platform/controls.h"
 #include "res/resource.h"
 
@@ -72,7 +72,7 @@ public:
     int32_t method = 0;
 
 private:
-    std::wstring altitudeText;
+    WideText altitudeText;
     CImageList methodImages;
     CImageList presetImages;
     int32_t savedX = 0;

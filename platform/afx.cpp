@@ -1,5 +1,7 @@
 #include "platform/afx.h"
 
+#include <cstdlib>
+
 #include "host/hpi_win.h"
 
 namespace {
@@ -35,6 +37,10 @@ CDynLinkLibrary::CDynLinkLibrary(AFX_EXTENSION_MODULE& state)
     : module(state.hModule), resource(state.hResource), next(g_chain) {
     g_chain = this;
 }
+
+void* CDynLinkLibrary::operator new(size_t bytes, const std::nothrow_t&) noexcept { return std::malloc(bytes); }
+
+void CDynLinkLibrary::operator delete(void* memory) noexcept { std::free(memory); }
 
 CDynLinkLibrary::~CDynLinkLibrary() {
     for (CDynLinkLibrary** link = &g_chain; *link != nullptr; link = &(*link)->next) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 class CObject {
 public:
     virtual ~CObject() = default;
@@ -32,6 +34,11 @@ class CDynLinkLibrary : public CObject {
 public:
     explicit CDynLinkLibrary(AFX_EXTENSION_MODULE& state);
     ~CDynLinkLibrary() override;
+
+    // Made only with new (std::nothrow), straight from the C runtime: null when memory
+    // is short, never an exception.
+    static void* operator new(size_t bytes, const std::nothrow_t&) noexcept;
+    static void operator delete(void* memory) noexcept;
 
     HMODULE module;
     HMODULE resource;

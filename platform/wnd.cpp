@@ -1,8 +1,5 @@
 #include "platform/wnd.h"
 
-#include <cstdio>
-#include <cwchar>
-#include <vector>
 
 namespace {
 
@@ -60,14 +57,6 @@ void RemoveModeless(CDialog* dialog) {
     }
 }
 
-std::wstring ControlText(HWND control) {
-    int length = ::GetWindowTextLengthW(control);
-    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
-    int copied = ::GetWindowTextW(control, &text[0], length + 1);
-    text.resize(static_cast<size_t>(copied < 0 ? 0 : copied));
-    return text;
-}
-
 }  // namespace
 
 BOOL CWnd::DestroyWindow() {
@@ -90,60 +79,50 @@ bool IsRadioButton(HWND control) {
     return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
 }
 
-// The buttons of the group that starts at `first`, in template order: following
+// The next button of the group that starts at `first`, in template order: following
 // siblings up to the next control that starts a group. Hidden and disabled buttons count,
-// which the system's group walk would skip.
-std::vector<HWND> RadioGroup(HWND first) {
-    std::vector<HWND> buttons;
-    for (HWND control = first; control != nullptr; control = ::GetWindow(control, GW_HWNDNEXT)) {
-        if (control != first && (::GetWindowLongW(control, GWL_STYLE) & WS_GROUP)) break;
-        if (IsRadioButton(control)) buttons.push_back(control);
+// which the system's group walk would skip. Null after the last.
+HWND NextRadio(HWND first, HWND current) {
+    for (HWND control = current == nullptr ? first : ::GetWindow(current, GW_HWNDNEXT); control != nullptr;
+         control = ::GetWindow(control, GW_HWNDNEXT)) {
+        if (control != first && (::GetWindowLongW(control, GWL_STYLE) & WS_GROUP)) return nullptr;
+        if (IsRadioButton(control)) return control;
     }
-    return buttons;
+    return nullptr;
 }
 
 }  // namespace
 
 void DDX_Radio(CDataExchange* dx, int firstId, int& index) {
-    std::vector<HWND> buttons = RadioGroup(dx->dialog->GetDlgItem(firstId));
+    HWND first = dx->dialog->GetDlgItem(firstId);
+    if (first == nullptr) {
+        if (dx->saveAndValidate) index = -1;
+        return;
+    }
+    int i = 0;
     if (!dx->saveAndValidate) {
-        for (size_t i = 0; i < buttons.size(); ++i) {
-            ::SendMessageW(buttons[i], BM_SETCHECK, static_cast<int>(i) == index ? BST_CHECKED : BST_UNCHECKED, 0);
+        for (HWND button = NextRadio(first, nullptr); button != nullptr; button = NextRadio(first, button), ++i) {
+            ::SendMessageW(button, BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         return;
     }
     index = -1;
-    for (size_t i = 0; i < buttons.size(); ++i) {
-        if (::SendMessageW(buttons[i], BM_GETCHECK, 0, 0) == BST_CHECKED) {
-            index = static_cast<int>(i);
+    for (HWND button = NextRadio(first, nullptr); button != nullptr; button = NextRadio(first, button), ++i) {
+        if (::SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            index = i;
             return;
         }
     }
 }
 
-void DDX_Text(CDataExchange* dx, int id, std::wstring& value) {
+void DDX_Text(CDataExchange* dx, int id, WideText& value) {
     HWND control = dx->dialog->GetDlgItem(id);
-    if (dx->saveAndValidate) {
-        value = ControlText(control);
-    } else {
+    if (!dx->saveAndValidate) {
         ::SetWindowTextW(control, value.c_str());
+        return;
     }
-}
-
-// Integers read like the C runtime's atoi: leading digits, 0 when there are none.
-void DDX_Text(CDataExchange* dx, int id, int& value) {
-    std::wstring text = std::to_wstring(value);
-    DDX_Text(dx, id, text);
-    if (dx->saveAndValidate) value = static_cast<int>(std::wcstol(text.c_str(), nullptr, 10));
-}
-
-// Doubles read like atof and shown with up to 15 significant digits.
-void DDX_Text(CDataExchange* dx, int id, double& value) {
-    wchar_t buffer[64];
-    std::swprintf(buffer, 64, L"%.15g", value);
-    std::wstring text = buffer;
-    DDX_Text(dx, id, text);
-    if (dx->saveAndValidate) value = std::wcstod(text.c_str(), nullptr);
+    int copied = ::GetWindowTextW(control, value.text, static_cast<int>(WideText::kCapacity) + 1);
+    value.text[copied > 0 ? copied : 0] = L'\0';
 }
 
 CDialog::CDialog(UINT templateId, CWnd* parent)
@@ -245,13 +224,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) 
     }
     auto* dialog = reinterpret_cast<CDialog*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (dialog == nullptr) return FALSE;
-    // An exception must not unwind through the system's dialog code into the host; the
-    // message then counts as not handled.
-    try {
-        return dialog->Dispatch(msg, wp, lp);
-    } catch (...) {
-        return FALSE;
-    }
+    return dialog->Dispatch(msg, wp, lp);
 }
 
 INT_PTR CDialog::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {

@@ -5,8 +5,7 @@
 // Enter) for keys and lets everything else through.
 #pragma once
 
-#include <string>
-
+#include "host/wide_text.h"
 #include "platform/afx.h"
 
 class CWnd : public CObject {
@@ -41,9 +40,8 @@ struct CDataExchange {
 void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 // Radio group starting at `firstId`: index of the checked button, -1 when none is.
 void DDX_Radio(CDataExchange* dx, int firstId, int& index);
-void DDX_Text(CDataExchange* dx, int id, int& value);
-void DDX_Text(CDataExchange* dx, int id, double& value);
-void DDX_Text(CDataExchange* dx, int id, std::wstring& value);
+// Texts longer than WideText holds are read cut at its capacity.
+void DDX_Text(CDataExchange* dx, int id, WideText& value);
 
 class CDialog : public CWnd {
 public:

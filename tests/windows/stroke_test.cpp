@@ -13,6 +13,7 @@
 #include "engine/brush_kernel.h"
 #include "engine/map_editor.h"
 #include "frame/stroke_tracker.h"
+#include "frame/trail_spans.h"
 #include "module/statics.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"
@@ -158,14 +159,16 @@ TEST(TrailTest, RadiusAndPoints) {
     for (const auto& row : rows) {
         EXPECT_EQ(row.radius, TrailRadius(row.zoom, row.size)) << "zoom " << row.zoom << " size " << row.size;
     }
-    std::vector<POINT> points = TrailPoints(0, 0, 4, 1);
+    std::vector<POINT> points;
+    const MeshLine line(0, 0, 4, 1);
+    line.Walk(0, line.Steps(), [&points](int64_t x, int64_t y) { points.push_back(POINT{LONG(x), LONG(y)}); });
     const POINT expected[] = {{0, 0}, {1, 0}, {2, 1}, {3, 1}, {4, 1}};
     ASSERT_EQ(5u, points.size());
     for (size_t i = 0; i < points.size(); ++i) {
         EXPECT_EQ(expected[i].x, points[i].x) << i;
         EXPECT_EQ(expected[i].y, points[i].y) << i;
     }
-    EXPECT_EQ(1u, TrailPoints(7, 7, 7, 7).size());
+    EXPECT_EQ(0, MeshLine(7, 7, 7, 7).Steps());
 }
 
 TEST_F(StrokeTest, TrailDiscsAreWhiteOnTheView) {
@@ -246,7 +249,9 @@ TEST_F(StrokeTest, TrailPixelsAreThoseOfOneEllipsePerPoint) {
             for (const auto& move : moves) {
                 Repaint(view_);
                 HDC dc = ::GetDC(view_);
-                DrawTrailDiscs(dc, TrailPoints(move[0], move[1], move[2], move[3]), TrailRadius(zoom, size));
+                const TrailStretch all{MeshLine(move[0], move[1], move[2], move[3]), 0,
+                                       MeshLine(move[0], move[1], move[2], move[3]).Steps()};
+                DrawTrailDiscs(dc, all, TrailRadius(zoom, size));
                 ::ReleaseDC(view_, dc);
                 std::vector<uint32_t> expected = ViewPixels(view_);
                 Repaint(view_);
