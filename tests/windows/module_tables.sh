@@ -53,6 +53,18 @@ exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$table" | grep -o
 check "exports" "$exports" "$(printf '%s\n' Init Close About Release \
     '??4CPerlinNoise@@QAEAAV0@ABV0@@Z' '??4CPerlinCloud@@QAEAAV0@ABV0@@Z' '??4CPerlinBump@@QAEAAV0@ABV0@@Z')"
 
+# Nothing in the module allocates behind its back when memory is short: no C++ exception
+# is thrown (throwing needs memory, and the runtime's emergency pool a lazily allocated
+# lock), no guarded static takes that lock, no throwing or catching operator new is
+# linked, and no C runtime decimal conversion or formatted output (they allocate).
+symbols=$("${NM:-i686-w64-mingw32-nm}" "$module" 2>/dev/null)
+if [ -z "$symbols" ]; then
+    echo "$module has no symbol table: its runtime pieces cannot be checked"
+    failed=1
+else
+    check "runtime pieces that allocate behind the module's back" "$(grep -oE ' (___cxa_throw|___cxa_allocate_exception|__Unwind_RaiseException|___cxa_guard_acquire|_pthread_mutex_lock|___mingw_pformat|___mingw_wcstod|___mingw_wcstold|___mingw_strtod|___strtodg|__Zn[wa]j|__Zn[wa]jRKSt9nothrow_t|__Zn[wa]jSt11align_val_tRKSt9nothrow_t)$' <<<"$symbols" | sort -u | sed 's/^ //')" ""
+fi
+
 if [ "$failed" -eq 0 ]; then
     echo "module tables: $format, $(wc -l <<<"$dlls") libraries, $(wc -l <<<"$exports") exports as expected"
 fi
