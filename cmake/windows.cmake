@@ -117,6 +117,7 @@ add_executable(zolva_windows_tests
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
     tests/windows/devhost_cli_test.cpp
+    tests/windows/allocation_sweep_test.cpp
     ${MAP_STORE_SOURCES}
     mapstore/file_io_win.cpp
     tests/windows/test_dialogs.rc
