@@ -21,7 +21,7 @@ cp "$ZOLVA_ROOT/samples/jacksboro.map" "$out/tour.map"
 rm -rf "$out/profiles"
 cd "$ZOLVA_ROOT/build/win/bin"
 status=0
-timeout 300 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
+timeout $((300 * ZOLVA_WINE_SLOWDOWN)) xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit \
     --profile-dir 'Z:'"$out/profiles" --out 'Z:'"$out" \
     --map 'Z:'"$out/tour.map" --script 'Z:'"$ZOLVA_ROOT/samples/tour.zscript" \
     --compare 'Z:'"$ZOLVA_ROOT/samples/jacksboro.map" \

@@ -99,10 +99,10 @@ if ! "$ZOLVA_ROOT/tests/windows/module_tables.sh" "$win_bin/Zolva.qpl"; then
 fi
 zolva_wine_setup
 set +e
-(cd "$win_bin" && timeout 600 xvfb-run -a wine zolva_windows_tests.exe) \
+(cd "$win_bin" && timeout $((600 * ZOLVA_WINE_SLOWDOWN)) xvfb-run -a wine zolva_windows_tests.exe) \
     >"$log_dir/windows.log" 2>&1
 report "Windows tests (Wine)" "$log_dir/windows.log" $?
-(cd "$win_bin" && timeout 120 wine zolva_abi_tests.exe) >"$log_dir/abi.log" 2>&1
+(cd "$win_bin" && timeout $((120 * ZOLVA_WINE_SLOWDOWN)) wine zolva_abi_tests.exe) >"$log_dir/abi.log" 2>&1
 report "ABI check against the host compiler's mode (Wine)" "$log_dir/abi.log" $?
 "$ZOLVA_ROOT/tests/windows/map_lock_test.sh" "$ZOLVA_ROOT/build/native/bin" "$win_bin" \
     "$ZOLVA_ROOT/samples/jacksboro.map" >"$log_dir/map-lock.log" 2>&1

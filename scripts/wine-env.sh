@@ -5,6 +5,14 @@ export WINEPREFIX="${ZOLVA_WINEPREFIX:-$ZOLVA_ROOT/build/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# On a kernel with 32-bit emulation off, install-deps.sh has i386 programs run through
+# qemu's user-mode emulator, where every Wine start takes about a minute: the time limits
+# of Wine runs (scripts and tests) are multiplied by this factor.
+if [ -e /proc/sys/fs/binfmt_misc/zolva-i386-03 ]; then
+    export ZOLVA_WINE_SLOWDOWN=${ZOLVA_WINE_SLOWDOWN:-10}
+else
+    export ZOLVA_WINE_SLOWDOWN=${ZOLVA_WINE_SLOWDOWN:-1}
+fi
 
 zolva_wine_setup() {
     local marker="$WINEPREFIX/.zolva-setup-4-win32"
@@ -19,17 +27,20 @@ zolva_wine_setup() {
     mkdir -p "$WINEPREFIX"
     xvfb-run -a wineboot -i >/dev/null 2>&1 || true
     # Dialogs ask for "ＭＳ Ｐゴシック" and captions use Tahoma: both map to IPA P Gothic.
-    local key='HKCU\Software\Wine\Fonts\Replacements'
-    wine reg add "$key" /v 'ＭＳ Ｐゴシック' /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
-    wine reg add "$key" /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f >/dev/null 2>&1
-    wine reg add "$key" /v Tahoma /t REG_SZ /d IPAPGothic /f >/dev/null 2>&1
+    # Xvfb has no window manager: Wine draws captions and frames itself. One import, as
+    # every Wine start is slow where i386 programs are emulated.
+    local reg="$WINEPREFIX/zolva-setup.reg"
+    printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
+        '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"Tahoma"="IPAPGothic"' '' \
+        '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Decorated"="N"' '"Managed"="N"' '' |
+        iconv -f UTF-8 -t UTF-16 >"$reg"
+    wine reg import "Z:$reg" >/dev/null 2>&1
     # Caption buttons are drawn with Marlett; this Wine does not find its own copy.
     if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     fi
-    # Xvfb has no window manager: let Wine draw captions and frames itself.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
     touch "$marker"
 }

@@ -52,7 +52,7 @@ DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& l
 DevhostRun FinishDevhost(DevhostProcess& started) {
     DevhostRun run;
     if (!started.started) return run;
-    if (::WaitForSingleObject(started.process.hProcess, 60000) == WAIT_TIMEOUT) {
+    if (::WaitForSingleObject(started.process.hProcess, 60000 * WineSlowdown()) == WAIT_TIMEOUT) {
         ::TerminateProcess(started.process.hProcess, 99);
         run.output = "(hung: killed after 60 s)\n";
     }

@@ -63,7 +63,7 @@ VOID CALLBACK AnswerDialog(HWND, UINT, UINT_PTR, DWORD) {
     PendingAnswer& pending = *g_pending;
     HWND dialog = FindGenerationDialog();
     if (dialog == nullptr) {
-        if (++pending.ticks > kMaxWaitTicks) ::KillTimer(nullptr, pending.timer);
+        if (++pending.ticks > kMaxWaitTicks * WineSlowdown()) ::KillTimer(nullptr, pending.timer);
         return;
     }
     ::KillTimer(nullptr, pending.timer);
@@ -144,7 +144,7 @@ public:
 
 private:
     static DWORD WINAPI Watch(void* done) {
-        if (::WaitForSingleObject(done, 30000) != WAIT_TIMEOUT) return 0;
+        if (::WaitForSingleObject(done, 30000 * WineSlowdown()) != WAIT_TIMEOUT) return 0;
         std::fprintf(stderr, "FATAL: the generate button did not return within 30 s\n");
         std::fflush(stderr);
         ::TerminateProcess(::GetCurrentProcess(), 3);

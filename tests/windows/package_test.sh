@@ -20,7 +20,7 @@ grep -q '地形エディタ' README-ja.txt || fail "README-ja.txt has no Japanes
 
 cp jacksboro.map edit.map
 mkdir shots
-timeout 300 xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit --profile-dir profiles \
+timeout $((300 * ${ZOLVA_WINE_SLOWDOWN:-1})) xvfb-run -a -s "-screen 0 1280x800x24" wine devhost.exe --quit --profile-dir profiles \
     --out shots --map edit.map --script tour.zscript --compare jacksboro.map >devhost.log 2>&1
 status=$?
 [ "$status" -eq 0 ] || { tail -20 devhost.log; fail "devhost exited with $status"; }

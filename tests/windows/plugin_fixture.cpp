@@ -1,6 +1,7 @@
 #include "tests/windows/plugin_fixture.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -56,6 +57,12 @@ void EndRunFolder() {
 }
 
 std::string Utf8(const std::wstring& text) { return Narrow(text); }
+
+int WineSlowdown() {
+    const char* factor = std::getenv("ZOLVA_WINE_SLOWDOWN");
+    int value = factor != nullptr ? std::atoi(factor) : 1;
+    return value >= 1 ? value : 1;
+}
 
 std::string ReadFileBytes(const std::string& utf8Path) {
     std::string bytes;

@@ -23,6 +23,9 @@ std::wstring TestFolder();
 void EndTestFolder(bool passed);
 void EndRunFolder();
 std::string Utf8(const std::wstring& text);
+// How many times longer than usual Wine runs take here (ZOLVA_WINE_SLOWDOWN, 1 when
+// unset): the tests' time limits are multiplied by it.
+int WineSlowdown();
 std::string ReadFileBytes(const std::string& utf8Path);
 
 class PluginTest : public ::testing::Test {
