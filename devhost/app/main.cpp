@@ -35,6 +35,7 @@ struct Options {
     std::string script;
     std::string out;
     std::string compare;
+    long reserveMegabytes = 0;
     bool quit = false;
     bool help = false;
 };
@@ -52,6 +53,8 @@ const char kUsage[] =
     "  --screenshot PNG       write the main window as a PNG\n"
     "  --menu-screenshot PNG  drop down the Tools menu and write it as a PNG\n"
     "  --quit                 headless: answer the plug-in's message boxes, exit when done\n"
+    "  --reserve-address-space MB\n"
+    "                         take MB of address space first, as a busy host would have\n"
     "  --help                 this text\n";
 
 bool ParseOptions(Options* options) {
@@ -80,6 +83,8 @@ bool ParseOptions(Options* options) {
             options->compare = Narrow(args[++i]);
         } else if (arg == L"--map" && hasValue) {
             options->map = args[++i];
+        } else if (arg == L"--reserve-address-space" && hasValue) {
+            options->reserveMegabytes = std::wcstol(args[++i], nullptr, 10);
         } else if (arg == L"--screenshot" && hasValue) {
             options->screenshot = Narrow(args[++i]);
         } else {
@@ -123,6 +128,19 @@ HMODULE LoadAndInitPlugin(const Options& options) {
     std::printf("Init returned %d: name \"%s\", version \"%s\"\n", accepted, info.name, info.version);
     PrintRegistrations();
     return module;
+}
+
+// Reserves (without committing) up to `megabytes` of address space in 16 MB pieces, so
+// that what is left is what a host whose own maps fill its address space leaves a
+// plug-in. Kept until the process ends; returns the megabytes taken.
+long ReserveAddressSpace(long megabytes) {
+    const long kPiece = 16;
+    long taken = 0;
+    while (taken + kPiece <= megabytes &&
+           ::VirtualAlloc(nullptr, static_cast<SIZE_T>(kPiece) << 20, MEM_RESERVE, PAGE_NOACCESS) != nullptr) {
+        taken += kPiece;
+    }
+    return taken;
 }
 
 // SHCreateDirectoryEx takes full paths only; a relative --out is taken from the current folder.
@@ -221,6 +239,9 @@ int main() {
     if (options.help) {
         std::fputs(kUsage, stdout);
         return 0;
+    }
+    if (options.reserveMegabytes > 0) {
+        std::printf("reserved %ld MB of address space\n", ReserveAddressSpace(options.reserveMegabytes));
     }
     DH_SetVersion(options.hostVersion);
     DH_SetProfileDir(options.profileDir.c_str());

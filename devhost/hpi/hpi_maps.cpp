@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <new>
 #include <vector>
 
 #include "devhost/hpi/host_state.h"
@@ -214,7 +215,14 @@ int HPI_GetMapBlock(HPI_HANDLE map, long blockId, short* samples, unsigned sourc
 void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     OpenMap* open = FindMap(map);
     if (open == nullptr || samples == nullptr || blockId < 0 || blockId % 100 != 0) return;
-    open->displayCache[static_cast<int32_t>(blockId / 100)].assign(samples, samples + kMapBlockSamples);
+    // Without memory for the copy the block leaves the cache, and the view asks the
+    // plug-ins for it instead: what they hold is what was pushed.
+    const int32_t code = static_cast<int32_t>(blockId / 100);
+    try {
+        open->displayCache[code].assign(samples, samples + kMapBlockSamples);
+    } catch (const std::bad_alloc&) {
+        open->displayCache.erase(code);
+    }
     open->editedSinceSave = true;
     TellBlockChanged(map, static_cast<int32_t>(blockId / 100));
 }
