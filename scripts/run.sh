@@ -15,6 +15,7 @@ mkdir -p "$out"
 echo "== building"
 { zolva_build_windows && zolva_build_map_tool; } >"$out/build.log" 2>&1 || { tail -40 "$out/build.log"; exit 1; }
 zolva_wine_setup
+zolva_wine_start
 
 echo "== the tour: devhost with Zolva.qpl on the sample map"
 cp "$ZOLVA_ROOT/samples/jacksboro.map" "$out/tour.map"

@@ -98,6 +98,7 @@ if ! "$ZOLVA_ROOT/tests/windows/module_tables.sh" "$win_bin/Zolva.qpl"; then
     failed=1
 fi
 zolva_wine_setup
+zolva_wine_start
 set +e
 (cd "$win_bin" && timeout $((600 * ZOLVA_WINE_SLOWDOWN)) xvfb-run -a wine zolva_windows_tests.exe) \
     >"$log_dir/windows.log" 2>&1
@@ -109,7 +110,6 @@ report "ABI check against the host compiler's mode (Wine)" "$log_dir/abi.log" $?
 lock_status=$?
 tail -1 "$log_dir/map-lock.log"
 [ "$lock_status" -eq 0 ] || { echo "map lock: FAILED (exit $lock_status)"; failed=1; }
-zolva_wine_stop
 set -e
 
 echo "== the download, unpacked into a fresh folder"
@@ -118,6 +118,7 @@ set +e
     "$ZOLVA_ROOT/tests/windows/package_test.sh" "$ZOLVA_ROOT/dist" >>"$log_dir/package.log" 2>&1
 package_status=$?
 set -e
+zolva_wine_stop
 if [ "$package_status" -eq 0 ]; then
     tail -1 "$log_dir/package.log"
 else

@@ -45,6 +45,13 @@ zolva_wine_setup() {
     touch "$marker"
 }
 
+# One wine server for a whole run, so that Wine's own services start once rather than
+# with every program (each start takes a minute where i386 programs are emulated).
+# zolva_wine_stop ends it.
+zolva_wine_start() {
+    wineserver -p >/dev/null 2>&1 || true
+}
+
 zolva_wine_stop() {
     wineserver -k >/dev/null 2>&1 || true
 }
