@@ -4,7 +4,7 @@
 export WINEPREFIX="${ZOLVA_WINEPREFIX:-$ZOLVA_ROOT/build/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # On a kernel with 32-bit emulation off, install-deps.sh has i386 programs run through
 # qemu's user-mode emulator, where every Wine start takes about a minute: the time limits
 # of Wine runs (scripts and tests) are multiplied by this factor.

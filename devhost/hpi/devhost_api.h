@@ -84,6 +84,10 @@ HPI_API void DH_SetBlockChangeHook(DH_BLOCKCHANGED hook);
 HPI_API HMODULE DH_LoadPlugin(const wchar_t* path);
 // Records the message boxes of an already loaded module (or executable) the same way.
 HPI_API int DH_CaptureMessageBoxesOf(HMODULE module);
+// Points a loaded module's import of the function `name` (from whichever library) at
+// `replacement`; 0 when the module imports no such function. For tests that count or
+// fail what a plug-in calls.
+HPI_API int DH_PatchImport(HMODULE module, const char* name, void* replacement);
 // answer > 0: capture on, every box answers it; answer <= 0: capture off.
 HPI_API void DH_CaptureMessageBoxes(int answer);
 HPI_API int DH_MessageBoxCount();

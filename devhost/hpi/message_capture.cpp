@@ -20,17 +20,11 @@ int WINAPI RecordMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type
     return host.messageBoxAnswer;
 }
 
-bool PatchSlot(void** slot, void* replacement) {
-    DWORD oldProtect = 0;
-    if (!::VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &oldProtect)) return false;
-    *slot = replacement;
-    ::VirtualProtect(slot, sizeof(void*), oldProtect, &oldProtect);
-    return true;
-}
-
 }  // namespace
 
-bool CaptureMessageBoxesOf(HMODULE module) {
+// Replaces a module's import of `name` from the library `library` (any library when
+// null); false when the module imports no such name.
+static bool PatchImport(HMODULE module, const char* library, const char* name, void* replacement) {
     auto* base = reinterpret_cast<BYTE*>(module);
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
@@ -38,18 +32,26 @@ bool CaptureMessageBoxesOf(HMODULE module) {
     if (directory.VirtualAddress == 0) return false;
     auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
     for (; import->Name != 0; ++import) {
-        if (_stricmp(reinterpret_cast<char*>(base + import->Name), "user32.dll") != 0) continue;
+        if (library != nullptr && _stricmp(reinterpret_cast<char*>(base + import->Name), library) != 0) continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->OriginalFirstThunk);
         auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + import->FirstThunk);
         for (; names->u1.AddressOfData != 0; ++names, ++slots) {
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<char*>(byName->Name), "MessageBoxW") != 0) continue;
-            return PatchSlot(reinterpret_cast<void**>(&slots->u1.Function),
-                             reinterpret_cast<void*>(&RecordMessageBox));
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), name) != 0) continue;
+            DWORD oldProtect = 0;
+            void** slot = reinterpret_cast<void**>(&slots->u1.Function);
+            if (!::VirtualProtect(slot, sizeof(void*), PAGE_READWRITE, &oldProtect)) return false;
+            *slot = replacement;
+            ::VirtualProtect(slot, sizeof(void*), oldProtect, &oldProtect);
+            return true;
         }
     }
     return false;
+}
+
+bool CaptureMessageBoxesOf(HMODULE module) {
+    return PatchImport(module, "user32.dll", "MessageBoxW", reinterpret_cast<void*>(&RecordMessageBox));
 }
 
 extern "C" {
@@ -61,6 +63,10 @@ HMODULE DH_LoadPlugin(const wchar_t* path) {
 }
 
 int DH_CaptureMessageBoxesOf(HMODULE module) { return module != nullptr && CaptureMessageBoxesOf(module); }
+
+int DH_PatchImport(HMODULE module, const char* name, void* replacement) {
+    return module != nullptr && name != nullptr && PatchImport(module, nullptr, name, replacement);
+}
 
 void DH_CaptureMessageBoxes(int answer) { Host().messageBoxAnswer = answer; }
 
