@@ -10,11 +10,14 @@
 
 namespace mapimport {
 
-extern const char* const kWarpAdvice;
+// The start of the warp command the refusals print, as --reproject warps by default.
+extern const char* const kWarpCommand;
 
-// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
-// whether warping to WGS 84 mends it.
-std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable);
+// Empty when the dataset is north-up WGS 84 longitude/latitude (or a 3D or compound
+// coordinate system whose horizontal part is that). Otherwise the reason, and whether
+// warping to WGS 84 mends it (projected, other datums, rotated); the refusal prints the
+// warp command, which marks the cells outside the source as voids.
+std::string CheckGeoreference(GDALDataset& ds, const std::string& name, int bandIndex, bool* warpable);
 // The dataset warped to WGS 84 as `gdalwarp -t_srs EPSG:4326 -r M [-tr C C]` warps it,
 // in a GeoTIFF in a new folder beside the map `out`, removed when the copy goes.
 struct WarpedCopy {
