@@ -72,7 +72,8 @@ int Import(const Options& options) {
     if (!options.quiet) std::fputs(DescribeImport(report).c_str(), stdout);
     return summary.Done("imported " + options.positional[0] + " into " + options.positional[1] + ": " +
                         Size(report.header) + ", " + std::to_string(report.minimum) + " .. " +
-                        std::to_string(report.maximum) + " m, " + std::to_string(report.voids) + " voids");
+                        std::to_string(report.maximum) + " m, " + std::to_string(report.voids - report.voidsFilled) +
+                        " voids" + (report.voidsFilled > 0 ? " (" + std::to_string(report.voidsFilled) + " filled)" : ""));
 }
 
 int Export(const Options& options) {
