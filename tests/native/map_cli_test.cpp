@@ -118,6 +118,11 @@ TEST(MapToolCommandLineTest, ExportsThroughTheChosenDriverWithItsOptions) {
     int blockWidth = 0, blockHeight = 0;
     ds->GetRasterBand(1)->GetBlockSize(&blockWidth, &blockHeight);
     EXPECT_EQ(50, blockWidth) << "TILED=NO gives strips";
+    // A creation option the driver does not know is written without, and GDAL's warning said.
+    options.creationOptions = {"COMPRESS=BOGUS"};
+    ASSERT_TRUE(ExportMap(map, TempPath("cli-bogus.tif"), options, &written, &warnings, &error)) << error;
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(std::string::npos, warnings.front().find("BOGUS")) << warnings.front();
     options.format = "PNG";
     EXPECT_FALSE(ExportMap(map, TempPath("cli.png"), options, &written, &warnings, &error));
     EXPECT_NE(std::string::npos, error.find("PNG cannot store signed 16-bit samples")) << error;

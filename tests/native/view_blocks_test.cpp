@@ -264,4 +264,29 @@ TEST(ChangeSummaryTest, CountsOnlySamplesInsideTheMap) {
     std::remove(edited.c_str());
 }
 
+// A void given a height by the brush is no +34 km change of terrain: it is counted alone.
+TEST(ChangeSummaryTest, CountsVoidsPaintedOverOnTheirOwn) {
+    MapHeader header;
+    header.width = header.height = 40;
+    header.cellLat = header.cellLon = 1.0 / 1200;
+    header.hasVoidValue = 1;
+    header.voidValue = -32768;
+    std::vector<int16_t> samples(40 * 40, 100);
+    samples[3] = samples[4] = -32768;
+    std::string original = ::testing::TempDir() + "summary_voids_original.map";
+    std::string edited = ::testing::TempDir() + "summary_voids_edited.map";
+    std::string error;
+    ASSERT_TRUE(CreateMapFile(original, header, samples.data(), &error)) << error;
+    samples[3] = 1500;  // painted over
+    samples[10] += 7;
+    ASSERT_TRUE(CreateMapFile(edited, header, samples.data(), &error)) << error;
+    devhost::MapChanges changes;
+    ASSERT_TRUE(devhost::CompareMapFiles(original, edited, &changes, &error)) << error;
+    EXPECT_EQ(1, changes.voidsPaintedOver);
+    EXPECT_EQ(1, changes.samplesChanged);
+    EXPECT_EQ(7, changes.largestChange);
+    std::remove(original.c_str());
+    std::remove(edited.c_str());
+}
+
 }  // namespace
