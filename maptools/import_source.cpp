@@ -19,10 +19,6 @@ int16_t BesideVoidValue(double value, int16_t voidValue) {
     return value > voidValue ? voidValue + 1 : voidValue - 1;
 }
 
-void NoteUnsetVoid(int32_t row, const ImportOptions& options, ImportReport* report) {
-    if (!options.setVoids && report->firstUnsetVoidRow < 0) report->firstUnsetVoidRow = row;
-}
-
 // One source value as a stored sample; voids not being set read as 0 and are counted.
 int16_t ConvertSample(double value, const BandSource& source, const ImportOptions& options,
                       ImportReport* report, int64_t* stored) {
@@ -92,7 +88,9 @@ bool ReadRows(const BandSource& source, const ImportOptions& options, int32_t ro
         bool collide = options.setVoids && !(source.noDataIsInt16 && marker == options.voidValue);
         for (size_t i = 0; i < cells; ++i) {
             if (source.noDataIsInt16 && out[i] == marker) {
-                NoteUnsetVoid(row0 + static_cast<int32_t>(i / width), options, report);
+                if (report->firstUnsetVoidRow < 0 && !options.setVoids) {
+                    report->firstUnsetVoidRow = row0 + static_cast<int32_t>(i / width);
+                }
                 out[i] = VoidSample(false, options, report);
                 continue;
             }
@@ -115,7 +113,9 @@ bool ReadRows(const BandSource& source, const ImportOptions& options, int32_t ro
         int16_t* target = out + static_cast<size_t>(s) * width;
         for (size_t i = 0; i < static_cast<size_t>(rows) * width; ++i) {
             const double value = (*strip)[i];
-            if (source.IsVoid(value)) NoteUnsetVoid(row0 + s + static_cast<int32_t>(i / width), options, report);
+            if (report->firstUnsetVoidRow < 0 && !options.setVoids && source.IsVoid(value)) {
+                report->firstUnsetVoidRow = row0 + s + static_cast<int32_t>(i / width);
+            }
             target[i] = ConvertSample(value, source, options, report, stored);
         }
     }
