@@ -26,7 +26,7 @@ const unsigned long long kFullDiskMargin = 1ull << 20;
 // (tests/native/map_export_formats_test.cpp exports a map with voids through each and
 // imports it). Others are refused unless the caller accepts what they may lose.
 const ExportFormat kFormats[] = {
-    // driver, through a copy, keeps voids, keeps the void value and map type, creation options
+    // driver, through a copy, keeps voids, keeps the void value, creation options
     {"GTiff", false, true, true, "TILED=YES COMPRESS=DEFLATE PREDICTOR=2 BIGTIFF=IF_SAFER"},
     {"COG", true, true, true, ""},
     {"HFA", false, true, true, ""},

@@ -20,13 +20,13 @@ struct ExportOptions {
     void* progressData = nullptr;
 };
 
-// A format the tool writes, checked to give every height back, and the void value and map
-// type too where `keepsMap` (else an import needs --void-value V to have the voids back).
+// A format the tool writes, checked to give every height back, and the void value with the
+// map type where `keepsVoidValue` (else an import needs --void-value V to have the voids back).
 struct ExportFormat {
     const char* driver;
     bool copy;         // written by the driver's copy of a GeoTIFF whose nodata value marks the voids
     bool keepsVoids;   // false: voids would be written as heights
-    bool keepsMap;     // the void value and the map type come back on import
+    bool keepsVoidValue;  // the void value (with the map type) comes back on import
     const char* creation;  // default creation options, space-separated
 };
 // The format of that driver, or null when the tool has not checked it.
