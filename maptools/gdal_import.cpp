@@ -135,11 +135,12 @@ ImportOptions OptionsFromSource(GDALDataset& ds, int bandIndex, const ImportOpti
 // A nodata value declared by a raster that turns out to hold no void: the map keeps it as
 // its void value when it is one (the import is refused should a void turn up after all,
 // so no height ever holds it); otherwise the import says it is dropped.
-void KeepNoDataDeclaration(const BandSource& band, const ImportOptions& options, ImportReport* report) {
-    if (!band.hasNoData || options.setVoids || options.fillVoids) return;
+void KeepNoDataDeclaration(const BandSource& band, ImportOptions* options, ImportReport* report) {
+    if (!band.hasNoData || options->setVoids || options->fillVoids) return;
     if (band.noDataIsInt16 && !band.converts) {
         report->header.hasVoidValue = 1;
-        report->header.voidValue = static_cast<int16_t>(band.noData);
+        report->header.voidValue = options->voidValue = static_cast<int16_t>(band.noData);
+        options->keepsVoidValue = true;  // heights rounding onto it move off it
         return;
     }
     report->notes.push_back(CPLSPrintf("the nodata value %.10g is not kept: a map's void value is a whole number of "
@@ -210,7 +211,7 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
                false;
     }
     ProgressSteps steps{given.progress, given.progressData};
-    const ImportOptions options = steps.Through(OptionsFromSource(*original, given.band, given));
+    ImportOptions options = steps.Through(OptionsFromSource(*original, given.band, given));
     GDALDataset* dataset = original.get();
     WarpedCopy warped;
     bool warpable = false;
@@ -227,7 +228,7 @@ bool ImportRaster(const std::string& source, const std::string& out, const Impor
     GDALDatasetUniquePtr cropped;
     if (options.crop && !CropToData(&dataset, source, options.band, &cropped, report, error)) return false;
     if (!HeaderFromDataset(*dataset, source, options, &report->header, error)) return false;
-    KeepNoDataDeclaration(BandSource(dataset->GetRasterBand(options.band), true), options, report);
+    KeepNoDataDeclaration(BandSource(dataset->GetRasterBand(options.band), true), &options, report);
 
     BandSource band(dataset->GetRasterBand(options.band), true);
     if (GDALDataTypeIsComplex(band.band->GetRasterDataType())) {

@@ -30,6 +30,7 @@ struct ImportOptions {
     double maxDistance = 100;  // cells a void is filled across, at most
     bool setVoids = false;     // store voids as voidValue (with fillVoids: those left unfilled)
     int16_t voidValue = 0;
+    bool keepsVoidValue = false;  // the map keeps voidValue as its void value though voids are not set
     uint32_t mapType = 5;
     bool mat = false;
     // Without them, a map's export gives back its map type and MAT flag.

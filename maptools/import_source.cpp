@@ -31,7 +31,7 @@ int16_t ConvertSample(double value, const BandSource& source, const ImportOption
         whole = std::clamp(whole, kInt16Low, kInt16High);
     }
     int16_t sample = static_cast<int16_t>(whole);
-    if (options.setVoids && sample == options.voidValue) {
+    if ((options.setVoids || options.keepsVoidValue) && sample == options.voidValue) {
         sample = BesideVoidValue(metres, options.voidValue);
         ++report->moved;
     }
@@ -85,7 +85,7 @@ bool ReadRows(const BandSource& source, const ImportOptions& options, int32_t ro
         int16_t low = std::numeric_limits<int16_t>::max(), high = std::numeric_limits<int16_t>::min();
         int16_t marker = source.noDataIsInt16 ? static_cast<int16_t>(source.noData) : 0;
         // A height equal to the void value: only when the band marks its voids otherwise.
-        bool collide = options.setVoids && !(source.noDataIsInt16 && marker == options.voidValue);
+        bool collide = (options.setVoids || options.keepsVoidValue) && !(source.noDataIsInt16 && marker == options.voidValue);
         for (size_t i = 0; i < cells; ++i) {
             if (source.noDataIsInt16 && out[i] == marker) {
                 if (report->firstUnsetVoidRow < 0 && !options.setVoids) {

@@ -64,18 +64,21 @@ TEST(MapAdviceTest, ThePrintedCommandsMakeRastersThatImport) {
         double transform[6];
         bool hasNoData;
         size_t commands;
-        int firstColumns;  // columns of the source in the first part (an antimeridian split)
+        int firstColumns;  // columns of the source in the first part (an antimeridian split); -1: no CRS
     };
     const Row rows[] = {
         {"west of -180", {-180.01, 0.001, 0, 36.0, 0, -0.001}, false, 2, 10},
         {"east of 180", {179.99, 0.001, 0, 36.0, 0, -0.001}, true, 2, 10},
         {"rotated", {-84.0, kArcSecond, kArcSecond / 10, 36.0, kArcSecond / 10, -kArcSecond}, false, 1, 0},
         {"rotated with nodata", {-84.0, kArcSecond, kArcSecond / 10, 36.0, kArcSecond / 10, -kArcSecond}, true, 1, 0},
+        {"projected", {200000, 30, 0, 4000000, 0, -30}, false, 1, 0},
+        {"no coordinate system", {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false, 1, -1},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         TestRaster raster = GeographicRaster(40, 30, 0, 0);
         std::copy(row.transform, row.transform + 6, raster.transform);
+        raster.epsg = row.firstColumns < 0 ? 0 : row.transform[0] > 1000 ? 32617 : 4326;
         raster.hasNoData = row.hasNoData;
         raster.noData = -32768;
         std::string source = TempPath("advice-source.tif"), error;
@@ -84,6 +87,11 @@ TEST(MapAdviceTest, ThePrintedCommandsMakeRastersThatImport) {
         ASSERT_FALSE(ImportRaster(source, TempPath("advice.map"), ImportOptions(), &report, &error));
         std::vector<std::string> commands = PrintedCommands(error);
         ASSERT_EQ(row.commands, commands.size()) << error;
+        if (row.firstColumns < 0) {
+            ASSERT_TRUE(ImportRaster(RunPrinted(commands[0]), TempPath("advice.map"), ImportOptions(), &report, &error))
+                << error;
+            continue;
+        }
         if (row.firstColumns > 0) {
             // Both parts import, side by side, with the source's samples.
             for (size_t part = 0; part < 2; ++part) {

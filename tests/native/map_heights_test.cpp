@@ -159,6 +159,7 @@ TEST(MapHeightsTest, TheRastersDescriptionIsKeptOrSaidToBeDropped) {
     };
     const Row rows[] = {
         {GDT_Int16, -9999, "EPSG:4326", "void value: -9999", true},
+        {GDT_Float32, -9999, "EPSG:4326", "moved 1 m off it: 1", true},  // -9999.4 is a height
         {GDT_Float32, -3.4e38, "EPSG:4326", "the nodata value -3.39999995", true},
         {GDT_Int16, kNaN, "EPSG:4326+5773", "vertical coordinate system EGM96 height is not kept", true},
         {GDT_Int16, kNaN, "EPSG:4979", "size: 8 x 4", true},
@@ -171,6 +172,7 @@ TEST(MapHeightsTest, TheRastersDescriptionIsKeptOrSaidToBeDropped) {
         raster.srs = row.srs;
         raster.hasNoData = row.noData == row.noData;
         raster.noData = row.noData;
+        if (row.type == GDT_Float32) raster.values[5] = -9999.4;
         ImportReport report;
         std::string error;
         ASSERT_EQ(row.ok, Import(raster, ImportOptions(), &report, &error)) << error;
