@@ -66,7 +66,8 @@ bool HeaderFromDataset(GDALDataset& ds, const std::string& name, const ImportOpt
     }
     header->width = ds.GetRasterXSize();
     header->height = ds.GetRasterYSize();
-    header->originLon = gt[0];
+    // A western edge a hair past -180 (cell sizes added up) is -180.
+    header->originLon = gt[0] < -180.0 && gt[0] >= -180.0 - kLongitudeSlack ? -180.0 : gt[0];
     header->cellLon = gt[1];
     header->originLat = gt[3];
     header->cellLat = -gt[5];

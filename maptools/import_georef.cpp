@@ -114,27 +114,29 @@ bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& option
     return true;
 }
 
-// A raster that crosses longitude 180 (its edges past 180 or -180), with the two
-// gdal_translate commands that cut it there at the column nearest the line; the part
-// beyond the line is moved by 360 degrees.
+// A raster that crosses longitude 180 (its edges past 180 or -180 by more than
+// kLongitudeSlack), with the two gdal_translate commands that cut it there at the column
+// nearest the line. Both parts get their corners written out: the part beyond the line
+// moved by 360 degrees, and the line itself exact, as adding up cell sizes may miss it.
 std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height) {
     double west = gt[0], east = gt[0] + width * gt[1], north = gt[3], south = gt[3] + height * gt[5];
-    if (east - west >= 360.0 || (east <= 180.0 && west >= -180.0)) return std::string();
+    if (east - west >= 360.0 || (east <= 180.0 + kLongitudeSlack && west >= -180.0 - kLongitudeSlack)) {
+        return std::string();
+    }
     bool pastEast = east > 180.0;
     double line = pastEast ? 180.0 : -180.0, shift = pastEast ? -360.0 : 360.0;
     int cut = static_cast<int>(std::lround((line - west) / gt[1]));
     double cutLon = west + cut * gt[1];
+    if (std::fabs(cutLon - line) < 1e-6 * gt[1]) cutLon = line;
     std::string text = CPLSPrintf("%s reaches longitude %.10g, past %s180: maps can't cross longitude 180. Split it "
                                   "there and import the parts as two maps:\n", name.c_str(), pastEast ? east : west,
                                   pastEast ? "" : "-");
-    // The western part first, then the eastern; the one beyond the line gets new corners.
-    std::string westMove = pastEast ? "" : CPLSPrintf("-a_ullr %.17g %.17g %.17g %.17g ", west + shift, north,
-                                                      cutLon + shift, south);
-    std::string eastMove = !pastEast ? "" : CPLSPrintf("-a_ullr %.17g %.17g %.17g %.17g ", cutLon + shift, north,
-                                                       east + shift, south);
-    text += CPLSPrintf("  gdal_translate -srcwin 0 0 %d %d %s%s part1.tif\n", cut, height, westMove.c_str(), name.c_str());
-    text += CPLSPrintf("  gdal_translate -srcwin %d 0 %d %d %s%s part2.tif", cut, width - cut, height, eastMove.c_str(),
-                       name.c_str());
+    // The western part first, then the eastern.
+    double westShift = pastEast ? 0.0 : shift, eastShift = pastEast ? shift : 0.0;
+    text += CPLSPrintf("  gdal_translate -srcwin 0 0 %d %d -a_ullr %.17g %.17g %.17g %.17g %s part1.tif\n", cut, height,
+                       west + westShift, north, cutLon + westShift, south, name.c_str());
+    text += CPLSPrintf("  gdal_translate -srcwin %d 0 %d %d -a_ullr %.17g %.17g %.17g %.17g %s part2.tif", cut,
+                       width - cut, height, cutLon + eastShift, north, east + eastShift, south, name.c_str());
     return text;
 }
 

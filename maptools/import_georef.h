@@ -31,6 +31,9 @@ struct WarpedCopy {
 };
 bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& options, const std::string& out,
                  WarpedCopy* copy, std::string* error);
+// How far past longitude +-180 a raster's edge may reach (adding up cell sizes) and still
+// be taken as ending there.
+const double kLongitudeSlack = 1e-9;
 // Empty unless the raster crosses longitude 180; then the refusal with the commands that split it.
 std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height);
 // Narrows *dataset to its largest rectangle without voids; `holder` keeps that view.

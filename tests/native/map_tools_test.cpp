@@ -138,7 +138,7 @@ TEST(MapImportTest, RefusesWrongGeoreferenceWithTheReasonAndTheFix) {
         {"nad27", 4267, {-84.0, kArcSecond, 0, 36.0, 0, -kArcSecond}, false, {"not WGS 84", "--reproject"}},
         {"south-up", 4326, {-84.0, kArcSecond, 0, 36.0, 0, kArcSecond}, false, {"not north-up"}},
         {"past-180", 4326, {179.99, 0.001, 0, 36.0, 0, -0.001}, false,
-         {"past 180", "can't cross longitude 180", "gdal_translate -srcwin 0 0 10 30 ",
+         {"past 180", "can't cross longitude 180", "gdal_translate -srcwin 0 0 10 30 -a_ullr 179.99",
           "gdal_translate -srcwin 10 0 30 30 -a_ullr -180 36 -179.97"}},
         {"lat-100", 4326, {10.0, 0.001, 0, 100.0, 0, -0.001}, false, {"latitude 100"}},
         {"utm-reproject", 32617, {500000, 30, 0, 4000000, 0, -30}, true, {}},
