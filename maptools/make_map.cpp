@@ -1,9 +1,9 @@
 // zolva-make-map: builds, converts and inspects map files for devhost.
 //
 //   zolva-make-map import <src> <out.map> [--type N] [--mat] [--band B]
-//                         [--reproject [--resampling M] [--cell-size DEG] [--crop]]
-//                         [--fill-voids | --void-value V] [-q]
-//   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [-q]
+//                         [--reproject [--resampling M] [--cell-size DEG]] [--crop]
+//                         [--fill-voids [--max-distance N]] [--void-value V] [-q]
+//   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [--accept-loss] [-q]
 //   zolva-make-map info <in.map> [-q]
 //   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged] [-q]
 //   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]
