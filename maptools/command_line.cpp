@@ -16,17 +16,20 @@ struct CommandHelp {
 
 const CommandHelp kCommands[] = {
     {"import", "<src> <out.map> [--type N] [--mat] [--band B] [--reproject [--resampling M] [--cell-size DEG]]\n"
-               "                    [--crop] [--fill-voids | --void-value V] [-q]",
-     "--type --mat --band --reproject --resampling --cell-size --crop --fill-voids --void-value -q --quiet",
+               "                    [--crop] [--fill-voids [--max-distance N]] [--void-value V] [-q]",
+     "--type --mat --band --reproject --resampling --cell-size --crop --fill-voids --max-distance --void-value -q --quiet",
      "Imports any raster GDAL reads, north-up in WGS 84 (or warped to it with --reproject,\n"
      "as gdalwarp -t_srs EPSG:4326 -r bilinear does; --resampling nearest, bilinear or cubic,\n"
      "--cell-size in degrees). Voids are refused unless --fill-voids fills them from their\n"
-     "neighbours or --void-value V stores them as V, which the map then remembers; --crop\n"
-     "keeps the largest north-up rectangle that holds no void (a warp's empty corners).\n"},
-    {"export", "<in.map> <out> [--format F] [-co NAME=VALUE]... [-q]", "--format -co -q --quiet",
+     "neighbours (up to --max-distance N cells away, 100 by default) or --void-value V stores\n"
+     "them as V, which the map then remembers; both together fill what can be filled and keep\n"
+     "the rest as voids. --crop keeps the largest north-up rectangle that holds no void (a\n"
+     "warp's empty corners). The band's scale, offset and unit (metres or feet) are applied.\n"},
+    {"export", "<in.map> <out> [--format F] [-co NAME=VALUE]... [--accept-loss] [-q]", "--format -co --accept-loss -q --quiet",
      "Writes the map as int16 through a GDAL driver chosen by the output's extension\n"
      "(--format F names one; raw writes the grid and a JSON sidecar). -co passes creation\n"
-     "options to the driver. The map's void value becomes the band's NoData value.\n"},
+     "options to the driver. The map's void value becomes the band's NoData value. A format\n"
+     "that cannot keep every height and void is refused unless --accept-loss is given.\n"},
     {"info", "<in.map> [-q]", "-q --quiet",
      "Describes the map as gdalinfo describes a raster: size, corners (longitude, latitude),\n"
      "cell size, void value, minimum, maximum, mean and voids, the saves and the warnings.\n"},
@@ -67,6 +70,7 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
     if (name == "--reproject") return options->import.reproject = true, true;
     if (name == "--fill-voids") return options->import.fillVoids = true, true;
     if (name == "--crop") return options->import.crop = true, true;
+    if (name == "--accept-loss") return options->exporting.acceptLoss = true, true;
     if (name == "--drop-damaged") return options->dropDamaged = true, true;
     if (name == "-q" || name == "--quiet") return options->quiet = true, true;
     if (*i + 1 >= argc) return *error = name + " needs a value", false;
@@ -91,6 +95,7 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
         if (method != "nearest" && method != "bilinear" && method != "cubic") {
             return *error = "--resampling takes nearest, bilinear or cubic, not " + method, false;
         }
+        options->givenResampling = true;
         return options->import.resampling = method, true;
     }
     if (name == "--cell-size") {
@@ -99,7 +104,17 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
         if (*end != '\0' || !std::isfinite(degrees) || !(degrees > 0.0)) {
             return *error = "--cell-size needs a positive number of degrees", false;
         }
+        options->givenCellSize = true;
         return options->import.cellSize = degrees, true;
+    }
+    if (name == "--max-distance") {
+        char* end = nullptr;
+        double cells = std::strtod(value, &end);
+        if (*end != '\0' || !std::isfinite(cells) || !(cells > 0.0) || cells > kMaxFillDistance) {
+            return *error = "--max-distance needs a number of cells above 0, at most " + std::to_string(kMaxFillDistance), false;
+        }
+        options->givenMaxDistance = true;
+        return options->import.maxDistance = cells, true;
     }
     if (name == "--georef") return options->georef = value, true;
     if (name == "--format") return options->exporting.format = value, true;
@@ -156,9 +171,11 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, ToolOptions* op
         }
         if (!ReadOption(argc, argv, &i, options, text)) return *text += "\n\n" + UsageText(first), ParseOutcome::kUsageError;
     }
-    if (options->import.fillVoids && options->import.setVoids) {
-        return *text = "--fill-voids and --void-value exclude each other", ParseOutcome::kUsageError;
-    }
+    const char* alone = options->givenResampling && !options->import.reproject   ? "--resampling needs --reproject"
+                        : options->givenCellSize && !options->import.reproject     ? "--cell-size needs --reproject"
+                        : options->givenMaxDistance && !options->import.fillVoids  ? "--max-distance needs --fill-voids"
+                                                                                    : nullptr;
+    if (alone != nullptr) return *text = std::string(alone) + "\n\n" + UsageText(first), ParseOutcome::kUsageError;
     if (!PositionalCountFits(first, options->positional.size())) {
         return *text = "wrong number of arguments\n\n" + UsageText(first), ParseOutcome::kUsageError;
     }

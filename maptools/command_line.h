@@ -21,7 +21,12 @@ struct ToolOptions {
     bool dropDamaged = false;
     bool quiet = false;
     std::string georef;
+    // Options that mean something only beside another.
+    bool givenResampling = false, givenCellSize = false, givenMaxDistance = false;
 };
+
+// The largest --max-distance: the fill keeps this many rows around each band in memory.
+const int kMaxFillDistance = 10000;
 
 enum class ParseOutcome {
     kRun,         // *options says what to do

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <cpl_vsi.h>
 #include <memory>
 
 #include <cpl_port.h>
@@ -21,7 +22,35 @@ namespace {
 // Less room than this left beside a failed export means it failed for want of room.
 const unsigned long long kFullDiskMargin = 1ull << 20;
 
-const char* const kGeoTiffCreation[] = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=2", "BIGTIFF=IF_SAFER", nullptr};
+// The formats the tool writes, each checked to give back every height and void of a map
+// (tests/native/map_export_formats_test.cpp exports a map with voids through each and
+// imports it). Others are refused unless the caller accepts what they may lose.
+const ExportFormat kFormats[] = {
+    // driver, through a copy, keeps voids, keeps the void value, creation options
+    {"GTiff", false, true, true, "TILED=YES COMPRESS=DEFLATE PREDICTOR=2 BIGTIFF=IF_SAFER"},
+    {"COG", true, true, true, ""},
+    {"HFA", false, true, true, ""},
+    {"ENVI", false, true, true, ""},
+    {"EHdr", false, true, true, ""},
+    {"AAIGrid", true, true, true, ""},
+    {"SAGA", false, true, true, ""},
+    {"SRTMHGT", true, true, true, ""},
+    {"BT", false, true, true, ""},
+    {"netCDF", false, true, true, ""},
+    {"PCIDSK", false, true, true, ""},
+    {"RRASTER", false, true, false, ""},
+    {"GPKG", true, true, true, ""},
+    // Surfer grids blank voids with their own value, which the driver's copy puts in.
+    {"GSAG", true, true, false, ""},
+    {"GSBG", true, true, false, ""},
+    {"GS7BG", true, true, false, ""},
+    // Lossless JPEG 2000 (the driver's default is lossy).
+    {"JP2OpenJPEG", true, true, true, "REVERSIBLE=YES QUALITY=100"},
+    // The format's own void marker is -32767.
+    {"USGSDEM", true, true, false, ""},
+    // Every cell becomes a line: voids are written as numbers.
+    {"XYZ", true, false, false, ""},
+};
 
 // The driver's list names Int16 itself: "UInt16" holds the text but not the type.
 bool StoresInt16(GDALDriver* driver) {
@@ -62,12 +91,11 @@ std::vector<std::string> DriversForExtension(const std::string& extension) {
     return found;
 }
 
-// The driver's creation options: ours for GeoTIFF, with the caller's taking precedence.
+// The driver's creation options: ours, with the caller's taking precedence.
 CPLStringList CreationOptions(GDALDriver* driver, const std::vector<std::string>& given) {
     CPLStringList options;
-    if (EQUAL(driver->GetDescription(), "GTiff")) {
-        for (const char* const* o = kGeoTiffCreation; *o != nullptr; ++o) options.AddString(*o);
-    }
+    const ExportFormat* format = FindExportFormat(driver->GetDescription());
+    if (format != nullptr) options.Assign(CSLTokenizeString2(format->creation, " ", 0), TRUE);
     for (const std::string& option : given) {
         size_t eq = option.find('=');
         options.SetNameValue(option.substr(0, eq).c_str(), option.substr(eq + 1).c_str());
@@ -137,7 +165,11 @@ bool WriteRaster(const ExportJob& job, GDALDriver* driver, const std::string& pa
 bool CopyRaster(const ExportJob& job, GDALDriver* driver, const std::string& staged, std::string* error) {
     GDALDriver* gtiff = GetGDALDriverManager()->GetDriverByName("GTiff");
     std::string source = staged + ".source.tif";
-    const ExportOptions plain{kDefaultExportFormat, {"COMPRESS=NONE"}, job.options.progress, job.options.progressData};
+    ExportOptions plain;
+    plain.format = kDefaultExportFormat;
+    plain.creationOptions = {"COMPRESS=NONE"};
+    plain.progress = job.options.progress;
+    plain.progressData = job.options.progressData;
     ExportJob first{job.reader, plain, 0.0, 0.3};
     bool ok = WriteRaster(first, gtiff, source, error);
     if (ok) {
@@ -239,8 +271,19 @@ bool ChooseExportFormat(const std::string& out, const std::string& named, std::s
                     "); choose one with --format F", false;
 }
 
-// The driver called `format`, when it can write int16 rasters; null with the reason otherwise.
-GDALDriver* ExportDriver(const std::string& format, std::string* error) {
+// The formats of the table, those that keep voids only when `voidsOnly`.
+std::string FormatList(bool voidsOnly) {
+    std::string list;
+    for (const ExportFormat& f : kFormats) {
+        if (!voidsOnly || f.keepsVoids) list += (list.empty() ? "" : ", ") + std::string(f.driver);
+    }
+    return list;
+}
+
+// The driver called `format`, when it can write the map's int16 samples (and voids, when
+// it has them) without loss, or the caller accepts loss; null with the reason otherwise.
+GDALDriver* ExportDriver(const std::string& format, bool acceptLoss, bool hasVoids, int16_t voidValue,
+                         std::string* error) {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format.c_str());
     if (driver == nullptr || driver->GetMetadataItem(GDAL_DCAP_RASTER) == nullptr) {
         return *error = "no GDAL raster driver is called " + format + " (gdalinfo --formats lists them)", nullptr;
@@ -254,7 +297,33 @@ GDALDriver* ExportDriver(const std::string& format, std::string* error) {
                         "), and a map's heights are int16; choose a format that does, such as GTiff, AAIGrid or ENVI",
                nullptr;
     }
+    if (acceptLoss) return driver;
+    const ExportFormat* known = FindExportFormat(driver->GetDescription());
+    if (known == nullptr) {
+        return *error = format + " is not among the formats this tool has checked to keep every height and void (" +
+                        FormatList(false) + "); pass --accept-loss to write it anyway",
+               nullptr;
+    }
+    if (!known->keepsVoids && hasVoids) {
+        return *error = format + " cannot keep voids: they would be written as heights of " + std::to_string(voidValue) +
+                        " m. Choose a format that keeps them, such as GTiff (" + FormatList(true) +
+                        "), or pass --accept-loss",
+               nullptr;
+    }
     return driver;
+}
+
+const ExportFormat* FindExportFormat(const std::string& driver) {
+    for (const ExportFormat& f : kFormats) {
+        if (EQUAL(f.driver, driver.c_str())) return &f;
+    }
+    return nullptr;
+}
+
+std::vector<std::string> ExportFormatNames() {
+    std::vector<std::string> names;
+    for (const ExportFormat& f : kFormats) names.push_back(f.driver);
+    return names;
 }
 
 bool ExportMap(const std::string& in, const std::string& out, const std::string& format,
@@ -269,11 +338,15 @@ bool ExportMap(const std::string& in, const std::string& out, const ExportOption
     InitializeGdal();
     std::string format;
     if (!ChooseExportFormat(out, options.format, &format, error)) return false;
-    GDALDriver* driver = nullptr;
-    if (format != kRawFormat && (driver = ExportDriver(format, error)) == nullptr) return false;
     MapFileReader reader;
     if (!reader.OpenForOnePass(in, error)) return false;
     *warnings = reader.warnings();
+    const MapHeader& header = reader.header();
+    GDALDriver* driver = nullptr;
+    if (format != kRawFormat &&
+        (driver = ExportDriver(format, options.acceptLoss, header.hasVoidValue != 0, header.voidValue, error)) == nullptr) {
+        return false;
+    }
     std::string sidecar = RawSidecarPath(out);
     if (driver == nullptr && sidecar == out) {
         return *error = "the raw grid needs a name other than its sidecar's (" + sidecar + ")", false;
@@ -287,9 +360,17 @@ bool ExportMap(const std::string& in, const std::string& out, const ExportOption
         ok = WriteRawGrid(reader, staged, error) &&
              WriteWholeFile(output.StagingPath(sidecar), SidecarText(reader.header()), error);
     } else {
-        QuietGdal quiet;
-        ok = driver->GetMetadataItem(GDAL_DCAP_CREATE) != nullptr ? WriteRaster(job, driver, staged, error)
-                                                                  : CopyRaster(job, driver, staged, error);
+        // GDAL's warnings (creation options the driver does not know, ...) reach the caller.
+        GdalWarnings collect(warnings);
+        const ExportFormat* known = FindExportFormat(driver->GetDescription());
+        bool copy = driver->GetMetadataItem(GDAL_DCAP_CREATE) == nullptr || (known != nullptr && known->copy);
+        ok = copy ? CopyRaster(job, driver, staged, error) : WriteRaster(job, driver, staged, error);
+        VSIStatBufL stat;
+        if (ok && VSIStatL(staged.c_str(), &stat) != 0) {
+            ok = false;
+            *error = format + " wrote no file under the name given (it keeps rasters elsewhere, such as in memory); "
+                              "choose a format that writes a file, such as GTiff";
+        }
     }
     if (!ok) {
         std::string cause = output.FailureCause(kFullDiskMargin);

@@ -3,11 +3,13 @@
 // The raster must be north-up in WGS 84 longitude/latitude; a projected one (or one on
 // another datum) is refused with the command that fixes it, unless `reproject` asks for
 // it to be warped. Rotated rasters are refused. Floating-point elevations round to the
-// nearest metre (halves away from zero); values outside int16 are clamped. Voids (the
+// nearest metre (halves away from zero) after the band's scale and offset and its unit (feet
+// become metres; an unknown unit is refused); values outside int16 are clamped. Voids (the
 // band's nodata value, NaN and infinities) are never stored as heights silently: the map
 // is written in one pass through a temporary file, and voids that are neither set nor
 // filled drop it, so a refused import leaves nothing under the map's name and any map
-// there as it was. Complex bands are refused.
+// there as it was. A height equal to the void value is moved 1 m off it (and counted), so
+// a real height never becomes a void. Complex bands are refused.
 //
 // The map remembers the void value voids were stored as. A raster exported from a map
 // (it carries the map type item) whose nodata value is a whole int16 brings its voids
@@ -16,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mapstore/map_file.h"
 #include "maptools/gdal_export.h"
@@ -24,8 +27,10 @@ struct ImportOptions {
     int band = 1;              // 1-based
     bool reproject = false;    // warp to WGS 84 instead of refusing
     bool fillVoids = false;    // fill voids from their valid neighbours
-    bool setVoids = false;     // store voids as voidValue
+    double maxDistance = 100;  // cells a void is filled across, at most
+    bool setVoids = false;     // store voids as voidValue (with fillVoids: those left unfilled)
     int16_t voidValue = 0;
+    bool keepsVoidValue = false;  // the map keeps voidValue as its void value though voids are not set
     uint32_t mapType = 5;
     bool mat = false;
     // Without them, a map's export gives back its map type and MAT flag.
@@ -53,11 +58,14 @@ struct ImportReport {
     int64_t voidsSet = 0;
     int64_t rounded = 0;       // values that were not whole metres
     int64_t clamped = 0;       // values outside int16
+    int64_t moved = 0;         // heights equal to the void value, moved 1 m off it
+    int32_t firstUnsetVoidRow = -1;  // the first row holding a void neither set nor filled
+    std::vector<std::string> notes;  // what was applied to the values, and what the map could not keep
     // With crop: the window kept, in cells of the (warped) raster; width 0: none was cut.
     int32_t cropColumn = 0, cropRow = 0, cropWidth = 0, cropHeight = 0;
 };
 
-// Largest distance, in cells, a void is filled across.
+// The largest distance, in cells, a void is filled across, unless told otherwise.
 const double kFillSearchCells = 100.0;
 
 bool ImportRaster(const std::string& source, const std::string& out, const ImportOptions& options,

@@ -1,5 +1,7 @@
 #include "maptools/gdal_raster.h"
 
+#include <algorithm>
+
 #include <cpl_error.h>
 #include <gdal.h>
 #include <ogr_spatialref.h>
@@ -41,3 +43,21 @@ QuietGdal::QuietGdal() {
 }
 
 QuietGdal::~QuietGdal() { CPLPopErrorHandler(); }
+
+namespace {
+
+void CPL_STDCALL CollectWarning(CPLErr level, CPLErrorNum, const char* message) {
+    auto* into = static_cast<std::vector<std::string>*>(CPLGetErrorHandlerUserData());
+    if (level != CE_Warning || into == nullptr || message == nullptr) return;
+    std::string text = std::string("GDAL: ") + message;
+    if (std::find(into->begin(), into->end(), text) == into->end()) into->push_back(text);
+}
+
+}  // namespace
+
+GdalWarnings::GdalWarnings(std::vector<std::string>* into) : into_(into) {
+    CPLPushErrorHandlerEx(CollectWarning, into_);
+    CPLErrorReset();
+}
+
+GdalWarnings::~GdalWarnings() { CPLPopErrorHandler(); }

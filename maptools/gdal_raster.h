@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mapstore/map_file.h"
 
@@ -28,6 +29,19 @@ struct QuietGdal {
     ~QuietGdal();
     QuietGdal(const QuietGdal&) = delete;
     QuietGdal& operator=(const QuietGdal&) = delete;
+};
+
+// Keeps GDAL's printing quiet as QuietGdal does, and collects its warnings into `into`
+// (once each) while it lives.
+class GdalWarnings {
+public:
+    explicit GdalWarnings(std::vector<std::string>* into);
+    ~GdalWarnings();
+    GdalWarnings(const GdalWarnings&) = delete;
+    GdalWarnings& operator=(const GdalWarnings&) = delete;
+
+private:
+    std::vector<std::string>* into_;
 };
 
 // GDAL's last error message, or `fallback` when it has none.

@@ -1,12 +1,14 @@
 #include "maptools/import_fill.h"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <memory>
 #include <vector>
 
 #include <cpl_conv.h>
+#include <cpl_string.h>
 #include <gdal_alg.h>
 
 #include "mapstore/file_io.h"
@@ -22,7 +24,7 @@ namespace {
 const int16_t kWorkingVoid = std::numeric_limits<int16_t>::min();
 // A filled value depends only on valid cells within the search distance, so a band of rows
 // filled with this many rows of context above and below fills as the whole raster does.
-const int32_t kFillContextRows = static_cast<int32_t>(kFillSearchCells) + 1;
+int32_t FillContextRows(double maxDistance) { return static_cast<int32_t>(std::ceil(maxDistance)) + 1; }
 // Fewer rows per band than this would spend most of the fill on the context.
 const int32_t kFillMinimumRows = 64;
 
@@ -64,6 +66,8 @@ bool CopyMarkingVoids(const BandSource& source, const FillBand& part, GDALRaster
                 value = asInt16 ? kWorkingVoid : std::numeric_limits<double>::quiet_NaN();
             } else if (asInt16 && value == kWorkingVoid) {
                 return error->clear(), false;
+            } else {
+                value = source.Metres(value);
             }
         }
         if (copy->RasterIO(GF_Write, 0, row - part.first, width, count, strip.data(), width, count, GDT_Float64, 0, 0,
@@ -75,10 +79,11 @@ bool CopyMarkingVoids(const BandSource& source, const FillBand& part, GDALRaster
 }
 
 // The working copy's type: int16 for int16-valued bands (the copy is then no larger than
-// the map), else the band's floating-point type, so that values round only once.
+// the map), else the band's floating-point type, so that values round only once; values
+// scaled or converted to metres are held as doubles.
 GDALDataType WorkingType(const BandSource& source, bool int16Allowed) {
     if (source.asInt16 && int16Allowed) return GDT_Int16;
-    return source.band->GetRasterDataType() == GDT_Float32 ? GDT_Float32 : GDT_Float64;
+    return source.band->GetRasterDataType() == GDT_Float32 && !source.converts ? GDT_Float32 : GDT_Float64;
 }
 
 // A working copy of some rows, in memory, or in a GeoTIFF at `path` when one is given.
@@ -103,8 +108,8 @@ GDALDatasetUniquePtr MakeWorkingCopy(const BandSource& source, const FillBand& p
     return copy;
 }
 
-// Fills one working copy and writes its core rows to *writer; voids left unfilled drop the
-// writer and are counted in `pass`.
+// Fills one working copy and writes its core rows to *writer; voids left unfilled are
+// counted in `pass` and, unless voids are set, drop the writer.
 bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, const FillBand& part,
                       const std::string& path, std::unique_ptr<MapStreamWriter>* writer, ImportReport* found,
                       ImportReport* pass, BlockRowGather* gather, std::string* error) {
@@ -112,7 +117,7 @@ bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, co
         MakeWorkingCopy(source, part, true, path, &found->voids, &found->infinite, error);
     if (!copy) return false;
     const char* inMemory[] = {"TEMP_FILE_DRIVER=MEM", nullptr};
-    if (GDALFillNodata(copy->GetRasterBand(1), nullptr, kFillSearchCells, 0, 0,
+    if (GDALFillNodata(copy->GetRasterBand(1), nullptr, options.maxDistance, 0, 0,
                        path.empty() ? const_cast<char**>(inMemory) : nullptr, nullptr, nullptr) != CE_None) {
         return *error = GdalError("cannot fill the voids"), false;
     }
@@ -124,9 +129,11 @@ bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, co
         int32_t end = std::min(height, row0 + kMapBlockSide);
         int32_t count = std::min(end, part.core1) - row;
         int16_t* out = gather->rows.data() + static_cast<size_t>(row - row0) * width;
+        bool noneYet = pass->firstUnsetVoidRow < 0;
         if (!ReadRows(filled, options, row - part.first, count, out, &strip, pass, &gather->stored, error)) return false;
+        if (noneYet && pass->firstUnsetVoidRow >= 0) pass->firstUnsetVoidRow += part.first;
         row += count;
-        if (pass->voids > 0) writer->reset();
+        if (pass->voids > pass->voidsSet) writer->reset();
         if (row == end && *writer && !(*writer)->AppendBlockRow(row0, gather->rows.data(), error)) return false;
     }
     return true;
@@ -135,7 +142,8 @@ bool FillAndWriteBand(const BandSource& source, const ImportOptions& options, co
 // How the raster is cut for filling: bands of rows filled in memory when a band of the
 // raster's width fits the memory allowed (with at least kFillMinimumRows rows besides the
 // context), else the whole raster in one copy on disk.
-std::vector<FillBand> PlanFill(const BandSource& source, int64_t memoryBytes, bool* onDisk) {
+std::vector<FillBand> PlanFill(const BandSource& source, int64_t memoryBytes, double maxDistance, bool* onDisk) {
+    const int32_t kFillContextRows = FillContextRows(maxDistance);
     int32_t width = source.band->GetXSize(), height = source.band->GetYSize();
     int64_t bytesPerCell = 2 * GDALGetDataTypeSizeBytes(WorkingType(source, true)) + 4 + 1;
     // The rows of blocks being gathered take their share too.
@@ -161,18 +169,20 @@ std::vector<FillBand> PlanFill(const BandSource& source, int64_t memoryBytes, bo
 bool FillAndWrite(const BandSource& source, const std::string& out, const ImportOptions& options, ImportReport* report,
                   std::string* error) {
     bool onDisk = false;
-    std::vector<FillBand> parts = PlanFill(source, options.fillMemoryBytes, &onDisk);
+    std::vector<FillBand> parts = PlanFill(source, options.fillMemoryBytes, options.maxDistance, &onDisk);
     std::string folder, path;
     if (onDisk && !CreateFolderBeside(out, &folder, error)) return false;
     if (onDisk) path = (std::filesystem::path(folder) / "voids.tif").string();
     ImportReport found, pass = *report;  // the header, the warp and the crop
-    pass.voids = pass.infinite = pass.voidsSet = pass.rounded = pass.clamped = 0;
+    pass.voids = pass.infinite = pass.voidsSet = pass.rounded = pass.clamped = pass.moved = 0;
+    pass.firstUnsetVoidRow = -1;
     auto writer = std::make_unique<MapStreamWriter>();
     bool ok = writer->Begin(out, report->header, error);
     BlockRowGather gather;
     gather.rows.resize(static_cast<size_t>(kMapBlockSide) * source.band->GetXSize());
     if (onDisk) CPLSetThreadLocalConfigOption("CPL_TMPDIR", folder.c_str());
-    for (size_t i = 0; ok && i < parts.size(); ++i) {
+    // Without a void value the first void left unfilled ends the work: nothing will be written.
+    for (size_t i = 0; ok && writer != nullptr && i < parts.size(); ++i) {
         ok = FillAndWriteBand(source, options, parts[i], path, &writer, &found, &pass, &gather, error);
         if (ok && options.progress != nullptr && !options.progress(double(i + 1) / parts.size(), nullptr, options.progressData)) {
             ok = false, *error = "interrupted";
@@ -181,17 +191,18 @@ bool FillAndWrite(const BandSource& source, const std::string& out, const Import
     if (onDisk) CPLSetThreadLocalConfigOption("CPL_TMPDIR", nullptr);
     if (onDisk) VSIUnlink(path.c_str()), RemoveFolder(folder);
     if (!ok) return false;
+    if (writer == nullptr) {
+        return *error = CPLSPrintf("voids lie more than %g cells from valid data and stay unfilled, the first in row %d; "
+                                   "nothing was written. Use --max-distance N to fill further, or add --void-value V "
+                                   "to keep them as voids stored as V metres",
+                                   options.maxDistance, pass.firstUnsetVoidRow),
+               false;
+    }
     int64_t unfilled = pass.voids;
     *report = pass;
     report->voids = found.voids;
     report->infinite = found.infinite;
     report->voidsFilled = found.voids - unfilled;
-    if (unfilled > 0) {
-        return *error = std::to_string(unfilled) + " voids lie more than " + std::to_string(int(kFillSearchCells)) +
-                        " cells from valid data and stay unfilled; nothing was written. Use --void-value V "
-                        "to store voids as V metres",
-               false;
-    }
     return writer->Finish(error);
 }
 

@@ -1,5 +1,5 @@
-// Filling voids from their valid neighbours (GDAL's fill, up to kFillSearchCells away)
-// while the map is written again.
+// Filling voids from their valid neighbours (GDAL's fill, up to the options' maxDistance
+// cells away) while the map is written again.
 #pragma once
 
 #include <string>
@@ -9,8 +9,9 @@
 
 namespace mapimport {
 
-// Fills the source's voids and writes the map; voids too far from valid data are refused
-// and leave nothing under the map's name. *report keeps its header, warp and crop, and
+// Fills the source's voids and writes the map. Voids too far from valid data are stored as
+// the void value when voids are set; otherwise the first of them ends the work, and
+// nothing is left under the map's name. *report keeps its header, warp and crop, and
 // gets the counts.
 bool FillAndWrite(const BandSource& source, const std::string& out, const ImportOptions& options, ImportReport* report,
                   std::string* error);

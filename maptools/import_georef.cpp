@@ -14,35 +14,58 @@
 
 namespace mapimport {
 
-const char* const kWarpAdvice = "gdalwarp -t_srs EPSG:4326 -r bilinear ";
+namespace {
 
-// Empty when the dataset is north-up WGS 84 longitude/latitude. Otherwise the reason, and
-// whether warping to WGS 84 mends it.
-std::string CheckGeoreference(GDALDataset& ds, const std::string& name, bool* warpable) {
+// A coordinate system's name and, when it has one, its code: "WGS 84 (EPSG:4979)".
+std::string Named(const OGRSpatialReference& srs) {
+    std::string text = srs.GetName() != nullptr ? srs.GetName() : "an unnamed coordinate system";
+    const char* authority = srs.GetAuthorityName(nullptr);
+    const char* code = srs.GetAuthorityCode(nullptr);
+    if (authority != nullptr && code != nullptr) text += std::string(" (") + authority + ":" + code + ")";
+    return text;
+}
+
+// The command that warps the raster to WGS 84 as --reproject does, with the cells outside
+// the source marked as voids, and how to import what it writes.
+std::string WarpAdvice(GDALDataset& ds, int bandIndex, const std::string& name, const std::string& out) {
+    int hasNoData = 0;
+    double noData = ds.GetRasterBand(bandIndex)->GetNoDataValue(&hasNoData);
+    std::string marker = hasNoData ? CPLSPrintf("-dstnodata %.17g", noData) : "-ot Float64 -dstnodata nan";
+    return "import it with --reproject, or warp it first: " + std::string(kWarpCommand) + marker + " " + name + " " +
+           out + " (then import " + out + " with --crop or --void-value V: the cells outside the source are voids)";
+}
+
+}  // namespace
+
+const char* const kWarpCommand = "gdalwarp -t_srs EPSG:4326 -r bilinear ";
+
+std::string CheckGeoreference(GDALDataset& ds, const std::string& name, int bandIndex, bool* warpable) {
     *warpable = false;
     double gt[6];
     if (ds.GetGeoTransform(gt) != CE_None) return name + " has no geotransform, so where its cells lie is unknown";
-    if (gt[2] != 0.0 || gt[4] != 0.0) {
-        return name + " has a rotated geotransform; maps are north-up rasters. Make it north-up first with: " +
-               kWarpAdvice + name + " north-up.tif";
-    }
     const OGRSpatialReference* srs = ds.GetSpatialRef();
     if (srs == nullptr) {
         return name + " has no coordinate reference system; if it is WGS 84 longitude/latitude, say so with: " +
                "gdal_translate -a_srs EPSG:4326 " + name + " fixed.tif";
     }
-    std::string fix = "; import it with --reproject, or warp it first: " + std::string(kWarpAdvice) + name + " wgs84.tif";
-    const char* crsName = srs->GetName() != nullptr ? srs->GetName() : "unnamed";
+    if (!srs->IsProjected() && !srs->IsGeographic()) {
+        return name + "'s coordinate system (" + Named(*srs) + ") is neither geographic nor projected";
+    }
     *warpable = true;
+    if (gt[2] != 0.0 || gt[4] != 0.0) {
+        return name + " has a rotated geotransform; maps are north-up rasters: " +
+               WarpAdvice(ds, bandIndex, name, "north-up.tif");
+    }
+    std::string fix = "; " + WarpAdvice(ds, bandIndex, name, "wgs84.tif");
     if (srs->IsProjected()) {
-        return name + " is in projected coordinates (" + crsName + "), not longitude/latitude in degrees" + fix;
+        return name + " is in projected coordinates (" + Named(*srs) + "), not longitude/latitude in degrees" + fix;
     }
-    if (!srs->IsGeographic()) {
-        *warpable = false;
-        return name + "'s coordinate system (" + crsName + ") is neither geographic nor projected";
-    }
+    // The horizontal part decides: a 3D WGS 84 or WGS 84 with heights above a geoid is WGS 84.
+    OGRSpatialReference horizontal(*srs);
+    if (horizontal.IsCompound()) horizontal.StripVertical();
+    if (horizontal.GetAxesCount() == 3) horizontal.DemoteTo2D(nullptr);
     OGRSpatialReference wgs84 = Wgs84LonLat();
-    if (!srs->IsSameGeogCS(&wgs84)) return name + " is in " + crsName + ", not WGS 84" + fix;
+    if (!horizontal.IsSameGeogCS(&wgs84)) return name + " is in " + Named(*srs) + ", not WGS 84 (EPSG:4326)" + fix;
     const std::vector<int>& mapping = srs->GetDataAxisToSRSAxisMapping();
     OGRAxisOrientation orientation = OAO_East;
     srs->GetAxis(nullptr, mapping.empty() ? 0 : std::abs(mapping[0]) - 1, &orientation);
@@ -91,19 +114,29 @@ bool WarpToWgs84(GDALDataset* source, int bandIndex, const ImportOptions& option
     return true;
 }
 
-// A raster that crosses longitude 180 (its edges past 180 or -180), with the two
-// gdal_translate commands that cut it there; the eastern part is moved by 360 degrees.
+// A raster that crosses longitude 180 (its edges past 180 or -180 by more than
+// kLongitudeSlack), with the two gdal_translate commands that cut it there at the column
+// nearest the line. Both parts get their corners written out: the part beyond the line
+// moved by 360 degrees, and the line itself exact, as adding up cell sizes may miss it.
 std::string AntimeridianAdvice(const std::string& name, const double* gt, int width, int height) {
     double west = gt[0], east = gt[0] + width * gt[1], north = gt[3], south = gt[3] + height * gt[5];
-    if (east - west >= 360.0 || (east <= 180.0 && west >= -180.0)) return std::string();
-    double cut = east > 180.0 ? 180.0 : -180.0, shift = east > 180.0 ? -360.0 : 360.0;
+    if (east - west >= 360.0 || (east <= 180.0 + kLongitudeSlack && west >= -180.0 - kLongitudeSlack)) {
+        return std::string();
+    }
+    bool pastEast = east > 180.0;
+    double line = pastEast ? 180.0 : -180.0, shift = pastEast ? -360.0 : 360.0;
+    int cut = static_cast<int>(std::lround((line - west) / gt[1]));
+    double cutLon = west + cut * gt[1];
+    if (std::fabs(cutLon - line) < 1e-6 * gt[1]) cutLon = line;
     std::string text = CPLSPrintf("%s reaches longitude %.10g, past %s180: maps can't cross longitude 180. Split it "
-                                  "there and import the parts as two maps:\n", name.c_str(), east > 180.0 ? east : west,
-                                  east > 180.0 ? "" : "-");
-    text += CPLSPrintf("  gdal_translate -projwin %.12g %.12g %.12g %.12g %s part1.tif\n", west, north, cut, south,
-                       name.c_str());
-    text += CPLSPrintf("  gdal_translate -projwin %.12g %.12g %.12g %.12g -a_ullr %.12g %.12g %.12g %.12g %s part2.tif",
-                       cut, north, east, south, cut + shift, north, east + shift, south, name.c_str());
+                                  "there and import the parts as two maps:\n", name.c_str(), pastEast ? east : west,
+                                  pastEast ? "" : "-");
+    // The western part first, then the eastern.
+    double westShift = pastEast ? 0.0 : shift, eastShift = pastEast ? shift : 0.0;
+    text += CPLSPrintf("  gdal_translate -srcwin 0 0 %d %d -a_ullr %.17g %.17g %.17g %.17g %s part1.tif\n", cut, height,
+                       west + westShift, north, cutLon + westShift, south, name.c_str());
+    text += CPLSPrintf("  gdal_translate -srcwin %d 0 %d %d -a_ullr %.17g %.17g %.17g %.17g %s part2.tif", cut,
+                       width - cut, height, cutLon + eastShift, north, east + eastShift, south, name.c_str());
     return text;
 }
 

@@ -1,9 +1,9 @@
 // zolva-make-map: builds, converts and inspects map files for devhost.
 //
 //   zolva-make-map import <src> <out.map> [--type N] [--mat] [--band B]
-//                         [--reproject [--resampling M] [--cell-size DEG] [--crop]]
-//                         [--fill-voids | --void-value V] [-q]
-//   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [-q]
+//                         [--reproject [--resampling M] [--cell-size DEG]] [--crop]
+//                         [--fill-voids [--max-distance N]] [--void-value V] [-q]
+//   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [--accept-loss] [-q]
 //   zolva-make-map info <in.map> [-q]
 //   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged] [-q]
 //   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]
@@ -72,7 +72,8 @@ int Import(const Options& options) {
     if (!options.quiet) std::fputs(DescribeImport(report).c_str(), stdout);
     return summary.Done("imported " + options.positional[0] + " into " + options.positional[1] + ": " +
                         Size(report.header) + ", " + std::to_string(report.minimum) + " .. " +
-                        std::to_string(report.maximum) + " m, " + std::to_string(report.voids) + " voids");
+                        std::to_string(report.maximum) + " m, " + std::to_string(report.voids - report.voidsFilled) +
+                        " voids" + (report.voidsFilled > 0 ? " (" + std::to_string(report.voidsFilled) + " filled)" : ""));
 }
 
 int Export(const Options& options) {

@@ -210,6 +210,7 @@ bool PrintChanges(const std::string& original) {
     std::printf("map %s: %d of %d blocks edited, %ld samples changed, altitude change %+d .. %+d m\n",
                 HPI_GetMapFile(map), changes.blocksChanged, changes.blocksCompared, changes.samplesChanged,
                 changes.smallestChange, changes.largestChange);
+    if (changes.voidsPaintedOver > 0) std::printf("%ld voids painted over\n", changes.voidsPaintedOver);
     return true;
 }
 

@@ -11,12 +11,17 @@ namespace {
 
 // Samples of a block that differ, counted only over the part inside the map: the rest
 // of a partial block at the map's east or south edge holds no map sample.
-long CountChanges(const int16_t* a, const int16_t* b, int rows, int columns, MapChanges* changes) {
+long CountChanges(const int16_t* a, const int16_t* b, int rows, int columns, const MapHeader& original,
+                  MapChanges* changes) {
     long changed = 0;
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             int delta = b[r * kMapBlockSide + c] - a[r * kMapBlockSide + c];
             if (delta == 0) continue;
+            if (original.hasVoidValue && a[r * kMapBlockSide + c] == original.voidValue) {
+                ++changes->voidsPaintedOver;
+                continue;
+            }
             ++changed;
             changes->smallestChange = std::min(changes->smallestChange, delta);
             changes->largestChange = std::max(changes->largestChange, delta);
@@ -43,7 +48,7 @@ bool CompareMapFiles(const std::string& original, const std::string& edited, Map
         if (row >= after.header().height || column >= after.header().width) continue;
         ++changes->blocksCompared;
         long changed = CountChanges(a.data(), b.data(), std::min(kMapBlockSide, after.header().height - row),
-                                    std::min(kMapBlockSide, after.header().width - column), changes);
+                                    std::min(kMapBlockSide, after.header().width - column), before.header(), changes);
         changes->samplesChanged += changed;
         if (changed > 0) ++changes->blocksChanged;
     }

@@ -11,6 +11,9 @@ struct MapChanges {
     long samplesChanged = 0;
     int smallestChange = 0;  // metres, most negative
     int largestChange = 0;   // metres, most positive
+    // Voids of the original (samples holding its void value) that now hold a height: counted
+    // here alone, since their change in metres is no change of terrain.
+    long voidsPaintedOver = 0;
 };
 
 bool CompareMapFiles(const std::string& original, const std::string& edited, MapChanges* changes,

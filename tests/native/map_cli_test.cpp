@@ -44,7 +44,10 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
         {{"import", "a.tif", "a.map", "--void-value", "40000"}, ParseOutcome::kUsageError, "-32768..32767"},
         {{"import", "a.tif", "a.map", "--resampling", "lanczos"}, ParseOutcome::kUsageError, "nearest, bilinear or cubic"},
         {{"export", "a.map", "a.tif", "-co", "TILED"}, ParseOutcome::kUsageError, "-co needs NAME=VALUE"},
-        {{"import", "a.tif", "a.map", "--fill-voids", "--void-value", "0"}, ParseOutcome::kUsageError, "exclude"},
+        {{"import", "a.tif", "a.map", "--max-distance", "5"}, ParseOutcome::kUsageError, "--max-distance needs --fill-voids"},
+        {{"import", "a.tif", "a.map", "--fill-voids", "--max-distance", "0"}, ParseOutcome::kUsageError, "above 0"},
+        {{"import", "a.tif", "a.map", "--cell-size", "0.01"}, ParseOutcome::kUsageError, "--cell-size needs --reproject"},
+        {{"import", "a.tif", "a.map", "--resampling", "cubic"}, ParseOutcome::kUsageError, "--resampling needs --reproject"},
         {{"info"}, ParseOutcome::kUsageError, "wrong number of arguments"},
     };
     for (const Row& row : rows) {
@@ -115,6 +118,11 @@ TEST(MapToolCommandLineTest, ExportsThroughTheChosenDriverWithItsOptions) {
     int blockWidth = 0, blockHeight = 0;
     ds->GetRasterBand(1)->GetBlockSize(&blockWidth, &blockHeight);
     EXPECT_EQ(50, blockWidth) << "TILED=NO gives strips";
+    // A creation option the driver does not know is written without, and GDAL's warning said.
+    options.creationOptions = {"COMPRESS=BOGUS"};
+    ASSERT_TRUE(ExportMap(map, TempPath("cli-bogus.tif"), options, &written, &warnings, &error)) << error;
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(std::string::npos, warnings.front().find("BOGUS")) << warnings.front();
     options.format = "PNG";
     EXPECT_FALSE(ExportMap(map, TempPath("cli.png"), options, &written, &warnings, &error));
     EXPECT_NE(std::string::npos, error.find("PNG cannot store signed 16-bit samples")) << error;

@@ -45,8 +45,11 @@ struct TestRaster {
     GDALDataType type = GDT_Int16;
     double transform[6] = {0, 0, 0, 0, 0, 0};
     int epsg = 4326;  // 0: no coordinate reference system
+    const char* srs = nullptr;  // any other, as "EPSG:4326+5773"
     bool hasNoData = false;
     double noData = 0.0;
+    double scale = 1.0, offset = 0.0;
+    const char* unit = "";
     std::vector<double> values;
 };
 
@@ -76,14 +79,16 @@ inline void WriteRaster(const TestRaster& raster, const std::string& path) {
     double transform[6];
     std::copy(raster.transform, raster.transform + 6, transform);
     ASSERT_EQ(CE_None, ds->SetGeoTransform(transform));
-    if (raster.epsg != 0) {
+    if (raster.epsg != 0 || raster.srs != nullptr) {
         OGRSpatialReference srs;
-        srs.importFromEPSG(raster.epsg);
+        ASSERT_EQ(OGRERR_NONE, raster.srs != nullptr ? srs.SetFromUserInput(raster.srs) : srs.importFromEPSG(raster.epsg));
         srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
         ASSERT_EQ(CE_None, ds->SetSpatialRef(&srs));
     }
     GDALRasterBand* band = ds->GetRasterBand(1);
     if (raster.hasNoData) band->SetNoDataValue(raster.noData);
+    if (raster.scale != 1.0 || raster.offset != 0.0) band->SetScale(raster.scale), band->SetOffset(raster.offset);
+    if (*raster.unit != '\0') band->SetUnitType(raster.unit);
     std::vector<double> values = raster.values;
     ASSERT_EQ(CE_None, band->RasterIO(GF_Write, 0, 0, raster.width, raster.height, values.data(), raster.width,
                                       raster.height, GDT_Float64, 0, 0, nullptr));
