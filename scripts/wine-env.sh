@@ -25,7 +25,6 @@ zolva_wine_setup() {
         rm -rf "$WINEPREFIX"
     fi
     mkdir -p "$WINEPREFIX"
-    xvfb-run -a wineboot -i >/dev/null 2>&1 || true
     # Dialogs ask for "ＭＳ Ｐゴシック" and captions use Tahoma: both map to IPA P Gothic.
     # Xvfb has no window manager: Wine draws captions and frames itself. One import, as
     # every Wine start is slow where i386 programs are emulated.
@@ -35,13 +34,17 @@ zolva_wine_setup() {
         '"ＭＳ Ｐゴシック"="IPAPGothic"' '"ＭＳ ゴシック"="IPAGothic"' '"Tahoma"="IPAPGothic"' '' \
         '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]' '"Decorated"="N"' '"Managed"="N"' '' |
         iconv -f UTF-8 -t UTF-16 >"$reg"
-    wine reg import "Z:$reg" >/dev/null 2>&1
+    # The boot goes on in the background after wineboot returns; one display serves it,
+    # the import and the wait for all of it to end, so nothing is left tied to a display
+    # that has gone. A setup that never ends is cut off rather than hanging the run.
+    timeout $((300 * ZOLVA_WINE_SLOWDOWN)) xvfb-run -a sh -c \
+        "wineboot -i; wine reg import 'Z:$reg'; wineserver -w" >/dev/null 2>&1 ||
+        { echo "the Wine prefix's setup did not end; going on with it as it is"; wineserver -k >/dev/null 2>&1; }
     # Caption buttons are drawn with Marlett; this Wine does not find its own copy.
     if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
         mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
         cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     fi
-    wineserver -w
     touch "$marker"
 }
 
