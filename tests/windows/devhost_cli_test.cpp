@@ -215,9 +215,12 @@ TEST(DevhostCliTest, ASecondWriterNeverOverwritesTheFirst) {
         return std::string(kRaiseSize20) + "dragmesh " + std::to_string(column) + " 50 " +
                std::to_string(column + 40) + " 50 5\nwait " + std::to_string(waitMs) + "\n" + save + "\n";
     };
-    std::string first = WriteScript("cli-shared-a.zscript", strokeThenSave(40, 3000, "save"));
-    std::string second = WriteScript("cli-shared-b.zscript", strokeThenSave(240, 9000, "save"));
-    std::string third = WriteScript("cli-shared-c.zscript", strokeThenSave(140, 9000, "saveas cli-shared-c.map"));
+    // The first saves only once all three have read the map. A devhost start takes about
+    // two seconds, and far longer where Wine runs emulated; the waits grow with it.
+    const int wait = 3000 * (WineSlowdown() > 1 ? 6 * WineSlowdown() : 1);
+    std::string first = WriteScript("cli-shared-a.zscript", strokeThenSave(40, wait, "save"));
+    std::string second = WriteScript("cli-shared-b.zscript", strokeThenSave(240, 3 * wait, "save"));
+    std::string third = WriteScript("cli-shared-c.zscript", strokeThenSave(140, 3 * wait, "saveas cli-shared-c.map"));
     std::string out = Folder().substr(0, Folder().size() - 1);  // no backslash before the closing quote
     DevhostProcess a = StartDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(first), L"cli-shared-a.log");
     DevhostProcess b = StartDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(second), L"cli-shared-b.log");
