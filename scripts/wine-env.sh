@@ -6,10 +6,10 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # On a kernel with 32-bit emulation off, install-deps.sh has i386 programs run through
-# qemu's user-mode emulator, where every Wine start takes about a minute: the time limits
-# of Wine runs (scripts and tests) are multiplied by this factor.
+# qemu's user-mode emulator, where Wine runs a few times slower: the time limits of Wine
+# runs (scripts and tests) are multiplied by this factor.
 if [ -e /proc/sys/fs/binfmt_misc/zolva-i386-03 ]; then
-    export ZOLVA_WINE_SLOWDOWN=${ZOLVA_WINE_SLOWDOWN:-10}
+    export ZOLVA_WINE_SLOWDOWN=${ZOLVA_WINE_SLOWDOWN:-3}
 else
     export ZOLVA_WINE_SLOWDOWN=${ZOLVA_WINE_SLOWDOWN:-1}
 fi
@@ -27,7 +27,7 @@ zolva_wine_setup() {
     mkdir -p "$WINEPREFIX"
     # Dialogs ask for "ＭＳ Ｐゴシック" and captions use Tahoma: both map to IPA P Gothic.
     # Xvfb has no window manager: Wine draws captions and frames itself. One import, as
-    # every Wine start is slow where i386 programs are emulated.
+    # every Wine start is slower where i386 programs are emulated.
     local reg="$WINEPREFIX/zolva-setup.reg"
     printf '%s\r\n' 'Windows Registry Editor Version 5.00' '' \
         '[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]' \
@@ -49,7 +49,7 @@ zolva_wine_setup() {
 }
 
 # One wine server for a whole run, so that Wine's own services start once rather than
-# with every program (each start takes a minute where i386 programs are emulated).
+# with every program (each start is slower where i386 programs are emulated).
 # zolva_wine_stop ends it.
 zolva_wine_start() {
     wineserver -p >/dev/null 2>&1 || true

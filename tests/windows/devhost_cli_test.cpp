@@ -216,8 +216,8 @@ TEST(DevhostCliTest, ASecondWriterNeverOverwritesTheFirst) {
                std::to_string(column + 40) + " 50 5\nwait " + std::to_string(waitMs) + "\n" + save + "\n";
     };
     // The first saves only once all three have read the map. A devhost start takes about
-    // two seconds, and far longer where Wine runs emulated; the waits grow with it.
-    const int wait = 3000 * (WineSlowdown() > 1 ? 6 * WineSlowdown() : 1);
+    // two seconds, and longer where Wine runs emulated; the waits grow with it.
+    const int wait = 3000 * WineSlowdown();
     std::string first = WriteScript("cli-shared-a.zscript", strokeThenSave(40, wait, "save"));
     std::string second = WriteScript("cli-shared-b.zscript", strokeThenSave(240, 3 * wait, "save"));
     std::string third = WriteScript("cli-shared-c.zscript", strokeThenSave(140, 3 * wait, "saveas cli-shared-c.map"));
