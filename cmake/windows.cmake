@@ -92,9 +92,13 @@ add_executable(devhost
     devhost/app/script_controls.cpp
     ${MAP_STORE_SOURCES}
     devhost/app/screenshot.cpp
+    devhost/app/output.cpp
     mapstore/file_io_win.cpp
     devhost/app/devhost.rc
 )
+# A GUI program: no console window of its own (devhost/app/output.h says where its
+# printed lines go).
+set_target_properties(devhost PROPERTIES WIN32_EXECUTABLE ON)
 target_include_directories(devhost PRIVATE ${ZOLVA_RESOURCE_DIR})
 zolva_resource_depends(devhost/app/devhost.rc devhost.manifest)
 target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
