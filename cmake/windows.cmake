@@ -90,6 +90,7 @@ add_executable(devhost
     devhost/app/report.cpp
     devhost/app/script.cpp
     devhost/app/script_controls.cpp
+    devhost/app/script_text.cpp
     ${MAP_STORE_SOURCES}
     devhost/app/screenshot.cpp
     devhost/app/output.cpp
