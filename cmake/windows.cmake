@@ -12,7 +12,8 @@ add_compile_options(-msse2 -mfpmath=sse)
 # Line information for the debug files that ship beside the stripped binaries
 # (scripts/package.sh), naming sources from the top of the tree; it does not change the
 # code generated.
-add_compile_options(-g -fdebug-prefix-map=${CMAKE_SOURCE_DIR}/=)
+# (The build folder's own mapping comes last, so that it wins inside the source tree.)
+add_compile_options(-g -fdebug-prefix-map=${CMAKE_SOURCE_DIR}/= -fdebug-prefix-map=${CMAKE_BINARY_DIR}=)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(STB_INCLUDE_DIR /usr/include/stb)
 include(cmake/host_libraries.cmake)
