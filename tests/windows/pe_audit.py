@@ -14,7 +14,7 @@ import xml.etree.ElementTree as ElementTree
 
 RT_VERSION, RT_MANIFEST = 16, 24
 MACHINE_ARCHITECTURE = {0x014C: "x86", 0x8664: "amd64", 0xAA64: "arm64"}
-SUBSYSTEM_GUI, SUBSYSTEM_CONSOLE = 2, 3
+SUBSYSTEM_GUI = 2
 IMAGE_FILE_DLL = 0x2000
 ASM = "{urn:schemas-microsoft-com:asm.v1}"
 COMMON_CONTROLS = "Microsoft.Windows.Common-Controls"
@@ -123,9 +123,8 @@ def audit(name, image):
         dependencies = [d.get("name") for d in assembly.iter(ASM + "assemblyIdentity") if d is not identity]
         if (COMMON_CONTROLS in dependencies) != (name in COMMON_CONTROLS_USERS):
             problems.append("depends on %s" % (dependencies or "nothing"))
-    wanted_subsystem = SUBSYSTEM_GUI if name in GUI_PROGRAMS else None
-    if not image.is_dll and wanted_subsystem and image.subsystem != wanted_subsystem:
-        problems.append("subsystem %d, not the GUI's %d" % (image.subsystem, wanted_subsystem))
+    if name in GUI_PROGRAMS and image.subsystem != SUBSYSTEM_GUI:
+        problems.append("subsystem %d, not the GUI's %d" % (image.subsystem, SUBSYSTEM_GUI))
     dwarf = [section for section in image.section_names() if section.startswith(".debug")]
     if dwarf:
         problems.append("not stripped: %d debug sections" % len(dwarf))
