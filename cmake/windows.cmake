@@ -9,9 +9,15 @@ add_compile_options(-Wno-cast-function-type)
 # SSE2 for the brush and noise kernels, and SSE arithmetic for doubles, so that the module
 # computes exactly what the native build computes (x87's 80-bit intermediates would not).
 add_compile_options(-msse2 -mfpmath=sse)
+# Line information for the debug files that ship beside the stripped binaries
+# (scripts/package.sh), naming sources from the top of the tree; it does not change the
+# code generated.
+# (The build folder's own mapping comes last, so that it wins inside the source tree.)
+add_compile_options(-g -fdebug-prefix-map=${CMAKE_SOURCE_DIR}/= -fdebug-prefix-map=${CMAKE_BINARY_DIR}=)
 add_link_options(-static -static-libgcc -static-libstdc++)
 set(STB_INCLUDE_DIR /usr/include/stb)
 include(cmake/host_libraries.cmake)
+include(cmake/version.cmake)
 # devhost and the test programs may use 4 GiB of address space on 64-bit Windows.
 set(LARGE_ADDRESS_AWARE -Wl,--large-address-aware)
 
@@ -22,15 +28,20 @@ add_library(hpi SHARED
     devhost/hpi/hpi_plugin.cpp
     devhost/hpi/hpi_maps.cpp
     devhost/hpi/message_capture.cpp
+    devhost/hpi/hpi.rc
 )
 target_include_directories(hpi PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(hpi PRIVATE ${ZOLVA_RESOURCE_DIR})
+zolva_resource_depends(devhost/hpi/hpi.rc interface.manifest)
 target_compile_definitions(hpi PRIVATE HPI_BUILDING_LIBRARY)
 set_target_properties(hpi PROPERTIES PREFIX "" OUTPUT_NAME ${HOST_INTERFACE_BASENAME})
 
 # The stand-in host's services library: the noise family, exported under the host
 # compiler's names only.
-add_library(hpi_services SHARED devhost/services/perlin_noise.cpp ${HOST_NAMES_DIR}/services_exports.def)
-target_include_directories(hpi_services PRIVATE ${CMAKE_SOURCE_DIR})
+add_library(hpi_services SHARED devhost/services/perlin_noise.cpp devhost/services/services.rc
+            ${HOST_NAMES_DIR}/services_exports.def)
+target_include_directories(hpi_services PRIVATE ${CMAKE_SOURCE_DIR} ${ZOLVA_RESOURCE_DIR})
+zolva_resource_depends(devhost/services/services.rc services.manifest)
 target_compile_definitions(hpi_services PRIVATE HPI_BUILDING_SERVICES)
 set_target_properties(hpi_services PROPERTIES PREFIX "" OUTPUT_NAME ${HOST_SERVICES_BASENAME})
 
@@ -68,6 +79,8 @@ target_link_libraries(zolva_module PRIVATE -Wl,--whole-archive zolva_plugin_code
                       host_interface_imports host_services_imports comctl32 gdi32 user32)
 target_compile_options(zolva_module PRIVATE ${ZOLVA_PLUGIN_COMPILE_OPTIONS})
 set_target_properties(zolva_module PROPERTIES OUTPUT_NAME Zolva PREFIX "" SUFFIX ".qpl")
+target_include_directories(zolva_module PRIVATE ${ZOLVA_RESOURCE_DIR})
+zolva_resource_depends(res/zolva.rc zolva.manifest)
 
 # devhost.exe
 add_executable(devhost
@@ -78,11 +91,18 @@ add_executable(devhost
     devhost/app/report.cpp
     devhost/app/script.cpp
     devhost/app/script_controls.cpp
+    devhost/app/script_text.cpp
     ${MAP_STORE_SOURCES}
     devhost/app/screenshot.cpp
+    devhost/app/output.cpp
     mapstore/file_io_win.cpp
     devhost/app/devhost.rc
 )
+# A GUI program: no console window of its own (devhost/app/output.h says where its
+# printed lines go).
+set_target_properties(devhost PROPERTIES WIN32_EXECUTABLE ON)
+target_include_directories(devhost PRIVATE ${ZOLVA_RESOURCE_DIR})
+zolva_resource_depends(devhost/app/devhost.rc devhost.manifest)
 target_include_directories(devhost SYSTEM PRIVATE ${STB_INCLUDE_DIR})
 target_link_libraries(devhost PRIVATE hpi comctl32 comdlg32 gdi32 user32 shell32 ${LARGE_ADDRESS_AWARE})
 add_dependencies(devhost zolva_module hpi_services)

@@ -7,7 +7,7 @@ packages=(
   googletest libbenchmark-dev libstb-dev libnoise-dev
   libgdal-dev gdal-bin
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 lld
-  wine wine32:i386 xvfb xauth x11-apps imagemagick zip unzip
+  wine wine32:i386 xvfb xauth x11-apps imagemagick zip unzip python3
   fonts-ipafont-gothic fonts-wine
 )
 

@@ -1,7 +1,7 @@
 // devhost: loads the plug-in module as a host does and shows its main window.
 //   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
 //               [--map FILE] [--script FILE] [--out DIR] [--compare ORIGINAL]
-//               [--screenshot PNG] [--menu-screenshot PNG] [--quit]
+//               [--screenshot PNG] [--menu-screenshot PNG] [--quit] [--log FILE]
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "devhost/app/main_window.h"
+#include "devhost/app/output.h"
 #include "devhost/app/report.h"
 #include "devhost/app/screenshot.h"
 #include "devhost/app/script.h"
@@ -36,6 +37,7 @@ struct Options {
     std::string out;
     std::string compare;
     long reserveMegabytes = 0;
+    std::wstring log;
     bool quit = false;
     bool help = false;
 };
@@ -47,7 +49,7 @@ const char kUsage[] =
     "  --plugin PATH          the plug-in module to load (default Zolva.qpl)\n"
     "  --host-version N       what the host says its version is (default 800)\n"
     "  --profile-dir DIR      where the plug-in's profile files live (default profiles)\n"
-    "  --script FILE          run a scripted session (see the README for its commands)\n"
+    "  --script FILE          run a scripted session (its commands: README-en.txt, README-ja.txt)\n"
     "  --out DIR              folder for the script's relative paths (made when missing)\n"
     "  --compare ORIGINAL     at the end, print what changed in the map against ORIGINAL\n"
     "  --screenshot PNG       write the main window as a PNG\n"
@@ -55,9 +57,12 @@ const char kUsage[] =
     "  --quit                 headless: answer the plug-in's message boxes, exit when done\n"
     "  --reserve-address-space MB\n"
     "                         take MB of address space first, as a busy host would have\n"
+    "  --log FILE             write what devhost prints into FILE; without it, runs with\n"
+    "                         --script or --quit print into the console they were started from\n"
     "  --help                 this text\n";
 
-bool ParseOptions(Options* options) {
+// False, with the reason in `error`, for an option devhost does not know.
+bool ParseOptions(Options* options, std::string* error) {
     int count = 0;
     wchar_t** args = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     for (int i = 1; i < count; ++i) {
@@ -87,8 +92,11 @@ bool ParseOptions(Options* options) {
             options->reserveMegabytes = std::wcstol(args[++i], nullptr, 10);
         } else if (arg == L"--screenshot" && hasValue) {
             options->screenshot = Narrow(args[++i]);
+        } else if (arg == L"--log" && hasValue) {
+            options->log = args[++i];
         } else {
-            std::fprintf(stderr, "devhost: unknown or incomplete option %s\n", Narrow(arg).c_str());
+            *error = "unknown or incomplete option " + Narrow(arg);
+            ::LocalFree(args);
             return false;
         }
     }
@@ -233,8 +241,18 @@ void UnloadPlugin(HMODULE module) {
 
 int main() {
     Options options;
-    if (!ParseOptions(&options)) {
-        std::fprintf(stderr, "devhost: devhost.exe --help lists the options\n");
+    std::string error;
+    std::string unused;
+    if (!ParseOptions(&options, &error)) {
+        devhost::RouteOutput(L"", true, &unused);
+        std::fprintf(stderr, "devhost: %s\ndevhost: devhost.exe --help lists the options\n", error.c_str());
+        return 2;
+    }
+    // Somebody reads what a script, a headless run or --help prints.
+    const bool printsForSomebody = options.quit || options.help || !options.script.empty();
+    if (!devhost::RouteOutput(options.log, printsForSomebody, &error)) {
+        devhost::RouteOutput(L"", true, &unused);
+        std::fprintf(stderr, "devhost: %s\n", error.c_str());
         return 2;
     }
     if (options.help) {

@@ -14,6 +14,7 @@
 #include "devhost/app/map_view.h"
 #include "devhost/app/screenshot.h"
 #include "devhost/app/script_controls.h"
+#include "devhost/app/script_text.h"
 #include "devhost/hpi/devhost_api.h"
 #include "mapstore/file_io.h"
 #include "mapstore/map_file.h"
@@ -523,6 +524,13 @@ ScriptResult RunScript(HWND mainWindow, const std::string& utf8Path, const std::
     size_t count;
     while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, count);
     std::fclose(file);
+    ScriptTextCheck check = PrepareScriptText(&text);
+    if (!check.ok) {
+        result.ok = false;
+        result.line = check.line;
+        result.reason = check.reason;
+        return result;
+    }
 
     Runner runner(mainWindow, outputFolder);
     std::istringstream lines(text);

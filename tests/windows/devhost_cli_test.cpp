@@ -143,6 +143,41 @@ TEST(DevhostCliTest, HeadlessRunsNeverWaitAndReportFailures) {
     EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA((out + "\\shot.png").c_str())) << made.output;
 }
 
+// Scripts as editors on Windows save them: Notepad's byte-order mark and CRLF lines run;
+// a script saved as Shift_JIS or UTF-16 is refused before its first command runs, with
+// the line that is not UTF-8. Everything a run prints goes to its --log file.
+TEST(DevhostCliTest, ScriptsRunAsWindowsEditorsSaveThemAndPrintToTheLog) {
+    const std::string shot = "screenshot cli-text-shot.png\r\n";
+    struct Row {
+        const char* name;
+        std::string text;
+        bool runs;
+        const char* says;
+    } rows[] = {
+        {"notepad", "\xEF\xBB\xBF" + shot + "# 地形エディタを開く\r\nmenu 地形エディタ\r\n", true, "3 lines done"},
+        {"lf, no mark", shot + "menu 地形エディタ\n", true, "2 lines done"},
+        {"shift-jis", shot + "# \x92\x6E\x8C\x60\r\nmenu \x92\x6E\x8C\x60\x83\x47\x83\x66\x83\x42\x83\x5E\r\n", false,
+         ":2: the script is not UTF-8 text (byte 0x92 at column 3); save it as UTF-8"},
+        {"utf-16", std::string("\xFF\xFEs\0c\0r\0e\0e\0n\0", 14), false, ":1: the script is saved as UTF-16"},
+    };
+    std::string map = MakeMap("cli-text.map", 320, 320);
+    std::string out = Folder() + "cli-text";
+    for (const Row& row : rows) {
+        std::string shotPath = out + "\\cli-text-shot.png";
+        ::DeleteFileA(shotPath.c_str());
+        std::string script = WriteScript("cli-text.zscript", row.text);
+        std::string log = Folder() + "cli-text.log";
+        DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --out " + Quoted(out) + L" --script " +
+                                    Quoted(script) + L" --log " + Quoted(log));
+        std::string logged = ReadFileBytes(log);
+        EXPECT_EQ(row.runs, run.exitCode == 0) << row.name << "\n" << logged;
+        EXPECT_NE(std::string::npos, logged.find(row.says)) << row.name << "\n" << logged;
+        EXPECT_EQ("", run.output) << row.name << ": printed beside the log";
+        EXPECT_EQ(row.runs, ::GetFileAttributesA(shotPath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            << row.name << (row.runs ? ": the first command did not run" : ": a command ran before the refusal");
+    }
+}
+
 // Strokes whose brush reaches past the map's last block column, or that start past the
 // edge, save; a second save of the same edits adds nothing; the unsaved-edits question
 // comes only after an edit since the last save.

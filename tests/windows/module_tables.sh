@@ -58,6 +58,10 @@ check "exports" "$exports" "$(printf '%s\n' Init Close About Release \
 # lock), no guarded static takes that lock, no throwing or catching operator new is
 # linked, and no C runtime decimal conversion or formatted output (they allocate).
 symbols=$("${NM:-i686-w64-mingw32-nm}" "$module" 2>/dev/null)
+# A stripped module keeps its symbols in the debug file beside it.
+if [ -z "$symbols" ] && [ -f "$module.debug" ]; then
+    symbols=$("${NM:-i686-w64-mingw32-nm}" "$module.debug" 2>/dev/null)
+fi
 if [ -z "$symbols" ]; then
     echo "$module has no symbol table: its runtime pieces cannot be checked"
     failed=1
