@@ -84,7 +84,12 @@ HPI_VIEWEVENT EventAt(int x, int y) {
         column = g_view.scriptedColumn + 0.5;
         row = g_view.scriptedRow + 0.5;
     } else {
-        PixelToMesh(g_view.relief, x, y, &column, &row);
+        // The centre of the cell the pixel shows, so that the plug-in's HPI_PosToMesh gives
+        // that very cell.
+        int64_t c = 0, r = 0;
+        PixelToCell(g_view.relief, x, y, &c, &r);
+        column = c + 0.5;
+        row = r + 0.5;
     }
     return HPI_VIEWEVENT{x, y, MeshToGeo(column, row)};
 }
@@ -284,9 +289,9 @@ void SetViewCentre(HWND view, double column, double row) {
 }
 
 POINT MeshToViewPixel(HWND, double column, double row) {
-    double x = 0, y = 0;
-    MeshToPixel(g_view.relief, column + 0.5, row + 0.5, &x, &y);
-    return POINT{static_cast<LONG>(std::floor(x)), static_cast<LONG>(std::floor(y))};
+    int x = 0, y = 0;
+    CellToPixel(g_view.relief, static_cast<int64_t>(std::floor(column)), static_cast<int64_t>(std::floor(row)), &x, &y);
+    return POINT{x, y};
 }
 
 HPI_VIEWEVENT ViewEventAt(HWND, int x, int y) { return EventAt(x, y); }
@@ -305,10 +310,10 @@ std::wstring DescribeViewPixel(HWND, int x, int y) {
         std::swprintf(text, 160, L"地図なし  ズーム %d", g_view.relief.zoom);
         return text;
     }
-    double c = 0, r = 0;
-    PixelToMesh(g_view.relief, x, y, &c, &r);
-    std::wstring place = GeoText(MeshToGeoPoint(g_view.header, c, r));
-    long column = static_cast<long>(std::floor(c)), row = static_cast<long>(std::floor(r));
+    int64_t c = 0, r = 0;
+    PixelToCell(g_view.relief, x, y, &c, &r);
+    std::wstring place = GeoText(MeshToGeoPoint(g_view.header, c + 0.5, r + 0.5));  // the cell's centre
+    long column = static_cast<long>(c), row = static_cast<long>(r);
     bool inside = column >= 0 && row >= 0 && column < g_view.header.width && row < g_view.header.height;
     if (!inside) {
         std::swprintf(text, 160, L"列 %ld  行 %ld  %ls  (地図外)  ズーム %d", column, row, place.c_str(),

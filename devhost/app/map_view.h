@@ -20,7 +20,7 @@ void SetViewMap(HWND view, HPI_HANDLE map);
 void SetViewZoom(HWND view, int zoom);
 // Centres the view on a mesh position.
 void SetViewCentre(HWND view, double column, double row);
-// Client pixel of a mesh position (its centre).
+// A client pixel that shows the mesh cell holding (column, row): CellToPixel.
 POINT MeshToViewPixel(HWND view, double column, double row);
 // The view event record (pixel and geographic position) for a client pixel.
 HPI_VIEWEVENT ViewEventAt(HWND view, int x, int y);

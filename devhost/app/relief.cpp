@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "devhost/hpi/mesh_cell.h"
+
 namespace {
 
 const uint32_t kOutsideColour = 0x00707070;
@@ -33,6 +35,34 @@ void PixelToMesh(const ReliefView& view, int x, int y, double* column, double* r
     double scale = Scale(view);
     *column = view.originColumn + (x + 0.5) * scale;
     *row = view.originRow + (y + 0.5) * scale;
+}
+
+namespace {
+
+int64_t CellOfPixel(double origin, double scale, int pixel) { return devhost::MeshCellOf(origin + (pixel + 0.5) * scale); }
+
+// Along one axis: the pixel holding the cell's centre, moved by one when zoomed in to 1
+// and that pixel's centre falls on the next cell's edge.
+int PixelOfCell(double origin, double scale, int64_t cell) {
+    int pixel = static_cast<int>(std::floor((cell + 0.5 - origin) / scale));
+    if (scale > 1.0) return pixel;
+    if (CellOfPixel(origin, scale, pixel) > cell) --pixel;
+    if (CellOfPixel(origin, scale, pixel) < cell) ++pixel;
+    return pixel;
+}
+
+}  // namespace
+
+void PixelToCell(const ReliefView& view, int x, int y, int64_t* column, int64_t* row) {
+    double scale = Scale(view);
+    *column = CellOfPixel(view.originColumn, scale, x);
+    *row = CellOfPixel(view.originRow, scale, y);
+}
+
+void CellToPixel(const ReliefView& view, int64_t column, int64_t row, int* x, int* y) {
+    double scale = Scale(view);
+    *x = PixelOfCell(view.originColumn, scale, column);
+    *y = PixelOfCell(view.originRow, scale, row);
 }
 
 void MeshToPixel(const ReliefView& view, double column, double row, double* x, double* y) {
@@ -70,14 +100,12 @@ ReliefRenderer::ReliefRenderer()
     for (int i = 0; i < 65536; ++i) colours_[i] = HypsometricColour(i - 32768);
 }
 
-// The sample under each pixel's centre, exactly as PixelToMesh places it, then taken down
-// to the grid's level.
+// The cell each pixel shows, as PixelToCell names it, then taken down to the grid's level.
 void ReliefRenderer::BuildAxis(double origin, double scale, int pixels, int shift, Axis* axis) {
     axis->slotOf.resize(static_cast<size_t>(pixels));
     axis->samples.clear();
     for (int i = 0; i < pixels; ++i) {
-        double position = origin + (i + 0.5) * scale;
-        int64_t sample = FloorShift(static_cast<int64_t>(std::floor(position)), shift);
+        int64_t sample = FloorShift(CellOfPixel(origin, scale, i), shift);
         if (axis->samples.empty() || axis->samples.back() != sample) axis->samples.push_back(sample);
         axis->slotOf[i] = static_cast<int32_t>(axis->samples.size() - 1);
     }

@@ -31,6 +31,12 @@ public:
 
 // Mesh position under a pixel (its centre).
 void PixelToMesh(const ReliefView& view, int x, int y, double* column, double* row);
+// The mesh cell a pixel shows: the cell holding its centre (MeshCellOf). The relief, the
+// status bar and the place handed to plug-ins all take the pixel's cell from here.
+void PixelToCell(const ReliefView& view, int x, int y, int64_t* column, int64_t* row);
+// A pixel that shows the cell: zoomed in, one of the pixels PixelToCell gives the cell to;
+// zoomed out (one pixel for several cells), the pixel whose area holds the cell's centre.
+void CellToPixel(const ReliefView& view, int64_t column, int64_t row, int* x, int* y);
 // Pixel of a mesh position.
 void MeshToPixel(const ReliefView& view, double column, double row, double* x, double* y);
 // Colour of an elevation, before shading, as 0x00RRGGBB.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "devhost/hpi/host_state.h"
+#include "devhost/hpi/mesh_cell.h"
 #include "host/hpi_win.h"
 
 namespace {
@@ -240,17 +241,17 @@ HWND HPI_GetHwnd(HPI_HANDLE view) { return view == Host().activeView ? Host().vi
 int HPI_GetZoomView(HPI_HANDLE view) { return view == Host().activeView ? Host().zoom : 1; }
 
 // Mesh cells are counted from the map's north-west corner; a position west or north of
-// it gives negative coordinates.
+// it gives negative coordinates. The cell is the one the map view names (MeshCellOf).
 void HPI_PosToMesh(HPI_HANDLE map, GEOPOS pos, long* x, long* y) {
     OpenMap* open = FindMap(map);
     long column = 0, row = 0;
     if (open != nullptr) {
         const MapHeader& header = open->reader.header();
-        double c = std::floor((pos.lon - header.originLon) / header.cellLon);
-        double r = std::floor((header.originLat - pos.lat) / header.cellLat);
         const double limit = 2147483647.0;
-        column = static_cast<long>(std::fmax(-limit, std::fmin(limit, c)));
-        row = static_cast<long>(std::fmax(-limit, std::fmin(limit, r)));
+        double c = std::fmax(-limit, std::fmin(limit, (pos.lon - header.originLon) / header.cellLon));
+        double r = std::fmax(-limit, std::fmin(limit, (header.originLat - pos.lat) / header.cellLat));
+        column = static_cast<long>(devhost::MeshCellOf(c));
+        row = static_cast<long>(devhost::MeshCellOf(r));
     }
     if (x != nullptr) *x = column;
     if (y != nullptr) *y = row;

@@ -2,6 +2,7 @@
 // summary of a session.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "devhost/app/overview.h"
 #include "devhost/app/relief.h"
 #include "devhost/app/summary.h"
+#include "devhost/hpi/mesh_cell.h"
 #include "mapstore/map_file.h"
 #include "tests/native/view_map.h"
 
@@ -287,6 +289,65 @@ TEST(ChangeSummaryTest, CountsVoidsPaintedOverOnTheirOwn) {
     EXPECT_EQ(7, changes.largestChange);
     std::remove(original.c_str());
     std::remove(edited.c_str());
+}
+
+// The cell a pixel shows, at every zoom, with the view centred on a whole cell as `centre
+// 200 170` leaves it (zoomed in to 1, pixel centres then fall on cells' edges) and off one.
+// Zoomed in, the first and last pixel of each cell name it and the pixels beyond them the
+// next cells; zoomed out, a pixel names the cell under its centre, and the pixel a script
+// points at for any cell of the pixel's area is that pixel. A place handed to a plug-in,
+// turned into a cell the way HPI_PosToMesh does, names the status bar's cell.
+TEST(ViewCellTest, PixelsAndCellsAgreeAtEveryZoom) {
+    MapHeader header;
+    header.originLat = 36.73291666666667;
+    header.originLon = -84.41375;
+    header.cellLat = header.cellLon = 1.0 / 1200;
+    const int kHalf = 320;
+    for (int zoom = -8; zoom <= 4; ++zoom) {
+        if (zoom == 0 || zoom == -1) continue;
+        for (double centre : {200.0, 200.3}) {
+            SCOPED_TRACE("zoom " + std::to_string(zoom) + ", centre " + std::to_string(centre));
+            ReliefView view;
+            view.width = view.height = 2 * kHalf;
+            view.zoom = zoom;
+            double scale = zoom > 0 ? 1.0 / zoom : -zoom;
+            view.originColumn = view.originRow = centre - (kHalf + 0.5) * scale;  // as the view centres itself
+            for (int k = -3; k <= 3; ++k) {
+                int64_t cell = 0, other = 0;
+                int x = 0, y = 0;
+                if (zoom > 0) {
+                    int64_t expected = 200 + k;
+                    int first = static_cast<int>(std::ceil(kHalf + (expected - centre) * zoom));
+                    int last = static_cast<int>(std::ceil(kHalf + (expected + 1 - centre) * zoom)) - 1;
+                    const struct { int pixel; int64_t cell; } kPixels[] = {
+                        {first, expected}, {last, expected}, {first - 1, expected - 1}, {last + 1, expected + 1}};
+                    for (const auto& p : kPixels) {
+                        PixelToCell(view, p.pixel, p.pixel, &cell, &other);
+                        EXPECT_EQ(p.cell, cell) << "pixel " << p.pixel;
+                        EXPECT_EQ(p.cell, other) << "pixel " << p.pixel;
+                        double column = 0, row = 0;
+                        PixelToMesh(view, p.pixel, p.pixel, &column, &row);
+                        GeoPointToMesh(header, MeshToGeoPoint(header, column, row), &column, &row);
+                        EXPECT_EQ(p.cell, devhost::MeshCellOf(column)) << "pixel " << p.pixel << " through its place";
+                    }
+                    CellToPixel(view, expected, expected, &x, &y);
+                    EXPECT_GE(x, first);
+                    EXPECT_LE(x, last);
+                    EXPECT_EQ(x, y);
+                    continue;
+                }
+                int n = -zoom, pixel = kHalf + k;
+                PixelToCell(view, pixel, pixel, &cell, &other);
+                EXPECT_EQ(static_cast<int64_t>(std::floor(centre + k * n)), cell) << "pixel " << pixel;
+                // The cells whose centres lie in the pixel's area.
+                double west = centre + (k - 0.5) * n;
+                for (int64_t c : {static_cast<int64_t>(std::ceil(west - 0.5)), static_cast<int64_t>(std::ceil(west + n - 0.5)) - 1}) {
+                    CellToPixel(view, c, c, &x, &y);
+                    EXPECT_EQ(pixel, x) << "cell " << c;
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
