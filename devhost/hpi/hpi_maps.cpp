@@ -159,7 +159,8 @@ unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
         error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
                 reason + "); to keep the other edits, undo the stroke on block " + std::to_string(code) +
                 " and save again, or save them under a new name (名前を付けて保存)";
-    } else if (save.session->Append(code, samples, &error)) {
+    } else if (std::vector<int16_t> scratch;
+               save.session->Append(code, KeepVoidsForSave(MapOfFile(save.path), code, samples, &scratch), &error)) {
         g_appended[file].push_back(code);
         return 0;
     }
@@ -193,6 +194,7 @@ unsigned HPI_CloseEvm(HPI_HANDLE file) {
 void HPI_ClearViewCache(HPI_HANDLE map) {
     OpenMap* open = FindMap(map);
     if (open != nullptr) open->displayCache.clear();
+    if (open != nullptr) open->handedBack.clear();
     if (open != nullptr) TellBlockChanged(map, -1);
     if (Host().viewWindow != nullptr) ::InvalidateRect(Host().viewWindow, nullptr, FALSE);
 }
@@ -219,15 +221,20 @@ void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     // plug-ins for it instead: what they hold is what was pushed.
     const int32_t code = static_cast<int32_t>(blockId / 100);
     try {
-        open->displayCache[code].assign(samples, samples + kMapBlockSamples);
+        std::vector<int16_t> block(samples, samples + kMapBlockSamples);
+        KeepVoidsForCache(*open, code, &block);
+        open->displayCache[code] = std::move(block);
     } catch (const std::bad_alloc&) {
         open->displayCache.erase(code);
+        open->handedBack.erase(code);
     }
     open->editedSinceSave = true;
     TellBlockChanged(map, static_cast<int32_t>(blockId / 100));
 }
 
+// A plug-in shows each edit once it has handed back its blocks: the edit ends here.
 void HPI_UpdateView(HPI_HANDLE view, unsigned) {
+    EndVoidEdits();
     HostState& host = Host();
     if (view == host.activeView && host.viewWindow != nullptr) {
         ::InvalidateRect(host.viewWindow, nullptr, FALSE);
@@ -372,6 +379,10 @@ int DH_MapHasUnsavedEdits(HPI_HANDLE map) {
 }
 
 const char* DH_LastSaveError() { return Host().lastSaveError.c_str(); }
+
+void DH_AllowUnlockedSaves(int allow) { AllowUnlockedWrites(allow != 0); }
+
+int DH_LastSaveLockUnavailable() { return IsLockUnavailableError(Host().lastSaveError) ? 1 : 0; }
 
 int DH_MapWarningCount(HPI_HANDLE map) {
     OpenMap* open = FindMap(map);
