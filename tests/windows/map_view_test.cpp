@@ -53,6 +53,28 @@ protected:
         std::remove(path_.c_str());
     }
 
+    // The map again, 100 m high but for voids (the value -32768) in rows 400..719 and
+    // columns 640..959.
+    void ReopenWithVoids() {
+        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
+        MapHeader header;
+        header.width = 2000;
+        header.height = 1500;
+        header.originLat = 36.5;
+        header.originLon = -84.5;
+        header.cellLat = header.cellLon = 1.0 / 1200;
+        header.hasVoidValue = true;
+        header.voidValue = -32768;
+        std::vector<int16_t> grid(size_t(2000) * 1500, 100);
+        for (int r = 400; r < 720; ++r) {
+            for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
+        }
+        std::string error;
+        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+        map_ = devhost::OpenMapFile(window_, Widen(path_));
+        ASSERT_NE(0u, map_);
+    }
+
     std::wstring Status() {
         wchar_t text[256] = {};
         ::SendMessageW(::GetDlgItem(window_, kStatusBarId), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
@@ -136,23 +158,7 @@ TEST_F(MapViewTest, StatusBarShowsTheAltitudeAfterTheRelease) {
 // the overview levels, and the status bar says there is no elevation there instead of
 // giving the void value as metres.
 TEST_F(MapViewTest, VoidsShowAsVoidsAndTheStatusBarSaysSo) {
-    DH_CloseMap(map_);
-    MapHeader header;
-    header.width = 2000;
-    header.height = 1500;
-    header.originLat = 36.5;
-    header.originLon = -84.5;
-    header.cellLat = header.cellLon = 1.0 / 1200;
-    header.hasVoidValue = true;
-    header.voidValue = -32768;
-    std::vector<int16_t> grid(size_t(2000) * 1500, 100);
-    for (int r = 400; r < 720; ++r) {
-        for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
-    }
-    std::string error;
-    ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
-    map_ = devhost::OpenMapFile(window_, Widen(path_));
-    ASSERT_NE(0u, map_);
+    ASSERT_NO_FATAL_FAILURE(ReopenWithVoids());
     const COLORREF kVoid = RGB(0x90, 0x70, 0x90);
     for (int zoom : {1, -8}) {
         devhost::SetViewZoom(view_, zoom);
@@ -172,30 +178,14 @@ TEST_F(MapViewTest, VoidsShowAsVoidsAndTheStatusBarSaysSo) {
 // in the view and the save unless Settings > 欠測セルも塗る is checked, and the status bar
 // says how many void cells the edit touched; pushing the same samples again touches none.
 TEST_F(MapViewTest, AnEditOverVoidsKeepsThemUnlessPaintingOverThemIsChecked) {
-    DH_CloseMap(map_);
-    MapHeader header;
-    header.width = 2000;
-    header.height = 1500;
-    header.originLat = 36.5;
-    header.originLon = -84.5;
-    header.cellLat = header.cellLon = 1.0 / 1200;
-    header.hasVoidValue = true;
-    header.voidValue = -32768;
-    std::vector<int16_t> grid(size_t(2000) * 1500, 100);
-    for (int r = 400; r < 720; ++r) {
-        for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
-    }
     const long kVoidsInBlock = 240 * 320;  // block 102: rows 320..639, columns 640..959
     HMENU settings = ::GetSubMenu(::GetMenu(window_), 2);
     ASSERT_NE(nullptr, settings);
     const UINT paintVoids = ::GetMenuItemID(settings, 0);
     for (bool paint : {false, true}) {
         SCOPED_TRACE(paint ? "painting over voids" : "keeping voids");
-        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
+        ASSERT_NO_FATAL_FAILURE(ReopenWithVoids());
         std::string error;
-        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
-        map_ = devhost::OpenMapFile(window_, Widen(path_));
-        ASSERT_NE(0u, map_);
         if (paint != (DH_GetPaintVoids() != 0)) ::SendMessageW(window_, WM_COMMAND, paintVoids, 0);
         EXPECT_EQ(paint, (::GetMenuState(settings, paintVoids, MF_BYCOMMAND) & MF_CHECKED) != 0);
         std::vector<short> block(kMapBlockSamples);
