@@ -85,8 +85,9 @@ const int kStatusNoteWidth = 360;
 void LayOutStatusParts(HWND window, int width) {
     int parts[2] = {std::max(0, width - kStatusNoteWidth), -1};
     HWND status = ::GetDlgItem(window, kStatusBarId);
-    ::SendMessageW(status, SB_SETPARTS, g_statusNote.empty() ? 1 : 2, reinterpret_cast<LPARAM>(g_statusNote.empty() ? parts + 1 : parts));
-    if (!g_statusNote.empty()) ::SendMessageW(status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(g_statusNote.c_str()));
+    const bool noted = !g_statusNote.empty();
+    ::SendMessageW(status, SB_SETPARTS, noted ? 2 : 1, reinterpret_cast<LPARAM>(noted ? parts : parts + 1));
+    if (noted) ::SendMessageW(status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(g_statusNote.c_str()));
 }
 
 std::wstring VoidNote(const DH_VOIDTALLY& edit) {
@@ -344,6 +345,8 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
         return 0;
     }
     SetViewMap(g_mapView, map);
+    g_statusNote.clear();  // about the map shown before
+    OnSize(mainWindow);
     ReportMapWarnings(mainWindow, map, path);
     return map;
 }
