@@ -71,7 +71,7 @@ long SendMapEvent(int event, HPI_HANDLE map, intptr_t param);
 void KeepVoidsForCache(OpenMap& map, int32_t code, std::vector<int16_t>* block);
 // The samples to save for a handed-back block: `samples`, or `scratch` holding them with
 // the voids the display cache kept (or, for a block it lacks, the file's voids unless
-// painting over voids is on).
+// painting over voids is on). Null when there is no memory for the scratch copy.
 const short* KeepVoidsForSave(OpenMap* map, int32_t code, const short* samples, std::vector<int16_t>* scratch);
 // Ends the edit of every map that had blocks handed back: tallies it and tells the hook.
 void EndVoidEdits();

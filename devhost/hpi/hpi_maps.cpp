@@ -86,6 +86,17 @@ std::string UndeliverableReason(const std::string& path, int32_t code) {
     return std::string();
 }
 
+// Appends the block with the voids devhost keeps; false (and why) when it cannot.
+bool AppendKeepingVoids(HostState::Save& save, int32_t code, const short* samples, std::string* error) {
+    std::vector<int16_t> scratch;
+    const short* kept = KeepVoidsForSave(MapOfFile(save.path), code, samples, &scratch);
+    if (kept == nullptr) {
+        *error = "there is not memory enough to keep the map's voids in block " + std::to_string(code);
+        return false;
+    }
+    return save.session->Append(code, kept, error);
+}
+
 }  // namespace
 
 OpenMap* FindMap(HPI_HANDLE map) {
@@ -159,8 +170,7 @@ unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
         error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
                 reason + "); to keep the other edits, undo the stroke on block " + std::to_string(code) +
                 " and save again, or save them under a new name (名前を付けて保存)";
-    } else if (std::vector<int16_t> scratch;
-               save.session->Append(code, KeepVoidsForSave(MapOfFile(save.path), code, samples, &scratch), &error)) {
+    } else if (AppendKeepingVoids(save, code, samples, &error)) {
         g_appended[file].push_back(code);
         return 0;
     }

@@ -29,6 +29,33 @@ void Add(DH_VOIDTALLY* sum, const DH_VOIDTALLY& part) {
     sum->kept += part.kept;
 }
 
+// The display cache holds every edited block with the voids already decided, so a block
+// it holds follows it; one it lacks (its copy could not be made) follows the file.
+const short* KeptInSave(OpenMap& map, int32_t code, const short* samples, std::vector<int16_t>* scratch) {
+    const MapHeader& header = map.reader.header();
+    const int16_t voidValue = header.voidValue;
+    std::vector<int16_t> fileBlock;
+    auto cached = map.displayCache.find(code);
+    const int16_t* base = nullptr;
+    if (cached != map.displayCache.end()) {
+        base = cached->second.data();
+    } else if (!Host().paintVoids && FileBlock(map, code, &fileBlock)) {
+        base = fileBlock.data();
+    } else {
+        return samples;
+    }
+    scratch->assign(samples, samples + kMapBlockSamples);
+    int rows = 0, columns = 0;
+    InsideExtent(header, code, &rows, &columns);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            const size_t i = static_cast<size_t>(r) * kMapBlockSide + c;
+            if (base[i] == voidValue) (*scratch)[i] = voidValue;
+        }
+    }
+    return scratch->data();
+}
+
 }  // namespace
 
 // A void cell counts as touched when the plug-in's sample there differs from what it
@@ -75,32 +102,13 @@ void KeepVoidsForCache(OpenMap& map, int32_t code, std::vector<int16_t>* block) 
     }
 }
 
-// The display cache holds every edited block with the voids already decided, so a block
-// it holds follows it; one it lacks (its copy could not be made) follows the file.
 const short* KeepVoidsForSave(OpenMap* map, int32_t code, const short* samples, std::vector<int16_t>* scratch) {
     if (map == nullptr || !map->reader.header().hasVoidValue) return samples;
-    const MapHeader& header = map->reader.header();
-    const int16_t voidValue = header.voidValue;
-    std::vector<int16_t> fileBlock;
-    auto cached = map->displayCache.find(code);
-    const int16_t* base = nullptr;
-    if (cached != map->displayCache.end()) {
-        base = cached->second.data();
-    } else if (!Host().paintVoids && FileBlock(*map, code, &fileBlock)) {
-        base = fileBlock.data();
-    } else {
-        return samples;
+    try {
+        return KeptInSave(*map, code, samples, scratch);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
     }
-    scratch->assign(samples, samples + kMapBlockSamples);
-    int rows = 0, columns = 0;
-    InsideExtent(header, code, &rows, &columns);
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            const size_t i = static_cast<size_t>(r) * kMapBlockSide + c;
-            if (base[i] == voidValue) (*scratch)[i] = voidValue;
-        }
-    }
-    return scratch->data();
 }
 
 void EndVoidEdits() {
