@@ -35,6 +35,13 @@ add_executable(hold_map_lock tests/hold_map_lock.cpp)
 target_link_libraries(hold_map_lock PRIVATE map_store)
 target_link_libraries(zolva-make-map PRIVATE zolva_map_tools)
 
+# Makes record locks fail as on a file system without them, for the lock tests. Built
+# without the sanitizers: it is preloaded ahead of their runtime.
+add_library(no_lock_shim MODULE tests/no_lock_shim.c)
+set_property(TARGET no_lock_shim PROPERTY COMPILE_OPTIONS "")
+set_property(TARGET no_lock_shim PROPERTY LINK_OPTIONS "")
+target_link_libraries(no_lock_shim PRIVATE ${CMAKE_DL_LIBS})
+
 if(TARGET GTest::gtest_main)
     add_executable(map_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
                    tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp tests/native/map_cli_test.cpp
@@ -43,7 +50,10 @@ if(TARGET GTest::gtest_main)
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})
     target_link_libraries(map_store_tests PRIVATE zolva_map_tools GTest::gtest_main)
     target_compile_definitions(map_store_tests PRIVATE
-        ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
+        ZOLVA_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples"
+        ZOLVA_MAKE_MAP="$<TARGET_FILE:zolva-make-map>"
+        ZOLVA_NO_LOCK_SHIM="$<TARGET_FILE:no_lock_shim>")
+    add_dependencies(map_store_tests zolva-make-map no_lock_shim)
     add_test(NAME map_store COMMAND map_store_tests)
 endif()
 

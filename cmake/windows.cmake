@@ -27,6 +27,7 @@ add_library(hpi SHARED
     mapstore/file_io_win.cpp
     devhost/hpi/hpi_plugin.cpp
     devhost/hpi/hpi_maps.cpp
+    devhost/hpi/hpi_voids.cpp
     devhost/hpi/message_capture.cpp
     devhost/hpi/hpi.rc
 )

@@ -48,10 +48,12 @@ std::string LastFileErrorText();
 // the same fcntl locks, so native and Wine programs see each other's. POSIX record locks
 // belong to the process: a second lock from the same process always succeeds, and
 // closing any descriptor of the file in the process drops them.
+// kFailed: the system could not lock the file at all (a file system without record locks,
+// as some network mounts are), which says nothing about other writers.
 enum class LockOutcome { kTaken, kBusy, kFailed };
 // Tries again for about `waitMs` while another program holds the lock. The file must be
-// open for writing.
-LockOutcome LockForWriting(std::FILE* file, int waitMs);
+// open for writing. On kFailed, `why` says what the system answered.
+LockOutcome LockForWriting(std::FILE* file, int waitMs, std::string* why);
 void UnlockForWriting(std::FILE* file);
 // Whether `path` still names the file open as `file` (nothing was renamed over it).
 bool StillNamedBy(std::FILE* file, const std::string& path);

@@ -146,13 +146,27 @@ bool SetLock(int fd, short type) {
     return ::fcntl(fd, F_SETLK, &lock) == 0;
 }
 
+// EACCES also comes from file systems that refuse locks for reasons of their own; only a
+// lock another process holds, as F_GETLK sees it, makes the file busy.
+bool HeldByAnother(int fd) {
+    if (errno == EAGAIN) return true;
+    if (errno != EACCES) return false;
+    struct flock lock;
+    std::memset(&lock, 0, sizeof lock);
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = kLockByte;
+    lock.l_len = 1;
+    return ::fcntl(fd, F_GETLK, &lock) == 0;
+}
+
 }  // namespace
 
-LockOutcome LockForWriting(std::FILE* file, int waitMs) {
+LockOutcome LockForWriting(std::FILE* file, int waitMs, std::string* why) {
     int fd = ::fileno(file);
     for (int waited = 0;; waited += kLockRetryMs) {
         if (SetLock(fd, F_WRLCK)) return LockOutcome::kTaken;
-        if (errno != EACCES && errno != EAGAIN) return LockOutcome::kFailed;
+        if (!HeldByAnother(fd)) return *why = std::strerror(errno), LockOutcome::kFailed;
         if (waited >= waitMs) return LockOutcome::kBusy;
         struct timespec pause = {0, kLockRetryMs * 1000000L};
         ::nanosleep(&pause, nullptr);

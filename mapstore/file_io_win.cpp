@@ -182,16 +182,27 @@ OVERLAPPED LockPlace() {
     return place;
 }
 
+// The system's text for a Windows error code, in English, with its code.
+std::string SystemErrorText(DWORD code) {
+    char text[256] = {};
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                    MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT), text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == '.')) --length;
+    std::string said(text, length);
+    return (said.empty() ? "Windows error" : said) + " (error " + std::to_string(code) + ")";
+}
+
 }  // namespace
 
-LockOutcome LockForWriting(std::FILE* file, int waitMs) {
+LockOutcome LockForWriting(std::FILE* file, int waitMs, std::string* why) {
     HANDLE handle = HandleOf(file);
     for (int waited = 0;; waited += static_cast<int>(kLockRetryMs)) {
         OVERLAPPED place = LockPlace();
         if (::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place)) {
             return LockOutcome::kTaken;
         }
-        if (::GetLastError() != ERROR_LOCK_VIOLATION && ::GetLastError() != ERROR_IO_PENDING) return LockOutcome::kFailed;
+        DWORD code = ::GetLastError();
+        if (code != ERROR_LOCK_VIOLATION && code != ERROR_IO_PENDING) return *why = SystemErrorText(code), LockOutcome::kFailed;
         if (waited >= waitMs) return LockOutcome::kBusy;
         ::Sleep(kLockRetryMs);
     }

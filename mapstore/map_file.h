@@ -80,10 +80,19 @@ private:
 // How long a writer waits for another program's write of the same map to end, ms.
 const int kMapWriteWaitMs = 2000;
 
+// Where the system cannot lock a map at all (a file system without record locks, as some
+// network mounts are), every writer refuses, with an error IsLockUnavailableError knows,
+// unless this process was told that no other program writes the map meanwhile; it then
+// writes without the lock. A map held by another program is refused either way.
+void AllowUnlockedWrites(bool allowed);
+bool UnlockedWritesAllowed();
+bool IsLockUnavailableError(const std::string& error);
+
 // An exclusive hold on a map file for the whole of a write, so that two programs never
 // write one map at once; saves hold it too. Acquire waits up to kMapWriteWaitMs for
 // another program's write to end, then fails with "being written by another program".
-// With no file under the name there is nothing to hold, and Acquire succeeds.
+// With no file under the name there is nothing to hold, and Acquire succeeds; a file this
+// program may not write is refused, since replacing it would take it from its owner.
 class MapWriteLock {
 public:
     MapWriteLock() = default;

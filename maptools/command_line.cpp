@@ -43,6 +43,19 @@ const CommandHelp kCommands[] = {
      "Makes a deterministic landscape of the given size.\n"},
 };
 
+// The commands that write a map, each of which takes --no-lock.
+const char* const kMapWriters[] = {"import", "compact", "recover", "from-raw", "synthetic"};
+const char kNoLockHelp[] =
+    "  --no-lock      write the map even where its file system cannot lock it (some network\n"
+    "                 mounts cannot); only when no other program writes the map meanwhile\n";
+
+bool WritesMaps(const std::string& command) {
+    for (const char* writer : kMapWriters) {
+        if (command == writer) return true;
+    }
+    return false;
+}
+
 const CommandHelp* FindCommand(const std::string& name) {
     for (const CommandHelp& command : kCommands) {
         if (name == command.name) return &command;
@@ -51,6 +64,7 @@ const CommandHelp* FindCommand(const std::string& name) {
 }
 
 bool Takes(const CommandHelp& command, const std::string& option) {
+    if (option == "--no-lock") return WritesMaps(command.name);
     std::string list = std::string(" ") + command.options + " ";
     return list.find(" " + option + " ") != std::string::npos;
 }
@@ -72,6 +86,7 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
     if (name == "--crop") return options->import.crop = true, true;
     if (name == "--accept-loss") return options->exporting.acceptLoss = true, true;
     if (name == "--drop-damaged") return options->dropDamaged = true, true;
+    if (name == "--no-lock") return options->noLock = true, true;
     if (name == "-q" || name == "--quiet") return options->quiet = true, true;
     if (*i + 1 >= argc) return *error = name + " needs a value", false;
     const char* value = argv[++*i];
@@ -137,11 +152,13 @@ bool PositionalCountFits(const std::string& command, size_t count) {
 std::string UsageText(const std::string& name) {
     const CommandHelp* command = FindCommand(name);
     if (command != nullptr) {
-        return std::string("usage: zolva-make-map ") + command->name + " " + command->usage + "\n\n" + command->text;
+        std::string text = std::string("usage: zolva-make-map ") + command->name + " " + command->usage + "\n\n" +
+                           command->text;
+        return WritesMaps(command->name) ? text + "\n" + kNoLockHelp : text;
     }
     std::string text = "usage: zolva-make-map <command> [options]   (zolva-make-map <command> --help for more)\n\n";
     for (const CommandHelp& c : kCommands) text += std::string("  zolva-make-map ") + c.name + " " + c.usage + "\n";
-    return text + "\n  --help, -h     this text\n  --version      the tool's and GDAL's versions\n";
+    return text + "\n  --help, -h     this text\n  --version      the tool's and GDAL's versions\n" + kNoLockHelp;
 }
 
 ParseOutcome ParseCommandLine(int argc, const char* const* argv, ToolOptions* options, std::string* text) {

@@ -19,6 +19,7 @@ struct ToolOptions {
     ImportOptions import;
     ExportOptions exporting;
     bool dropDamaged = false;
+    bool noLock = false;  // writers go on where the map cannot be locked at all
     bool quiet = false;
     std::string georef;
     // Options that mean something only beside another.

@@ -9,6 +9,7 @@
 //   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat] [-q]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat] [-q]
+// Each command that writes a map also takes --no-lock.
 //
 // Every command streams by rows of blocks, so memory follows a map's width, not its area.
 // Long work shows GDAL's progress bar (not with -q), and every command ends with one line
@@ -35,7 +36,8 @@ namespace {
 using Options = ToolOptions;
 
 int Fail(const std::string& message) {
-    std::fprintf(stderr, "zolva-make-map: %s\n", message.c_str());
+    const char* way = IsLockUnavailableError(message) ? ": give --no-lock to do that" : "";
+    std::fprintf(stderr, "zolva-make-map: %s%s\n", message.c_str(), way);
     return 1;
 }
 
@@ -165,6 +167,7 @@ int Run(int argc, char** argv) {
             break;
     }
     const std::string& command = options.command;
+    AllowUnlockedWrites(options.noLock);
     if (command == "import") return Import(options);
     if (command == "export") return Export(options);
     if (command == "info") return Info(options);

@@ -2,6 +2,7 @@
 //   devhost.exe [--plugin PATH] [--host-version N] [--profile-dir DIR]
 //               [--map FILE] [--script FILE] [--out DIR] [--compare ORIGINAL]
 //               [--screenshot PNG] [--menu-screenshot PNG] [--quit] [--log FILE]
+//               [--paint-voids] [--no-lock]
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -20,6 +21,7 @@
 #include "devhost/hpi/devhost_api.h"
 #include "host/plugin_entry.h"
 #include "host/utf8_win.h"
+#include "mapstore/map_file.h"
 
 namespace {
 
@@ -40,6 +42,8 @@ struct Options {
     std::wstring log;
     bool quit = false;
     bool help = false;
+    bool paintVoids = false;
+    bool noLock = false;
 };
 
 const char kUsage[] =
@@ -55,6 +59,10 @@ const char kUsage[] =
     "  --screenshot PNG       write the main window as a PNG\n"
     "  --menu-screenshot PNG  drop down the Tools menu and write it as a PNG\n"
     "  --quit                 headless: answer the plug-in's message boxes, exit when done\n"
+    "  --paint-voids          edits paint over the map's voids (Settings > 欠測セルも塗る);\n"
+    "                         without it a void cell stays void whatever an edit does there\n"
+    "  --no-lock              save even where the map's file system cannot lock it (some\n"
+    "                         network mounts): only when no other program writes the map\n"
     "  --reserve-address-space MB\n"
     "                         take MB of address space first, as a busy host would have\n"
     "  --log FILE             write what devhost prints into FILE; without it, runs with\n"
@@ -72,6 +80,10 @@ bool ParseOptions(Options* options, std::string* error) {
             options->help = true;
         } else if (arg == L"--quit") {
             options->quit = true;
+        } else if (arg == L"--paint-voids") {
+            options->paintVoids = true;
+        } else if (arg == L"--no-lock") {
+            options->noLock = true;
         } else if (arg == L"--plugin" && hasValue) {
             options->plugin = args[++i];
         } else if (arg == L"--host-version" && hasValue) {
@@ -219,6 +231,12 @@ bool PrintChanges(const std::string& original) {
                 HPI_GetMapFile(map), changes.blocksChanged, changes.blocksCompared, changes.samplesChanged,
                 changes.smallestChange, changes.largestChange);
     if (changes.voidsPaintedOver > 0) std::printf("%ld voids painted over\n", changes.voidsPaintedOver);
+    MapHeader header;
+    DH_VOIDTALLY edits = {};
+    if (DH_GetMapHeader(map, &header) && header.hasVoidValue && DH_GetVoidTally(map, nullptr, &edits)) {
+        std::printf("void cells touched by edits: %ld in %ld edit(s), %ld kept void, %ld painted over\n", edits.touched,
+                    edits.edits, edits.kept, edits.touched - edits.kept);
+    }
     return true;
 }
 
@@ -280,6 +298,8 @@ int main() {
         return 1;
     }
     DH_SetMainWnd(window);
+    devhost::SetPaintVoids(window, options.paintVoids);
+    DH_AllowUnlockedSaves(options.noLock ? 1 : 0);
     HMODULE plugin = LoadAndInitPlugin(options);
     devhost::RebuildToolsMenu(window);
     devhost::SetStatusText(window, plugin != nullptr ? L"プラグイン読み込み済み" : L"プラグインなし");

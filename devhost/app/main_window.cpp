@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -30,7 +31,9 @@ enum Command {
     kCommandSave = 102,
     kCommandCloseMap = 103,
     kCommandSaveAs = 104,
+    kCommandPaintVoids = 105,
 };
+const int kSettingsMenuIndex = 2;
 
 HMENU BuildMenuBar() {
     HMENU bar = ::CreateMenu();
@@ -44,6 +47,9 @@ HMENU BuildMenuBar() {
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"ファイル(&F)");
     HMENU tools = ::CreatePopupMenu();
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"ツール(&T)");
+    HMENU settings = ::CreatePopupMenu();
+    ::AppendMenuW(settings, MF_STRING | MF_UNCHECKED, kCommandPaintVoids, L"欠測セルも塗る(&V)");
+    ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(settings), L"設定(&S)");
     return bar;
 }
 
@@ -71,6 +77,41 @@ BOOL CALLBACK MoveOffMenu(HWND window, LPARAM lp) {
     return TRUE;
 }
 
+// The status bar's second part, shown while it has something to say: what the last edit
+// did to the map's voids.
+std::wstring g_statusNote;
+const int kStatusNoteWidth = 360;
+
+void LayOutStatusParts(HWND window, int width) {
+    int parts[2] = {std::max(0, width - kStatusNoteWidth), -1};
+    HWND status = ::GetDlgItem(window, kStatusBarId);
+    const bool noted = !g_statusNote.empty();
+    ::SendMessageW(status, SB_SETPARTS, noted ? 2 : 1, reinterpret_cast<LPARAM>(noted ? parts : parts + 1));
+    if (noted) ::SendMessageW(status, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(g_statusNote.c_str()));
+}
+
+std::wstring VoidNote(const DH_VOIDTALLY& edit) {
+    if (edit.touched == 0) return std::wstring();
+    std::wstring touched = std::to_wstring(edit.touched);
+    if (edit.kept == edit.touched) return L"直前の編集: 欠測 " + touched + L" セルは欠測のまま";
+    if (edit.kept == 0) return L"直前の編集: 欠測 " + touched + L" セルを塗りました";
+    return L"直前の編集: 欠測 " + touched + L" セル (" + std::to_wstring(edit.kept) + L" セルは欠測のまま)";
+}
+
+HWND g_mainWindow = nullptr;
+
+// Runs inside the plug-in's call that ends an edit: sets a text, nothing more.
+void OnVoidsTouched(HPI_HANDLE, const DH_VOIDTALLY* edit) {
+    if (g_mainWindow == nullptr || edit == nullptr) return;
+    if (edit->touched > 0) {
+        std::printf("edit: %ld void cells touched, %ld kept void\n", edit->touched, edit->kept);
+    }
+    g_statusNote = VoidNote(*edit);
+    RECT client;
+    ::GetClientRect(g_mainWindow, &client);
+    LayOutStatusParts(g_mainWindow, client.right);
+}
+
 const wchar_t kNotSaved[] = L"地図を保存できませんでした。ディスク上の地図は変わっていません。";
 
 // The failure of the last save, with its reason.
@@ -79,6 +120,24 @@ std::wstring SaveFailure() {
     std::string reason = DH_LastSaveError();
     if (!reason.empty()) text += L"\n" + Widen(reason);
     return text;
+}
+
+// A save that failed only because the map's file system takes no lock is tried again
+// without one when the user says that no other program writes the map meanwhile.
+int SaveAsking(HWND window, HPI_HANDLE map, const char* path) {
+    auto save = [&] { return path != nullptr ? DH_SaveMapAs(map, path) : DH_SaveMap(map); };
+    if (save() != 0) return 1;
+    if (!DH_LastSaveLockUnavailable()) return 0;
+    std::wstring question = L"地図ファイルをロックできないため、保存しませんでした (" + Widen(DH_LastSaveError()) +
+                            L")。\nこのファイルシステムはロックに対応していないかもしれません。ほかのプログラムが同時に"
+                            L"この地図を書くと、どちらかの保存が失われます。\n\nほかのプログラムがこの地図を書いていない"
+                            L"ことを確かめましたか? ロックなしで保存しますか?";
+    if (Ask(window, question, MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2, IDNO) != IDYES) return 0;
+    // Not allowed before, or the save would not have failed: allowed for this save alone.
+    DH_AllowUnlockedSaves(1);
+    int saved = save();
+    DH_AllowUnlockedSaves(0);
+    return saved;
 }
 
 // Edits made since the last successful save are offered for saving; false when the user
@@ -90,7 +149,7 @@ bool OfferToSave(HWND window) {
     int answer = Ask(window, L"地図に保存されていない変更があります。保存しますか?",
                      MB_YESNOCANCEL | MB_ICONQUESTION, IDNO);
     if (answer == IDCANCEL) return false;
-    if (answer == IDYES && !DH_SaveMap(map)) {
+    if (answer == IDYES && !SaveAsking(window, map, nullptr)) {
         ReportError(window, SaveFailure());
         return false;
     }
@@ -129,7 +188,7 @@ void OnOpenMap(HWND window) {
 
 void OnSaveMap(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map != 0) ShowSaveResult(window, DH_SaveMap(map) != 0);
+    if (map != 0) ShowSaveResult(window, SaveAsking(window, map, nullptr) != 0);
 }
 
 // Keeps the edits when the map's own file cannot take them (another program saved to it,
@@ -138,7 +197,7 @@ void OnSaveMapAs(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) return;
     std::wstring path = AskMapFileName(window, true);
-    if (!path.empty()) ShowSaveResult(window, DH_SaveMapAs(map, Narrow(path).c_str()) != 0);
+    if (!path.empty()) ShowSaveResult(window, SaveAsking(window, map, Narrow(path).c_str()) != 0);
 }
 
 void OnCloseMap(HWND window) {
@@ -159,6 +218,8 @@ LRESULT OnCommand(HWND window, WPARAM wp) {
         OnSaveMapAs(window);
     } else if (id == kCommandCloseMap) {
         OnCloseMap(window);
+    } else if (id == kCommandPaintVoids) {
+        SetPaintVoids(window, !DH_GetPaintVoids());
     } else if (id == kCommandExit) {
         ::SendMessageW(window, WM_CLOSE, 0, 0);
     } else if (id >= kFirstPluginCommand) {
@@ -173,6 +234,7 @@ LRESULT OnSize(HWND window) {
     ::SendMessageW(status, WM_SIZE, 0, 0);
     RECT client, bar;
     ::GetClientRect(window, &client);
+    LayOutStatusParts(window, client.right);
     ::GetWindowRect(status, &bar);
     int height = client.bottom - (bar.bottom - bar.top);
     if (g_mapView != nullptr) ::MoveWindow(g_mapView, 0, 0, client.right, height > 0 ? height : 0, TRUE);
@@ -181,6 +243,13 @@ LRESULT OnSize(HWND window) {
 
 LRESULT OnClose(HWND window) {
     if (OfferToSave(window)) ::DestroyWindow(window);
+    return 0;
+}
+
+LRESULT OnDestroy() {
+    DH_SetVoidsTouchedHook(nullptr);
+    g_mainWindow = nullptr;
+    ::PostQuitMessage(0);
     return 0;
 }
 
@@ -193,8 +262,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
     case WM_CLOSE:
         return OnClose(window);
     case WM_DESTROY:
-        ::PostQuitMessage(0);
-        return 0;
+        return OnDestroy();
     default:
         return ::DefWindowProcW(window, msg, wp, lp);
     }
@@ -219,6 +287,9 @@ HWND CreateMainWindow(HINSTANCE instance) {
     ::CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0,
                       0, window, reinterpret_cast<HMENU>(kStatusBarId), instance, nullptr);
     g_mapView = CreateMapView(window, instance);
+    g_mainWindow = window;
+    g_statusNote.clear();
+    DH_SetVoidsTouchedHook(OnVoidsTouched);
     OnSize(window);
     return window;
 }
@@ -274,11 +345,31 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
         return 0;
     }
     SetViewMap(g_mapView, map);
+    g_statusNote.clear();  // about the map shown before
+    OnSize(mainWindow);
     ReportMapWarnings(mainWindow, map, path);
     return map;
 }
 
 HWND MapViewOf(HWND) { return g_mapView; }
+
+int SaveMapAskingAboutLock(HWND mainWindow, HPI_HANDLE map, const char* path) {
+    return SaveAsking(mainWindow, map, path);
+}
+
+void SetPaintVoids(HWND mainWindow, bool paint) {
+    DH_SetPaintVoids(paint ? 1 : 0);
+    HMENU settings = ::GetSubMenu(::GetMenu(mainWindow), kSettingsMenuIndex);
+    ::CheckMenuItem(settings, kCommandPaintVoids, MF_BYCOMMAND | (paint ? MF_CHECKED : MF_UNCHECKED));
+}
+
+std::wstring StatusNote(HWND mainWindow) {
+    HWND status = ::GetDlgItem(mainWindow, kStatusBarId);
+    if (::SendMessageW(status, SB_GETPARTS, 0, 0) < 2) return std::wstring();
+    wchar_t text[256] = {};
+    ::SendMessageW(status, SB_GETTEXTW, 1, reinterpret_cast<LPARAM>(text));
+    return text;
+}
 
 // Dialog templates are placed relative to their owner, so a palette opens over the
 // main window's caption and menu.

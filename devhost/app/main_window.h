@@ -20,5 +20,13 @@ HWND MapViewOf(HWND mainWindow);
 // to the screen's top-left corner, beside the main window.
 void MovePluginWindowsOffMenu(HWND mainWindow);
 void SetStatusText(HWND mainWindow, const std::wstring& text);
+// The status bar's note on what the last edit did to the map's voids; empty when none.
+std::wstring StatusNote(HWND mainWindow);
+// Saves the map (under `path` when not null, as Save As does). Where the map's file
+// system cannot lock it at all, asks whether to save without the lock (a headless run
+// answers no, unless --no-lock allowed it beforehand). 1 saved.
+int SaveMapAskingAboutLock(HWND mainWindow, unsigned map, const char* path);
+// Painting over voids: the setting, and its check mark in the Settings menu.
+void SetPaintVoids(HWND mainWindow, bool paint);
 
 }  // namespace devhost

@@ -297,7 +297,7 @@ void Runner::Drag(POINT from, POINT to, int steps, const DragCells* cells) {
 void Runner::Save() {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) throw Failure{"no map is open"};
-    if (!DH_SaveMap(map)) {
+    if (!SaveMapAskingAboutLock(main_, map, nullptr)) {
         throw Failure{std::string("the map was not saved, nothing on disk changed: ") + DH_LastSaveError()};
     }
 }
@@ -306,7 +306,7 @@ void Runner::SaveAs(std::istringstream& args) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) throw Failure{"no map is open"};
     std::string path = Path(Rest(args));
-    if (!DH_SaveMapAs(map, path.c_str())) {
+    if (!SaveMapAskingAboutLock(main_, map, path.c_str())) {
         throw Failure{"the map was not saved as " + path + ": " + DH_LastSaveError()};
     }
 }

@@ -79,6 +79,29 @@ HPI_API int DH_ReadViewBlock(HPI_HANDLE map, int32_t code, short* samples);
 typedef void (*DH_BLOCKCHANGED)(HPI_HANDLE map, int32_t code);
 HPI_API void DH_SetBlockChangeHook(DH_BLOCKCHANGED hook);
 
+// Saves where the map's file system cannot lock it at all (no record locks, as on some
+// network mounts): refused unless allowed here, once the user said that no other program
+// writes the map meanwhile. A map another program is writing is refused either way.
+HPI_API void DH_AllowUnlockedSaves(int allow);
+// 1 when the last save failed only because the map could not be locked at all.
+HPI_API int DH_LastSaveLockUnavailable();
+
+// Voids, the cells holding a map's void value: an edit a plug-in hands back (display
+// cache, save) leaves them void unless painting over voids is on. What one edit (the
+// blocks handed back before the plug-in's next HPI_UpdateView) did to voids is tallied.
+struct DH_VOIDTALLY {
+    long edits;    // edits that touched voids (the session's tally only)
+    long touched;  // void cells the edits changed
+    long kept;     // of them, kept void
+};
+HPI_API void DH_SetPaintVoids(int paint);
+HPI_API int DH_GetPaintVoids();
+// The map's last edit and the session's sum; 0 for an unknown map.
+HPI_API int DH_GetVoidTally(HPI_HANDLE map, DH_VOIDTALLY* lastEdit, DH_VOIDTALLY* session);
+// Told at the end of each edit of a map with a void value. Null: nobody is told.
+typedef void (*DH_VOIDSTOUCHED)(HPI_HANDLE map, const DH_VOIDTALLY* edit);
+HPI_API void DH_SetVoidsTouchedHook(DH_VOIDSTOUCHED hook);
+
 // Loads a plug-in module; while capture is on, its message boxes are recorded and
 // answered at once instead of being shown.
 HPI_API HMODULE DH_LoadPlugin(const wchar_t* path);

@@ -21,6 +21,13 @@ struct OpenMap {
     std::map<int32_t, std::vector<int16_t>> displayCache;
     std::map<int32_t, std::string> undeliverable;
     bool editedSinceSave = false;
+    // Blocks whose cached copy kept voids the plug-in changed: what it handed back, so
+    // that a later edit counts only the void cells it changes itself.
+    std::map<int32_t, std::vector<int16_t>> handedBack;
+    bool editOpen = false;  // blocks handed back since the last HPI_UpdateView
+    DH_VOIDTALLY pendingVoids = {};
+    DH_VOIDTALLY lastEditVoids = {};
+    DH_VOIDTALLY sessionVoids = {};
 };
 
 struct HostState {
@@ -46,6 +53,8 @@ struct HostState {
     std::map<HPI_HANDLE, Save> saves;
     HPI_HANDLE nextSave = 1;
     std::string lastSaveError;
+    bool paintVoids = false;
+    DH_VOIDSTOUCHED voidsTouched = nullptr;
     int messageBoxAnswer = 0;
     std::vector<DH_MESSAGEBOX> messageBoxes;
 };
@@ -57,6 +66,15 @@ ProfileStore& ProfileOf(HPI_HANDLE plugin);
 OpenMap* FindMap(HPI_HANDLE map);
 // Sends an event to every registered map hook; the first nonzero result, else 0.
 long SendMapEvent(int event, HPI_HANDLE map, intptr_t param);
+// A block a plug-in hands back for the display cache gets the voids of what the cache (or
+// else the file) held back, where the edit changed them and painting over voids is off.
+void KeepVoidsForCache(OpenMap& map, int32_t code, std::vector<int16_t>* block);
+// The samples to save for a handed-back block: `samples`, or `scratch` holding them with
+// the voids the display cache kept (or, for a block it lacks, the file's voids unless
+// painting over voids is on). Null when there is no memory for the scratch copy.
+const short* KeepVoidsForSave(OpenMap* map, int32_t code, const short* samples, std::vector<int16_t>* scratch);
+// Ends the edit of every map that had blocks handed back: tallies it and tells the hook.
+void EndVoidEdits();
 // Replaces the module's imported MessageBoxW with the recorder. False when the module
 // does not import it.
 bool CaptureMessageBoxesOf(HMODULE module);

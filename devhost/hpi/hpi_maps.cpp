@@ -87,6 +87,17 @@ std::string UndeliverableReason(const std::string& path, int32_t code) {
     return std::string();
 }
 
+// Appends the block with the voids devhost keeps; false (and why) when it cannot.
+bool AppendKeepingVoids(HostState::Save& save, int32_t code, const short* samples, std::string* error) {
+    std::vector<int16_t> scratch;
+    const short* kept = KeepVoidsForSave(MapOfFile(save.path), code, samples, &scratch);
+    if (kept == nullptr) {
+        *error = "there is not memory enough to keep the map's voids in block " + std::to_string(code);
+        return false;
+    }
+    return save.session->Append(code, kept, error);
+}
+
 }  // namespace
 
 OpenMap* FindMap(HPI_HANDLE map) {
@@ -160,7 +171,7 @@ unsigned HPI_AppendBlockEvm(HPI_HANDLE file, int blockId, short* samples) {
         error = "block " + std::to_string(code) + " was never read in full, so it is not written back (" +
                 reason + "); to keep the other edits, undo the stroke on block " + std::to_string(code) +
                 " and save again, or save them under a new name (名前を付けて保存)";
-    } else if (save.session->Append(code, samples, &error)) {
+    } else if (AppendKeepingVoids(save, code, samples, &error)) {
         g_appended[file].push_back(code);
         return 0;
     }
@@ -194,6 +205,7 @@ unsigned HPI_CloseEvm(HPI_HANDLE file) {
 void HPI_ClearViewCache(HPI_HANDLE map) {
     OpenMap* open = FindMap(map);
     if (open != nullptr) open->displayCache.clear();
+    if (open != nullptr) open->handedBack.clear();
     if (open != nullptr) TellBlockChanged(map, -1);
     if (Host().viewWindow != nullptr) ::InvalidateRect(Host().viewWindow, nullptr, FALSE);
 }
@@ -220,15 +232,20 @@ void HPI_ReplaceCache(HPI_HANDLE map, long blockId, short* samples) {
     // plug-ins for it instead: what they hold is what was pushed.
     const int32_t code = static_cast<int32_t>(blockId / 100);
     try {
-        open->displayCache[code].assign(samples, samples + kMapBlockSamples);
+        std::vector<int16_t> block(samples, samples + kMapBlockSamples);
+        KeepVoidsForCache(*open, code, &block);
+        open->displayCache[code] = std::move(block);
     } catch (const std::bad_alloc&) {
         open->displayCache.erase(code);
+        open->handedBack.erase(code);
     }
     open->editedSinceSave = true;
     TellBlockChanged(map, static_cast<int32_t>(blockId / 100));
 }
 
+// A plug-in shows each edit once it has handed back its blocks: the edit ends here.
 void HPI_UpdateView(HPI_HANDLE view, unsigned) {
+    EndVoidEdits();
     HostState& host = Host();
     if (view == host.activeView && host.viewWindow != nullptr) {
         ::InvalidateRect(host.viewWindow, nullptr, FALSE);
@@ -373,6 +390,10 @@ int DH_MapHasUnsavedEdits(HPI_HANDLE map) {
 }
 
 const char* DH_LastSaveError() { return Host().lastSaveError.c_str(); }
+
+void DH_AllowUnlockedSaves(int allow) { AllowUnlockedWrites(allow != 0); }
+
+int DH_LastSaveLockUnavailable() { return IsLockUnavailableError(Host().lastSaveError) ? 1 : 0; }
 
 int DH_MapWarningCount(HPI_HANDLE map) {
     OpenMap* open = FindMap(map);

@@ -49,6 +49,8 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
         {{"import", "a.tif", "a.map", "--cell-size", "0.01"}, ParseOutcome::kUsageError, "--cell-size needs --reproject"},
         {{"import", "a.tif", "a.map", "--resampling", "cubic"}, ParseOutcome::kUsageError, "--resampling needs --reproject"},
         {{"info"}, ParseOutcome::kUsageError, "wrong number of arguments"},
+        {{"export", "a.map", "b.tif", "--no-lock"}, ParseOutcome::kUsageError, "--no-lock does not apply to export"},
+        {{"compact", "--help"}, ParseOutcome::kPrinted, "--no-lock"},
     };
     for (const Row& row : rows) {
         std::string joined;

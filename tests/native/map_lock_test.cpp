@@ -1,12 +1,17 @@
 // Two programs writing one map: the second writer waits, then fails and changes nothing.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -107,6 +112,92 @@ TEST(MapLockTest, ASecondWriterFailsAndChangesNothing) {
         ASSERT_TRUE(reader.ReadBlock(0, block.data(), &error)) << error;
         EXPECT_EQ(4321, block[0]) << "the other save landed";
         EXPECT_TRUE(row.write(&error)) << "once the other writer is done: " << error;
+    }
+}
+
+struct ToolRun {
+    int exitCode = -1;
+    std::string output;
+};
+
+// zolva-make-map run as its user runs it, preloaded with the lock shim or as `nobody`.
+ToolRun RunTool(const std::vector<std::string>& args, bool withoutLocks, bool asNobody) {
+    const std::string log = TempPath("tool.log");
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(out, 1);
+        ::dup2(out, 2);
+        if (withoutLocks) {
+            ::setenv("LD_PRELOAD", ZOLVA_NO_LOCK_SHIM, 1);
+            ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+        }
+        const uid_t nobody = 65534;
+        if (asNobody && (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0)) ::_exit(97);
+        std::vector<char*> argv{const_cast<char*>(ZOLVA_MAKE_MAP)};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(argv[0], argv.data());
+        ::_exit(98);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ToolRun run;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const std::vector<char> text = ReadBytes(log);
+    run.output.assign(text.begin(), text.end());
+    return run;
+}
+
+// A writer that cannot take the lock for any reason but another program's hold on it
+// refuses, names the reason and the way on, and leaves the map with its bytes, owner and
+// mode; told that nobody else writes the map (--no-lock), it writes.
+TEST(MapLockTest, AWriterThatCannotLockTheMapRefusesAndSaysWhy) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root, to run the tool as nobody";
+    struct Row {
+        const char* name;
+        bool withoutLocks;  // every fcntl lock fails with ENOLCK
+        bool asNobody;      // may write the folder, not the map
+        bool held;          // another program is saving to the map meanwhile
+        bool noLock;
+        int exitCode;
+        std::vector<const char*> says;
+    };
+    const Row rows[] = {
+        {"no record locks, map held", true, false, true, false, 1, {"No locks available", "--no-lock"}},
+        {"no record locks, --no-lock", true, false, false, true, 0, {}},
+        {"no record locks, a new map over it", true, false, false, false, 1, {"cannot lock map file"}},
+        {"nobody, map held", false, true, true, false, 1, {"may not write map file", "Permission denied"}},
+        {"nobody, --no-lock", false, true, false, true, 1, {"may not write map file"}},
+    };
+    const std::string folder = TempPath("shared");
+    fs::create_directories(folder);
+    fs::permissions(folder, fs::perms::all);
+    const std::string path = folder + "/m.map";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string error;
+        ASSERT_TRUE(SyntheticMap(700, 333, path, NewMapOptions(), &error)) << error;
+        ASSERT_EQ(0, ::chown(path.c_str(), 0, 0));
+        fs::permissions(path, fs::perms(0644));
+        std::vector<std::string> args{"compact", path, "-q"};
+        if (std::string(row.name).find("new map") != std::string::npos) args = {"synthetic", "50", "40", path, "-q"};
+        if (row.noLock) args.push_back("--no-lock");
+        std::unique_ptr<OtherWriter> other;
+        if (row.held) {
+            other = std::make_unique<OtherWriter>(path);
+            ASSERT_TRUE(other->holding());
+        }
+        const std::vector<char> before = ReadBytes(path);
+        ToolRun run = RunTool(args, row.withoutLocks, row.asNobody);
+        EXPECT_EQ(row.exitCode, run.exitCode) << run.output;
+        for (const char* text : row.says) EXPECT_NE(std::string::npos, run.output.find(text)) << run.output;
+        struct stat st;
+        ASSERT_EQ(0, ::stat(path.c_str(), &st));
+        EXPECT_EQ(0u, st.st_uid) << "the map keeps its owner";
+        EXPECT_EQ(0644u, st.st_mode & 07777) << "the map keeps its mode";
+        if (row.exitCode != 0) EXPECT_TRUE(before == ReadBytes(path)) << "a refused write changes nothing";
+        if (other != nullptr) EXPECT_TRUE(other->Finish()) << "the other program's save lands";
     }
 }
 

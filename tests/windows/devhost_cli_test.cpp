@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -335,6 +337,97 @@ TEST(DevhostCliTest, DragsNameExactlyTheirCellsAtEveryZoom) {
         EXPECT_GT(highest, 100) << "zoom " << r.zoom << ": nothing raised";
         EXPECT_EQ(r.column, atColumn) << "zoom " << r.zoom << " at " << cell;
         EXPECT_EQ(r.row, atRow) << "zoom " << r.zoom << " at " << cell;
+    }
+}
+
+// The grid of a saved map, row-major; empty when it cannot be read.
+std::vector<int16_t> SavedGrid(const std::string& map) {
+    MapFileReader reader;
+    std::string error;
+    if (!reader.Open(map, &error)) return {};
+    const MapHeader& h = reader.header();
+    std::vector<int16_t> grid(static_cast<size_t>(h.width) * h.height), block(kMapBlockSamples);
+    for (int row0 = 0; row0 < h.height; row0 += kMapBlockSide) {
+        for (int column0 = 0; column0 < h.width; column0 += kMapBlockSide) {
+            if (!reader.ReadBlock(MapBlockCode(row0, column0), block.data(), &error)) return {};
+            for (int r = row0; r < std::min(h.height, row0 + kMapBlockSide); ++r) {
+                for (int c = column0; c < std::min(h.width, column0 + kMapBlockSide); ++c) {
+                    grid[static_cast<size_t>(r) * h.width + c] = block[(r - row0) * kMapBlockSide + c - column0];
+                }
+            }
+        }
+    }
+    return grid;
+}
+
+// Each edit of the plug-in over a map's voids, in a scripted session saved and compared:
+// without --paint-voids every void stays void and --compare counts the void cells the edit
+// touched as kept; with it the touched cells take the edit's heights and are counted as
+// painted over, as the file comparison counts them too.
+TEST(DevhostCliTest, VoidsStayVoidsUnlessPaintingOverThemIsChosen) {
+    const int kSide = 640, kVoidFirst = 300, kVoidLast = 340;
+    const long kVoids = (kVoidLast - kVoidFirst + 1) * (kVoidLast - kVoidFirst + 1);
+    MapHeader header;
+    header.width = header.height = kSide;
+    header.originLat = 36.5;
+    header.originLon = -84.0;
+    header.cellLat = header.cellLon = 1.0 / 1200.0;
+    header.hasVoidValue = true;
+    header.voidValue = -32768;
+    std::vector<int16_t> grid(static_cast<size_t>(kSide) * kSide, 100);
+    for (int r = kVoidFirst; r <= kVoidLast; ++r) {
+        for (int c = kVoidFirst; c <= kVoidLast; ++c) grid[static_cast<size_t>(r) * kSide + c] = -32768;
+    }
+    const std::string stroke = "slider 8484 20\ndragmesh 280 320 360 320 5\n";
+    const struct {
+        const char* edit;
+        std::string commands;
+    } edits[] = {
+        {"raise", "click 8515\n" + stroke},
+        {"dig", "click 8516\n" + stroke},
+        {"flatten to 500", "click 8517\ntype 1009 500\n" + stroke},
+        {"generate add", "answer-click add\nanswer 1000 2.0\ngenerate\n"},
+    };
+    std::string original = Folder() + "cli-voids-original.map", error;
+    ASSERT_TRUE(CreateMapFile(original, header, grid.data(), &error)) << error;
+    for (const auto& edit : edits) {
+        for (bool paint : {false, true}) {
+            const std::string name = std::string(edit.edit) + (paint ? ", --paint-voids" : "");
+            SCOPED_TRACE(name);
+            std::string map = Folder() + "cli-voids.map";
+            ASSERT_TRUE(::CopyFileA(original.c_str(), map.c_str(), FALSE));
+            std::string script = WriteScript("cli-voids.zscript", "menu 地形エディタ\nviewsize 800 700\ncentre 320 320\n" +
+                                                                      edit.commands + "save\n");
+            DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(script) + L" --compare " +
+                                        Quoted(original) + (paint ? L" --paint-voids" : L""));
+            ASSERT_EQ(0u, run.exitCode) << run.output;
+            long touched = -1, count = -1, kept = -1, painted = -1, filePainted = 0;
+            size_t line = run.output.find("void cells touched by edits:");
+            ASSERT_NE(std::string::npos, line) << run.output;
+            ASSERT_EQ(4, std::sscanf(run.output.c_str() + line,
+                                     "void cells touched by edits: %ld in %ld edit(s), %ld kept void, %ld painted over",
+                                     &touched, &count, &kept, &painted)) << run.output;
+            size_t fileLine = run.output.find(" voids painted over");
+            if (fileLine != std::string::npos) filePainted = std::atol(run.output.c_str() + run.output.rfind('\n', fileLine) + 1);
+            EXPECT_GT(touched, 0) << run.output;
+            EXPECT_EQ(1, count);
+            EXPECT_EQ(paint ? 0 : touched, kept);
+            EXPECT_EQ(paint ? touched : 0, painted);
+            EXPECT_EQ(painted, filePainted) << "the file comparison counts the same cells";
+            std::vector<int16_t> saved = SavedGrid(map);
+            ASSERT_EQ(grid.size(), saved.size());
+            long voidsLeft = 0, groundEdited = 0;
+            for (int r = 260; r <= 380; ++r) {
+                for (int c = 260; c <= 380; ++c) {
+                    const int16_t sample = saved[static_cast<size_t>(r) * kSide + c];
+                    const bool wasVoid = r >= kVoidFirst && r <= kVoidLast && c >= kVoidFirst && c <= kVoidLast;
+                    if (wasVoid && sample == -32768) ++voidsLeft;
+                    if (!wasVoid && sample != 100) ++groundEdited;
+                }
+            }
+            EXPECT_EQ(kVoids - painted, voidsLeft);
+            EXPECT_GT(groundEdited, 0) << "the edit changed the terrain around the voids";
+        }
     }
 }
 

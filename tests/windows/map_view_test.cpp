@@ -43,6 +43,7 @@ protected:
         ASSERT_NE(0u, map_);
     }
     void TearDown() override {
+        DH_SetPaintVoids(0);
         if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
         devhost::SetViewMap(view_, 0);
         ::DestroyWindow(window_);
@@ -50,6 +51,28 @@ protected:
         while (::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
         }
         std::remove(path_.c_str());
+    }
+
+    // The map again, 100 m high but for voids (the value -32768) in rows 400..719 and
+    // columns 640..959.
+    void ReopenWithVoids() {
+        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
+        MapHeader header;
+        header.width = 2000;
+        header.height = 1500;
+        header.originLat = 36.5;
+        header.originLon = -84.5;
+        header.cellLat = header.cellLon = 1.0 / 1200;
+        header.hasVoidValue = true;
+        header.voidValue = -32768;
+        std::vector<int16_t> grid(size_t(2000) * 1500, 100);
+        for (int r = 400; r < 720; ++r) {
+            for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
+        }
+        std::string error;
+        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+        map_ = devhost::OpenMapFile(window_, Widen(path_));
+        ASSERT_NE(0u, map_);
     }
 
     std::wstring Status() {
@@ -135,23 +158,7 @@ TEST_F(MapViewTest, StatusBarShowsTheAltitudeAfterTheRelease) {
 // the overview levels, and the status bar says there is no elevation there instead of
 // giving the void value as metres.
 TEST_F(MapViewTest, VoidsShowAsVoidsAndTheStatusBarSaysSo) {
-    DH_CloseMap(map_);
-    MapHeader header;
-    header.width = 2000;
-    header.height = 1500;
-    header.originLat = 36.5;
-    header.originLon = -84.5;
-    header.cellLat = header.cellLon = 1.0 / 1200;
-    header.hasVoidValue = true;
-    header.voidValue = -32768;
-    std::vector<int16_t> grid(size_t(2000) * 1500, 100);
-    for (int r = 400; r < 720; ++r) {
-        for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
-    }
-    std::string error;
-    ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
-    map_ = devhost::OpenMapFile(window_, Widen(path_));
-    ASSERT_NE(0u, map_);
+    ASSERT_NO_FATAL_FAILURE(ReopenWithVoids());
     const COLORREF kVoid = RGB(0x90, 0x70, 0x90);
     for (int zoom : {1, -8}) {
         devhost::SetViewZoom(view_, zoom);
@@ -165,6 +172,58 @@ TEST_F(MapViewTest, VoidsShowAsVoidsAndTheStatusBarSaysSo) {
     std::wstring status = devhost::DescribeViewPixel(view_, pixel.x, pixel.y);
     EXPECT_NE(std::wstring::npos, status.find(L"データなし")) << Narrow(status);
     EXPECT_EQ(std::wstring::npos, status.find(L"-32768")) << Narrow(status);
+}
+
+// A pushed edit that raises every sample of a block, voids included: the voids stay void
+// in the view and the save unless Settings > 欠測セルも塗る is checked, and the status bar
+// says how many void cells the edit touched; pushing the same samples again touches none.
+TEST_F(MapViewTest, AnEditOverVoidsKeepsThemUnlessPaintingOverThemIsChecked) {
+    const long kVoidsInBlock = 240 * 320;  // block 102: rows 320..639, columns 640..959
+    HMENU settings = ::GetSubMenu(::GetMenu(window_), 2);
+    ASSERT_NE(nullptr, settings);
+    const UINT paintVoids = ::GetMenuItemID(settings, 0);
+    for (bool paint : {false, true}) {
+        SCOPED_TRACE(paint ? "painting over voids" : "keeping voids");
+        ASSERT_NO_FATAL_FAILURE(ReopenWithVoids());
+        std::string error;
+        if (paint != (DH_GetPaintVoids() != 0)) ::SendMessageW(window_, WM_COMMAND, paintVoids, 0);
+        EXPECT_EQ(paint, (::GetMenuState(settings, paintVoids, MF_BYCOMMAND) & MF_CHECKED) != 0);
+        std::vector<short> block(kMapBlockSamples);
+        ASSERT_EQ(1, DH_ReadViewBlock(map_, 102, block.data()));
+        for (short& sample : block) sample = static_cast<short>(sample + 45);
+        for (int push = 0; push < 2; ++push) {
+            HPI_ReplaceCache(map_, 10200, block.data());
+            HPI_UpdateView(HPI_GetActiveView(), 1);
+            DH_VOIDTALLY last = {};
+            ASSERT_EQ(1, DH_GetVoidTally(map_, &last, nullptr));
+            EXPECT_EQ(push == 0 ? kVoidsInBlock : 0, last.touched) << "push " << push;
+            EXPECT_EQ(push == 0 && !paint ? kVoidsInBlock : 0, last.kept) << "push " << push;
+            std::wstring note = devhost::StatusNote(window_);
+            if (push == 0) {
+                EXPECT_NE(std::wstring::npos, note.find(L"欠測 76800 セル")) << Narrow(note);
+                EXPECT_NE(std::wstring::npos, note.find(paint ? L"塗りました" : L"欠測のまま")) << Narrow(note);
+            } else {
+                EXPECT_EQ(L"", note) << "an edit that touched no void says nothing of voids";
+            }
+        }
+        std::vector<short> shown(kMapBlockSamples);
+        ASSERT_EQ(1, DH_ReadViewBlock(map_, 102, shown.data()));
+        const int voidCell = (480 - 320) * 320 + (800 - 640), groundCell = 10 * 320 + 10;
+        EXPECT_EQ(paint ? -32768 + 45 : -32768, shown[voidCell]);
+        EXPECT_EQ(145, shown[groundCell]);
+        HPI_HANDLE file = HPI_OpenAppendEvm(path_.c_str(), 1);
+        ASSERT_NE(0u, file);
+        ASSERT_EQ(0u, HPI_AppendBlockEvm(file, 10200, block.data()));
+        ASSERT_EQ(0u, HPI_CloseEvm(file));
+        MapFileReader saved;
+        std::vector<int16_t> samples(kMapBlockSamples);
+        ASSERT_TRUE(saved.Open(path_, &error)) << error;
+        ASSERT_TRUE(saved.ReadBlock(102, samples.data(), &error)) << error;
+        EXPECT_EQ(paint ? -32768 + 45 : -32768, samples[voidCell]) << "saved";
+        EXPECT_EQ(145, samples[groundCell]) << "saved";
+    }
+    ::SendMessageW(window_, WM_COMMAND, paintVoids, 0);
+    EXPECT_EQ(0, DH_GetPaintVoids());
 }
 
 }  // namespace

@@ -17,6 +17,8 @@
 #include "module/statics.h"
 #include "host/hpi_win.h"
 #include "res/resource.h"
+#include "devhost/app/main_window.h"
+#include "devhost/app/report.h"
 #include "tests/windows/map_fixture.h"
 
 namespace {
@@ -116,6 +118,48 @@ TEST_F(StrokeTest, PressAndReleaseInPlaceStampsOnceAndUndoRestoresTheFile) {
     PumpMessages();
     DH_ReadViewBlock(map_, 0, shown.data());
     EXPECT_EQ(Ground(60, 50), shown[60 * 320 + 50]);
+}
+
+BOOL WINAPI LockFileExUnsupported(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED) {
+    ::SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+}
+
+// Where the system cannot lock the map at all (LockFileEx fails, and not because another
+// program holds the lock), a save is refused with the system's reason; the question asked
+// then is answered no when nobody is there, and a save allowed without the lock goes on.
+TEST_F(StrokeTest, ASaveTheSystemCannotLockIsRefusedUnlessAllowed) {
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(1, Event(kEventViewPress, 50, 60));
+    EXPECT_EQ(0, Event(kEventViewRelease, 50, 60));
+    HMODULE hpi = nullptr;
+    ASSERT_TRUE(::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                     reinterpret_cast<LPCWSTR>(&DH_SaveMap), &hpi));
+    void* real = reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "LockFileEx"));
+    ASSERT_TRUE(DH_PatchImport(hpi, "LockFileEx", reinterpret_cast<void*>(LockFileExUnsupported)));
+    devhost::SetHeadless(true);
+    const struct {
+        const char* name;
+        bool allowed;
+        int saved;
+    } rows[] = {{"asked, nobody there to answer", false, 0}, {"allowed beforehand (--no-lock)", true, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        DH_AllowUnlockedSaves(row.allowed ? 1 : 0);
+        EXPECT_EQ(row.saved, devhost::SaveMapAskingAboutLock(nullptr, map_, nullptr));
+        EXPECT_EQ(1 - row.saved, DH_LastSaveLockUnavailable());
+        const std::string error = DH_LastSaveError();
+        if (row.saved == 0) {
+            EXPECT_NE(std::string::npos, error.find("cannot lock map file")) << error;
+            EXPECT_NE(std::string::npos, error.find("(error 50)")) << error;
+            EXPECT_TRUE(original_ == ReadFileBytes(path_)) << "a refused save writes nothing";
+        } else {
+            EXPECT_FALSE(original_ == ReadFileBytes(path_)) << "the save went ahead";
+        }
+    }
+    DH_AllowUnlockedSaves(0);
+    devhost::SetHeadless(false);
+    EXPECT_TRUE(DH_PatchImport(hpi, "LockFileEx", real));
 }
 
 TEST_F(StrokeTest, MoveAndEndWithoutAPressDoNothing) {
