@@ -41,9 +41,40 @@ bool FlushToDisk(std::FILE* file) {
 
 bool FlushDataToDisk(std::FILE* file) { return FlushToDisk(file); }
 
+namespace {
+
+// errno for what the system last refused, so that LastFileErrorText names it.
+void SetErrnoFromLastError() {
+    switch (::GetLastError()) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        errno = ENOSPC;
+        break;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        errno = ENOENT;
+        break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        errno = EACCES;
+        break;
+    case ERROR_WRITE_PROTECT:
+        errno = EROFS;
+        break;
+    default:
+        errno = EIO;
+    }
+}
+
+}  // namespace
+
 bool ReplaceFileAtomically(const std::string& source, const std::string& target) {
-    return ::MoveFileExW(Widen(source).c_str(), Widen(target).c_str(),
-                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (::MoveFileExW(Widen(source).c_str(), Widen(target).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return true;
+    }
+    SetErrnoFromLastError();
+    return false;
 }
 
 namespace {
@@ -63,10 +94,6 @@ std::string CandidateName(const std::string& target, int attempt) {
     return target + ".zolva-" + suffix;
 }
 
-void SetErrnoFromLastError() {
-    DWORD error = ::GetLastError();
-    errno = (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL) ? ENOSPC : EIO;
-}
 
 }  // namespace
 
