@@ -1,6 +1,9 @@
 #include "mapstore/map_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "mapstore/map_compaction.h"
 #include "maptools/sidecar_json.h"
 #include "tests/native/test_files.h"
 
@@ -462,6 +466,70 @@ TEST(MapFileTest, SaveTornAtAnyPointReadsAsTheSaveBefore) {
     std::string error;
     ASSERT_TRUE(reader.Open(copy, &error)) << error;
     EXPECT_TRUE(reader.warnings().empty()) << JoinWarnings(reader);
+}
+
+// Compacts `path` in a child process that is killed (SIGXFSZ) as soon as a file it
+// writes would grow past `limit` bytes: a compaction torn at that byte.
+void CompactTornAt(const std::string& path, uint64_t limit) {
+    pid_t child = fork();
+    if (child == 0) {
+        MapFileReader known;
+        std::string error;
+        if (!known.Open(path, &error)) _exit(2);
+        rlimit noCore = {0, 0}, size = {limit, limit};
+        setrlimit(RLIMIT_CORE, &noCore);
+        setrlimit(RLIMIT_FSIZE, &size);
+        _exit(CompactWastefulMap(path, known, [] {}, &error) == CompactionOutcome::kCompacted ? 0 : 3);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+}
+
+// Whether a compaction is torn as its file reaches `limit` bytes: at and around each
+// record's start and the commit record, and a few points through each record's samples
+// (every cut is a process of its own, so the sweep is thinner than the one of saves).
+bool CompactionCutTried(uint64_t limit, uint64_t fileBytes) {
+    if (limit + kCommitBytes + kHeaderCopyBytes + 4 >= fileBytes || limit <= kHeaderBytes + 12) return limit % 7 == 0;
+    uint64_t within = (limit - kHeaderBytes) % kBlockRecordBytes;
+    return within <= 1 || within == 12 || within + 1 == kBlockRecordBytes || within % 65536 == 4099;
+}
+
+// The sweep of torn saves, run over a compaction: the name holds the old map, byte for
+// byte, until the compacted one is whole, and then the compacted one, whose blocks are the
+// old map's newest.
+TEST(MapFileTest, CompactionTornAtAnyPointLeavesTheOldMapOrTheNew) {
+    std::string path = EmptyMap("torn_compaction.map", 640, 640);
+    Save(path, {{0, 1}, {1, 2}, {100, 3}, {101, 4}});
+    for (int round = 0; round < 6; ++round) Save(path, {{0, 10 + round}, {101, 20 + round}});
+    const std::vector<uint8_t> before = ReadBytes(path);
+    const uint64_t compacted = CompactMapBytes(4);
+    ASSERT_GT(before.size(), 2 * compacted);
+    std::string copy = TempPath("torn_compaction_copy.map");
+    int old = 0, whole = 0;
+    for (uint64_t limit = 1; limit <= compacted; ++limit) {
+        if (!CompactionCutTried(limit, compacted) && limit != compacted) continue;
+        WriteBytes(copy, before);
+        CompactTornAt(copy, limit);
+        for (const auto& entry : fs::directory_iterator(fs::path(copy).parent_path())) {
+            if (entry.path().string().rfind(copy + ".zolva-", 0) == 0) fs::remove(entry.path());
+        }
+        std::vector<uint8_t> after = ReadBytes(copy);
+        if (after == before) {
+            ++old;
+            continue;
+        }
+        ASSERT_EQ(compacted, after.size()) << "torn at " << limit << ": neither the old map nor the new";
+        ++whole;
+        MapFileReader reader;
+        std::string error;
+        ASSERT_TRUE(reader.Open(copy, &error)) << "torn at " << limit << ": " << error;
+        ASSERT_EQ(1u, reader.saves().size()) << "torn at " << limit;
+        ASSERT_TRUE(reader.warnings().empty()) << "torn at " << limit << "\n" << JoinWarnings(reader);
+        const std::pair<int32_t, int> newest[] = {{0, 15}, {1, 2}, {100, 3}, {101, 25}};
+        for (const auto& block : newest) ASSERT_EQ(PatternBlock(block.second), ReadOrFail(reader, block.first)) << limit;
+    }
+    EXPECT_GT(old, 40);
+    EXPECT_EQ(1, whole) << "only a compaction that wrote every byte renames";
 }
 
 TEST(MapFileTest, SaveAfterATornSaveWorks) {
