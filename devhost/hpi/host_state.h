@@ -21,6 +21,9 @@ struct OpenMap {
     std::map<int32_t, std::vector<int16_t>> displayCache;
     std::map<int32_t, std::string> undeliverable;
     bool editedSinceSave = false;
+    // The file may not be written (its read-only attribute, or the system refuses): saves
+    // are refused before any plug-in is asked.
+    bool readOnly = false;
 };
 
 struct HostState {
