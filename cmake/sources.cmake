@@ -51,6 +51,7 @@ set(MAP_STORE_SOURCES
     mapstore/map_file_builder.cpp
     mapstore/map_file_writer.cpp
     mapstore/map_copy.cpp
+    mapstore/map_compaction.cpp
 )
 
 # devhost's view, window-free: relief drawing, block cache, overview levels, positions,

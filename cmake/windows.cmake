@@ -90,6 +90,7 @@ add_executable(devhost
     devhost/app/map_view.cpp
     ${DEVHOST_VIEW_SOURCES}
     devhost/app/report.cpp
+    devhost/app/user_messages.cpp
     devhost/app/script.cpp
     devhost/app/script_controls.cpp
     devhost/app/script_text.cpp
@@ -128,6 +129,7 @@ add_executable(zolva_windows_tests
     devhost/app/main_window.cpp
     devhost/app/map_view.cpp
     devhost/app/report.cpp
+    devhost/app/user_messages.cpp
     ${DEVHOST_VIEW_SOURCES}
     tests/windows/palette_test.cpp
     tests/windows/palette_test_support.cpp
@@ -138,6 +140,8 @@ add_executable(zolva_windows_tests
     tests/windows/generation_dialog_test.cpp
     tests/windows/progress_dialog_test.cpp
     tests/windows/devhost_cli_test.cpp
+    tests/windows/user_messages_test.cpp
+    tests/windows/main_window_test.cpp
     tests/windows/allocation_sweep_test.cpp
     ${MAP_STORE_SOURCES}
     mapstore/file_io_win.cpp

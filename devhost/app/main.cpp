@@ -3,6 +3,7 @@
 //               [--map FILE] [--script FILE] [--out DIR] [--compare ORIGINAL]
 //               [--screenshot PNG] [--menu-screenshot PNG] [--quit] [--log FILE]
 //               [--paint-voids] [--no-lock]
+// Without --profile-dir the plug-in's settings live in %APPDATA%\Zolva.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -31,7 +32,7 @@ const HPI_HANDLE kPluginHandle = 1;
 struct Options {
     std::wstring plugin = L"Zolva.qpl";
     int hostVersion = 800;
-    std::string profileDir = "profiles";
+    std::string profileDir;  // empty: %APPDATA%\\Zolva
     std::string screenshot;
     std::string menuScreenshot;
     std::wstring map;
@@ -52,8 +53,8 @@ const char kUsage[] =
     "  --map FILE             open a map file\n"
     "  --plugin PATH          the plug-in module to load (default Zolva.qpl)\n"
     "  --host-version N       what the host says its version is (default 800)\n"
-    "  --profile-dir DIR      where the plug-in's profile files live (default profiles)\n"
-    "  --script FILE          run a scripted session (its commands: README-en.txt, README-ja.txt)\n"
+    "  --profile-dir DIR      where the plug-in's settings live (default %APPDATA%\\Zolva)\n"
+    "  --script FILE          run a scripted session (its commands below)\n"
     "  --out DIR              folder for the script's relative paths (made when missing)\n"
     "  --compare ORIGINAL     at the end, print what changed in the map against ORIGINAL\n"
     "  --screenshot PNG       write the main window as a PNG\n"
@@ -67,7 +68,8 @@ const char kUsage[] =
     "                         take MB of address space first, as a busy host would have\n"
     "  --log FILE             write what devhost prints into FILE; without it, runs with\n"
     "                         --script or --quit print into the console they were started from\n"
-    "  --help                 this text\n";
+    "  --help                 this text\n"
+    "Shortcuts: Ctrl+O open, Ctrl+S save, Ctrl+Shift+S save as, Alt+F4 exit.\n\n";
 
 // False, with the reason in `error`, for an option devhost does not know.
 bool ParseOptions(Options* options, std::string* error) {
@@ -163,6 +165,16 @@ long ReserveAddressSpace(long megabytes) {
     return taken;
 }
 
+// Where a user's settings live on Windows: %APPDATA%\Zolva (made when missing), never the
+// program's or the working folder, which may be read-only.
+std::string SettingsFolder() {
+    wchar_t appData[MAX_PATH] = L"";
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_APPDATA | CSIDL_FLAG_CREATE, nullptr, 0, appData))) return "profiles";
+    std::wstring folder = std::wstring(appData) + L"\\Zolva";
+    ::SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    return Narrow(folder);
+}
+
 // SHCreateDirectoryEx takes full paths only; a relative --out is taken from the current folder.
 std::wstring FullPath(const std::wstring& path) {
     wchar_t full[MAX_PATH * 4];
@@ -176,6 +188,7 @@ void PumpFor(DWORD milliseconds) {
     MSG msg;
     while (::GetTickCount() - start < milliseconds) {
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (devhost::TranslateMainWindowKey(&msg)) continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -243,6 +256,7 @@ bool PrintChanges(const std::string& original) {
 int RunMessageLoop() {
     MSG msg;
     while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (devhost::TranslateMainWindowKey(&msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
@@ -275,13 +289,14 @@ int main() {
     }
     if (options.help) {
         std::fputs(kUsage, stdout);
+        std::fputs(devhost::ScriptCommandsHelp(), stdout);
         return 0;
     }
     if (options.reserveMegabytes > 0) {
         std::printf("reserved %ld MB of address space\n", ReserveAddressSpace(options.reserveMegabytes));
     }
     DH_SetVersion(options.hostVersion);
-    DH_SetProfileDir(options.profileDir.c_str());
+    DH_SetProfileDir(options.profileDir.empty() ? SettingsFolder().c_str() : options.profileDir.c_str());
     DH_CaptureMessageBoxes(options.quit ? IDOK : 0);
     devhost::SetHeadless(options.quit);
     if (!options.out.empty()) {

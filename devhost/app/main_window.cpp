@@ -10,8 +10,10 @@
 
 #include "devhost/app/map_view.h"
 #include "devhost/app/report.h"
+#include "devhost/app/user_messages.h"
 #include "devhost/hpi/devhost_api.h"
 #include "host/utf8_win.h"
+#include "mapstore/file_io.h"
 
 namespace devhost {
 namespace {
@@ -24,6 +26,10 @@ const int kToolsMenuIndex = 1;
 const int kMainWindowLeft = 160;
 
 HWND g_mapView = nullptr;
+HWND g_mainWindow = nullptr;
+HACCEL g_accelerators = nullptr;
+// Below this much room a failed write is taken for a full disk.
+const unsigned long long kFullDiskBytes = 1 << 20;
 
 enum Command {
     kCommandExit = 100,
@@ -38,12 +44,12 @@ const int kSettingsMenuIndex = 2;
 HMENU BuildMenuBar() {
     HMENU bar = ::CreateMenu();
     HMENU file = ::CreatePopupMenu();
-    ::AppendMenuW(file, MF_STRING, kCommandOpen, L"地図を開く(&O)...");
-    ::AppendMenuW(file, MF_STRING, kCommandSave, L"保存(&S)");
-    ::AppendMenuW(file, MF_STRING, kCommandSaveAs, L"名前を付けて保存(&A)...");
+    ::AppendMenuW(file, MF_STRING, kCommandOpen, L"地図を開く(&O)...\tCtrl+O");
+    ::AppendMenuW(file, MF_STRING, kCommandSave, L"保存(&S)\tCtrl+S");
+    ::AppendMenuW(file, MF_STRING, kCommandSaveAs, L"名前を付けて保存(&A)...\tCtrl+Shift+S");
     ::AppendMenuW(file, MF_STRING, kCommandCloseMap, L"地図を閉じる(&C)");
     ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuW(file, MF_STRING, kCommandExit, L"終了(&X)");
+    ::AppendMenuW(file, MF_STRING, kCommandExit, L"終了(&X)\tAlt+F4");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"ファイル(&F)");
     HMENU tools = ::CreatePopupMenu();
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(tools), L"ツール(&T)");
@@ -51,6 +57,16 @@ HMENU BuildMenuBar() {
     ::AppendMenuW(settings, MF_STRING | MF_UNCHECKED, kCommandPaintVoids, L"欠測セルも塗る(&V)");
     ::AppendMenuW(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(settings), L"設定(&S)");
     return bar;
+}
+
+HACCEL BuildAccelerators() {
+    ACCEL keys[] = {
+        {FVIRTKEY | FCONTROL, 'O', kCommandOpen},
+        {FVIRTKEY | FCONTROL, 'S', kCommandSave},
+        {FVIRTKEY | FCONTROL | FSHIFT, 'S', kCommandSaveAs},
+        {FVIRTKEY | FALT, VK_F4, kCommandExit},
+    };
+    return ::CreateAcceleratorTableW(keys, sizeof keys / sizeof keys[0]);
 }
 
 void OnPluginCommand(HWND window, int index) {
@@ -98,8 +114,6 @@ std::wstring VoidNote(const DH_VOIDTALLY& edit) {
     return L"直前の編集: 欠測 " + touched + L" セル (" + std::to_wstring(edit.kept) + L" セルは欠測のまま)";
 }
 
-HWND g_mainWindow = nullptr;
-
 // Runs inside the plug-in's call that ends an edit: sets a text, nothing more.
 void OnVoidsTouched(HPI_HANDLE, const DH_VOIDTALLY* edit) {
     if (g_mainWindow == nullptr || edit == nullptr) return;
@@ -114,12 +128,19 @@ void OnVoidsTouched(HPI_HANDLE, const DH_VOIDTALLY* edit) {
 
 const wchar_t kNotSaved[] = L"地図を保存できませんでした。ディスク上の地図は変わっていません。";
 
-// The failure of the last save, with its reason.
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+}
+
+// The last save's failure, as devhost tells it: `path` is the map's file or the new name.
+MapFailure LastSaveFailure(MapTask task, const std::string& path) {
+    return MapFailure{task, path, DH_LastSaveError(), FreeBytesIn(FolderOf(path)) < kFullDiskBytes};
+}
+
 std::wstring SaveFailure() {
-    std::wstring text = kNotSaved;
-    std::string reason = DH_LastSaveError();
-    if (!reason.empty()) text += L"\n" + Widen(reason);
-    return text;
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    return MapFailureText(LastSaveFailure(MapTask::kSave, map != 0 ? HPI_GetMapFile(map) : ""));
 }
 
 // A save that failed only because the map's file system takes no lock is tried again
@@ -172,23 +193,14 @@ std::wstring AskMapFileName(HWND window, bool forSaving) {
     return chosen ? std::wstring(path) : std::wstring();
 }
 
-void ShowSaveResult(HWND window, bool saved) {
-    if (saved) {
-        SetStatusText(window, L"保存しました");
-        return;
-    }
-    SetStatusText(window, kNotSaved);
-    ReportError(window, SaveFailure());
+void ShowSaved(HWND window) {
+    SetStatusText(window, L"保存しました");
+    RefreshTitle(window);
 }
 
 void OnOpenMap(HWND window) {
     std::wstring path = AskMapFileName(window, false);
     if (!path.empty()) OpenMapFile(window, path);
-}
-
-void OnSaveMap(HWND window) {
-    HPI_HANDLE map = HPI_GetActiveBaseMap();
-    if (map != 0) ShowSaveResult(window, SaveAsking(window, map, nullptr) != 0);
 }
 
 // Keeps the edits when the map's own file cannot take them (another program saved to it,
@@ -197,7 +209,25 @@ void OnSaveMapAs(HWND window) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) return;
     std::wstring path = AskMapFileName(window, true);
-    if (!path.empty()) ShowSaveResult(window, SaveAsking(window, map, Narrow(path).c_str()) != 0);
+    if (path.empty()) return;
+    if (SaveAsking(window, map, Narrow(path).c_str())) return ShowSaved(window);
+    SetStatusText(window, kNotSaved);
+    ReportError(window, MapFailureText(LastSaveFailure(MapTask::kSaveAs, Narrow(path))));
+}
+
+// A failure that a new name gets round (a read-only map, another program's save) offers
+// 名前を付けて保存 before anything else; a headless run says so and saves nothing.
+void OnSaveMap(HWND window) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    if (map == 0) return;
+    if (SaveAsking(window, map, nullptr)) return ShowSaved(window);
+    SetStatusText(window, kNotSaved);
+    MapFailure failure = LastSaveFailure(MapTask::kSave, HPI_GetMapFile(map));
+    std::wstring text = MapFailureText(failure);
+    if (!SaveAsGetsRound(failure) || IsHeadless()) return ReportError(window, text);
+    if (Ask(window, text + L"\n\n名前を付けて保存しますか?", MB_YESNO | MB_ICONWARNING, IDNO) == IDYES) {
+        OnSaveMapAs(window);
+    }
 }
 
 void OnCloseMap(HWND window) {
@@ -206,6 +236,7 @@ void OnCloseMap(HWND window) {
     DH_CloseMap(map);
     SetViewMap(g_mapView, 0);
     SetStatusText(window, L"地図なし");
+    RefreshTitle(window);
 }
 
 LRESULT OnCommand(HWND window, WPARAM wp) {
@@ -261,6 +292,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT msg, WPARAM wp, LPARAM lp) {
         return OnSize(window);
     case WM_CLOSE:
         return OnClose(window);
+    case kMessageMapChanged:
+        RefreshTitle(window);
+        return 0;
     case WM_DESTROY:
         return OnDestroy();
     default:
@@ -290,6 +324,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
     g_mainWindow = window;
     g_statusNote.clear();
     DH_SetVoidsTouchedHook(OnVoidsTouched);
+    if (g_accelerators == nullptr) g_accelerators = BuildAccelerators();
     OnSize(window);
     return window;
 }
@@ -312,6 +347,11 @@ void RebuildToolsMenu(HWND mainWindow) {
 }
 
 namespace {
+
+std::wstring FileNameOf(const std::wstring& path) {
+    size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
 
 // What the reader found damaged goes to stderr always, and to the status bar and a
 // message in an interactive session; a clean map shows its path.
@@ -341,13 +381,18 @@ HPI_HANDLE OpenMapFile(HWND mainWindow, const std::wstring& path) {
     char error[512] = {};
     HPI_HANDLE map = DH_OpenMap(Narrow(path).c_str(), error, sizeof error);
     if (map == 0) {
-        ReportError(mainWindow, L"地図を開けません: " + Widen(error));
+        ReportError(mainWindow, MapFailureText(MapFailure{MapTask::kOpen, Narrow(path), error, false}));
         return 0;
     }
     SetViewMap(g_mapView, map);
     g_statusNote.clear();  // about the map shown before
     OnSize(mainWindow);
     ReportMapWarnings(mainWindow, map, path);
+    RefreshTitle(mainWindow);
+    if (DH_MapIsReadOnly(map)) {
+        Inform(mainWindow, L"「" + FileNameOf(path) + L"」は読み取り専用です。表示と編集はできますが、"
+                           L"変更は名前を付けて保存で別の名前に保存してください。");
+    }
     return map;
 }
 
@@ -375,6 +420,22 @@ std::wstring StatusNote(HWND mainWindow) {
 // main window's caption and menu.
 void MovePluginWindowsOffMenu(HWND mainWindow) {
     ::EnumThreadWindows(::GetCurrentThreadId(), MoveOffMenu, reinterpret_cast<LPARAM>(mainWindow));
+}
+
+void RefreshTitle(HWND mainWindow) {
+    HPI_HANDLE map = HPI_GetActiveBaseMap();
+    std::wstring title = L"devhost";
+    if (map != 0) {
+        std::wstring marks = DH_MapIsReadOnly(map) ? L" (読み取り専用)" : L"";
+        if (DH_MapHasUnsavedEdits(map)) marks += L" *";
+        title = FileNameOf(Widen(HPI_GetMapFile(map))) + marks + L" - devhost";
+    }
+    ::SetWindowTextW(mainWindow, title.c_str());
+}
+
+bool TranslateMainWindowKey(MSG* msg) {
+    if (g_mainWindow == nullptr || !::IsWindow(g_mainWindow) || !::IsWindowEnabled(g_mainWindow)) return false;
+    return ::TranslateAcceleratorW(g_mainWindow, g_accelerators, msg) != 0;
 }
 
 void SetStatusText(HWND mainWindow, const std::wstring& text) {

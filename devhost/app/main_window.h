@@ -9,6 +9,9 @@
 namespace devhost {
 
 const int kFirstPluginCommand = 40000;
+// Posted to the main window when what it shows of a map may have changed (an edit, a
+// save): the title follows.
+const UINT kMessageMapChanged = WM_APP + 1;
 
 HWND CreateMainWindow(HINSTANCE instance);
 // Adds the plug-ins' registered menu entries to the Tools menu.
@@ -28,5 +31,12 @@ std::wstring StatusNote(HWND mainWindow);
 int SaveMapAskingAboutLock(HWND mainWindow, unsigned map, const char* path);
 // Painting over voids: the setting, and its check mark in the Settings menu.
 void SetPaintVoids(HWND mainWindow, bool paint);
+// The title: the map's file name, 読み取り専用 when it may not be written, and a `*`
+// while edits are unsaved ("山 の 地図.map * - devhost").
+void RefreshTitle(HWND mainWindow);
+// The main window's keyboard shortcuts (Ctrl+O, Ctrl+S, Ctrl+Shift+S, Alt+F4) for a
+// message of any window of the thread; true when the message was one and was handled.
+// Every message loop of devhost's calls it before dispatching.
+bool TranslateMainWindowKey(MSG* msg);
 
 }  // namespace devhost

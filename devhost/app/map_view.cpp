@@ -52,6 +52,12 @@ ViewState g_view;
 
 void OnBlockChanged(HPI_HANDLE map, int32_t code) {
     if (map != g_view.map) return;
+    // One notice in the queue at a time: a stroke changes blocks at every pointer move.
+    HWND parent = g_view.window != nullptr ? ::GetParent(g_view.window) : nullptr;
+    MSG pending;
+    if (parent != nullptr && !::PeekMessageW(&pending, parent, kMessageMapChanged, kMessageMapChanged, PM_NOREMOVE)) {
+        ::PostMessageW(parent, kMessageMapChanged, 0, 0);
+    }
     if (code < 0) g_view.allChanged = true;
     else g_view.changed.insert(code);
 }

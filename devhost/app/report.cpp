@@ -26,6 +26,14 @@ void ReportError(HWND owner, const std::wstring& text) {
     ::MessageBoxW(owner, text.c_str(), kCaption, MB_OK | MB_ICONERROR);
 }
 
+void Inform(HWND owner, const std::wstring& text) {
+    if (g_headless) {
+        std::printf("devhost: %s\n", Narrow(text).c_str());
+        return;
+    }
+    ::MessageBoxW(owner, text.c_str(), kCaption, MB_OK | MB_ICONINFORMATION);
+}
+
 int Ask(HWND owner, const std::wstring& text, UINT type, int headlessAnswer) {
     if (!g_headless) return ::MessageBoxW(owner, text.c_str(), kCaption, type);
     const char* answer = headlessAnswer == IDYES ? "yes" : headlessAnswer == IDNO ? "no" : "cancel";

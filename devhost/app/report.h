@@ -13,6 +13,8 @@ void SetHeadless(bool headless);
 bool IsHeadless();
 // A message box owned by `owner`, or stderr when headless.
 void ReportError(HWND owner, const std::wstring& text);
+// A notice that is no failure: a message box, or stdout when headless.
+void Inform(HWND owner, const std::wstring& text);
 // Whether any failure was reported during this run.
 bool FailureReported();
 // MessageBoxW's answer, or `headlessAnswer` (said on stderr) when headless.

@@ -15,6 +15,7 @@
 #include "devhost/app/screenshot.h"
 #include "devhost/app/script_controls.h"
 #include "devhost/app/script_text.h"
+#include "devhost/app/user_messages.h"
 #include "devhost/hpi/devhost_api.h"
 #include "mapstore/file_io.h"
 #include "mapstore/map_file.h"
@@ -22,6 +23,39 @@
 
 namespace devhost {
 namespace {
+
+const char kScriptCommands[] =
+    "Script commands (one per line; blank lines and lines starting with # are skipped;\n"
+    "relative paths are taken from the --out folder):\n"
+    "  open PATH                    open a map file\n"
+    "  menu TEXT                    choose the Tools menu entry with this text\n"
+    "  click CONTROL                click a palette button\n"
+    "  slider CONTROL POS           move a palette slider and release it\n"
+    "  type CONTROL TEXT            replace the text of a palette edit box\n"
+    "                               CONTROL: a name (raise, dig, flatten, size, altitude ...)\n"
+    "                               or the control's number\n"
+    "  key ESCAPE|TAB|ENTER         press a key in the palette\n"
+    "  drag X0 Y0 X1 Y1 [STEPS]     drag in the map view between client pixels\n"
+    "  dragmesh C0 R0 C1 R1 [STEPS] drag between mesh cells (column, row); either drag also\n"
+    "                               takes a latitude and longitude (36.352N 84.19W) for a point\n"
+    "  answer CONTROL TEXT          for the next generation dialog: text of an edit box\n"
+    "  answer-slider CONTROL POS    ... move a slider\n"
+    "  answer-click CONTROL         ... click a button (a blend method)\n"
+    "  generate [PNG]               click generate, answer the dialog (photographed when a\n"
+    "                               path is given) and confirm\n"
+    "  generate-cancel [PNG]        the same, but cancel the dialog\n"
+    "  undo                         click the palette's undo button\n"
+    "  save                         save the map (the plug-ins write their edits)\n"
+    "  saveas PATH                  save the map under a new name, which it then keeps\n"
+    "  zoom Z                       Z > 0 pixels per sample, Z < 0 samples per pixel (16 to -64)\n"
+    "  centre COLUMN ROW            centre the view on a mesh cell, or on LAT LON\n"
+    "  wait MS                      let the windows run for a while\n"
+    "  screenshot PATH              PNG of the main window with the palette\n"
+    "  viewsize W H                 resize the main window so the view is W x H pixels\n"
+    "  close [MS]                   close the main window as its close box does (after MS)\n"
+    "  measure-moves COUNT PIXELS   time the view hook per pointer move of a stroke\n"
+    "  measure-redraw COUNT         time full redraws of the view\n"
+    "A failing command stops the script with its line number and the reason.\n";
 
 const int kUndoButton = 8513;
 const int kGenerateButton = 8518;
@@ -37,6 +71,7 @@ void Pump(DWORD milliseconds) {
     MSG msg;
     do {
         while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (TranslateMainWindowKey(&msg)) continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
@@ -294,11 +329,14 @@ void Runner::Drag(POINT from, POINT to, int steps, const DragCells* cells) {
     Pump(0);
 }
 
+// A failed save is told as the menu's save tells it.
 void Runner::Save() {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) throw Failure{"no map is open"};
-    if (!SaveMapAskingAboutLock(main_, map, nullptr)) {
-        throw Failure{std::string("the map was not saved, nothing on disk changed: ") + DH_LastSaveError()};
+    bool saved = SaveMapAskingAboutLock(main_, map, nullptr) != 0;
+    RefreshTitle(main_);
+    if (!saved) {
+        throw Failure{Narrow(MapFailureText(MapFailure{MapTask::kSave, HPI_GetMapFile(map), DH_LastSaveError(), false}))};
     }
 }
 
@@ -306,9 +344,9 @@ void Runner::SaveAs(std::istringstream& args) {
     HPI_HANDLE map = HPI_GetActiveBaseMap();
     if (map == 0) throw Failure{"no map is open"};
     std::string path = Path(Rest(args));
-    if (!SaveMapAskingAboutLock(main_, map, path.c_str())) {
-        throw Failure{"the map was not saved as " + path + ": " + DH_LastSaveError()};
-    }
+    bool saved = SaveMapAskingAboutLock(main_, map, path.c_str()) != 0;
+    RefreshTitle(main_);
+    if (!saved) throw Failure{Narrow(MapFailureText(MapFailure{MapTask::kSaveAs, path, DH_LastSaveError(), false}))};
 }
 
 HWND g_closing = nullptr;
@@ -510,6 +548,8 @@ void Runner::Execute(const std::string& command, std::istringstream& args) {
 }
 
 }  // namespace
+
+const char* ScriptCommandsHelp() { return kScriptCommands; }
 
 ScriptResult RunScript(HWND mainWindow, const std::string& utf8Path, const std::string& outputFolder) {
     ScriptResult result;

@@ -51,12 +51,16 @@ HPI_API long DH_SendViewEvent(int event, HPI_HANDLE view, HPI_VIEWEVENT* record)
 // Sends event 206 to the map hooks, then forgets the map and its display cache.
 HPI_API void DH_CloseMap(HPI_HANDLE map);
 // Asks the map hooks: 203 (edits held?), then 202 (save). 1 saved or nothing to save,
-// 0 when a plug-in holding edits failed to save.
+// 0 when a plug-in holding edits failed to save or the map is read-only. A map whose
+// superseded copies outweigh its live blocks is compacted after the save.
 HPI_API int DH_SaveMap(HPI_HANDLE map);
 // Saves the map as devhost read it, with the plug-ins' edits, under a new name (UTF-8),
-// which it then keeps; the file it was read from is left as it is. 1 saved, 0 failed
+// which it then keeps (a name for the map's own file, however spelled, is a plain save); the file it was read from is left as it is. 1 saved, 0 failed
 // (the reason in DH_LastSaveError).
 HPI_API int DH_SaveMapAs(HPI_HANDLE map, const char* path);
+// 1 when the map's file may not be written; DH_SaveMap then fails, and saving it under
+// a new name is the way to keep its edits.
+HPI_API int DH_MapIsReadOnly(HPI_HANDLE map);
 // 1 when a plug-in holds edits of the map (event 203).
 HPI_API int DH_MapEditsHeld(HPI_HANDLE map);
 // 1 when a plug-in holds edits and pushed an edit since the map was opened or last saved.

@@ -28,6 +28,9 @@ struct OpenMap {
     DH_VOIDTALLY pendingVoids = {};
     DH_VOIDTALLY lastEditVoids = {};
     DH_VOIDTALLY sessionVoids = {};
+    // The file may not be written (its read-only attribute, or the system refuses): saves
+    // are refused before any plug-in is asked.
+    bool readOnly = false;
 };
 
 struct HostState {

@@ -8,7 +8,9 @@
 
 #include "devhost/hpi/host_state.h"
 #include "devhost/hpi/mesh_cell.h"
+#include "mapstore/map_compaction.h"
 #include "host/hpi_win.h"
+#include "host/utf8_win.h"
 
 namespace {
 
@@ -96,6 +98,64 @@ bool AppendKeepingVoids(HostState::Save& save, int32_t code, const short* sample
         return false;
     }
     return save.session->Append(code, kept, error);
+}
+
+// A map whose superseded copies outweigh its live blocks is compacted after a save. Every
+// reader of the file lets go of it for the rename and reads the file under the name
+// afterwards: the new one, or the old one when the compaction was left alone.
+void CompactAfterSave(const OpenMap& saved) {
+    const std::string path = saved.path;
+    std::vector<OpenMap*> readers;
+    for (auto& entry : Host().maps) {
+        if (entry.second->path != path) continue;
+        if (!entry.second->undeliverable.empty()) return;
+        readers.push_back(entry.second.get());
+    }
+    bool released = false;
+    auto release = [&] {
+        for (OpenMap* map : readers) map->reader = MapFileReader();
+        released = true;
+    };
+    std::string reason;
+    CompactionOutcome outcome = CompactWastefulMap(path, saved.reader, release, &reason);
+    if (outcome == CompactionOutcome::kCompacted) std::printf("compacted %s\n", path.c_str());
+    if (outcome == CompactionOutcome::kLeftAlone) {
+        std::fprintf(stderr, "devhost: %s is saved; it was not compacted: %s\n", path.c_str(), reason.c_str());
+    }
+    if (!released) return;
+    for (OpenMap* map : readers) {
+        std::string error;
+        if (!map->reader.Open(path, &error)) std::fprintf(stderr, "devhost: reopening %s: %s\n", path.c_str(), error.c_str());
+    }
+}
+
+// Windows keeps a read-only file unwritten even for an administrator, so the attribute
+// counts as much as a refusal to open the file for writing.
+bool IsReadOnlyFile(const std::string& path) {
+    std::wstring wide = Widen(path);
+    DWORD attributes = ::GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return true;
+    HANDLE file = ::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) return ::CloseHandle(file), false;
+    DWORD error = ::GetLastError();
+    return error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT;
+}
+
+// Whether two names lead to one file (another spelling, a link).
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const std::string* names[2] = {&a, &b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = ::CreateFileW(Widen(*names[i]).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        bool read = ::GetFileInformationByHandle(file, &info[i]) != 0;
+        ::CloseHandle(file);
+        if (!read) return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }
 
 }  // namespace
@@ -310,6 +370,7 @@ HPI_HANDLE DH_OpenMap(const char* utf8Path, char* error, int errorSize) {
         CopyError(reason, error, errorSize);
         return 0;
     }
+    map->readOnly = IsReadOnlyFile(map->path);
     HostState& host = Host();
     HPI_HANDLE handle = host.nextMap++;
     host.maps.emplace(handle, std::move(map));
@@ -350,18 +411,23 @@ int DH_SaveMap(HPI_HANDLE map) {
         open->editedSinceSave = false;
         return 1;
     }
+    if (open->readOnly) {
+        Host().lastSaveError = "map file " + open->path + " is read-only; nothing was written";
+        return 0;
+    }
     if (SendMapEvent(kEventMapSave, map, 0) != 1) {
         if (Host().lastSaveError.empty()) Host().lastSaveError = "the plug-in holding the edits did not save them";
         return 0;
     }
     open->editedSinceSave = false;
+    CompactAfterSave(*open);
     return 1;
 }
 
 int DH_SaveMapAs(HPI_HANDLE map, const char* path) {
     OpenMap* open = FindMap(map);
     if (open == nullptr || path == nullptr || *path == 0) return 0;
-    if (open->path == path) return DH_SaveMap(map);
+    if (open->path == path || SameFile(open->path, path)) return DH_SaveMap(map);
     std::string error;
     if (!open->reader.CopyCommittedTo(path, &error)) {
         Host().lastSaveError = error;
@@ -377,7 +443,13 @@ int DH_SaveMapAs(HPI_HANDLE map, const char* path) {
     }
     open->path = path;
     open->reader = std::move(copy);
+    open->readOnly = IsReadOnlyFile(path);
     return DH_SaveMap(map);
+}
+
+int DH_MapIsReadOnly(HPI_HANDLE map) {
+    OpenMap* open = FindMap(map);
+    return open != nullptr && open->readOnly;
 }
 
 int DH_MapEditsHeld(HPI_HANDLE map) {

@@ -77,7 +77,10 @@ int HPI_WriteProfileInt(HPI_HANDLE plugin, const char* key, int value) {
     if (key == nullptr) return 0;
     std::string error;
     if (ProfileOf(plugin).Set(key, value, &error)) return 1;
-    std::fprintf(stderr, "devhost: %s\n", error.c_str());
+    // Said once a run: a palette writes a setting at every change.
+    static bool told = false;
+    if (!told) std::fprintf(stderr, "devhost: %s; the settings are kept for this session only\n", error.c_str());
+    told = true;
     return 0;
 }
 

@@ -1,6 +1,9 @@
 #include "mapstore/map_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "mapstore/map_compaction.h"
 #include "maptools/sidecar_json.h"
 #include "tests/native/test_files.h"
 
@@ -462,6 +466,57 @@ TEST(MapFileTest, SaveTornAtAnyPointReadsAsTheSaveBefore) {
     std::string error;
     ASSERT_TRUE(reader.Open(copy, &error)) << error;
     EXPECT_TRUE(reader.warnings().empty()) << JoinWarnings(reader);
+}
+
+// Compacts `path` in a child process killed (SIGXFSZ) as a file it writes would grow past
+// `limit` bytes: a compaction torn at that byte.
+void CompactTornAt(const std::string& path, uint64_t limit) {
+    if (pid_t child = fork(); child != 0) {
+        waitpid(child, nullptr, 0);
+        return;
+    }
+    MapFileReader known;
+    std::string error;
+    bool opened = known.Open(path, &error);
+    rlimit noCore = {0, 0}, size = {limit, limit};
+    setrlimit(RLIMIT_CORE, &noCore);
+    setrlimit(RLIMIT_FSIZE, &size);
+    _exit(opened && CompactWastefulMap(path, known, [] {}, &error) == CompactionOutcome::kCompacted ? 0 : 3);
+}
+
+// The torn-save sweep run over a compaction, cut in the header, at each record's start,
+// in its header and its middle, and through the commit record and the header's copy (each
+// cut is a process of its own): the name keeps the old map byte for byte until the new
+// one is whole, which holds the old map's newest blocks.
+TEST(MapFileTest, CompactionTornAtAnyPointLeavesTheOldMapOrTheNew) {
+    std::string path = EmptyMap("torn_compaction.map", 640, 640);
+    Save(path, {{0, 1}, {1, 2}, {100, 3}, {101, 4}});
+    for (int round = 0; round < 3; ++round) Save(path, {{0, 10 + round}, {101, 20 + round}});
+    const std::vector<uint8_t> before = ReadBytes(path);
+    const uint64_t compacted = CompactMapBytes(4);
+    std::vector<uint64_t> limits = {1, kHeaderBytes};
+    for (uint64_t start = kHeaderBytes; start + kBlockRecordBytes < compacted; start += kBlockRecordBytes) {
+        for (uint64_t within : {uint64_t(1), uint64_t(13), kBlockRecordBytes / 2}) limits.push_back(start + within);
+    }
+    for (uint64_t at = compacted - kCommitBytes - kHeaderCopyBytes; at <= compacted; at += 16) limits.push_back(at);  // the last: whole
+    std::string copy = TempPath("torn_compaction_copy.map");
+    for (uint64_t limit : limits) {
+        WriteBytes(copy, before);
+        CompactTornAt(copy, limit);
+        for (const auto& entry : fs::directory_iterator(fs::path(copy).parent_path())) {
+            if (entry.path().string().rfind(copy + ".zolva-", 0) == 0) fs::remove(entry.path());
+        }
+        const std::vector<uint8_t> after = ReadBytes(copy);
+        ASSERT_TRUE(limit == compacted || after == before) << "torn at " << limit << ": the old map changed";
+    }
+    MapFileReader reader;
+    std::string error;
+    ASSERT_TRUE(reader.Open(copy, &error)) << error;
+    EXPECT_EQ(compacted, fs::file_size(copy));
+    EXPECT_EQ(1u, reader.saves().size());
+    EXPECT_TRUE(reader.warnings().empty()) << JoinWarnings(reader);
+    const std::pair<int32_t, int> newest[] = {{0, 12}, {1, 2}, {100, 3}, {101, 22}};
+    for (const auto& block : newest) EXPECT_EQ(PatternBlock(block.second), ReadOrFail(reader, block.first)) << block.first;
 }
 
 TEST(MapFileTest, SaveAfterATornSaveWorks) {

@@ -30,7 +30,8 @@ struct DevhostProcess {
     bool started = false;
 };
 
-DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& logName = L"devhost-cli.log") {
+DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& logName = L"devhost-cli.log",
+                            bool ownProfile = true) {
     DevhostProcess run;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     run.logPath = TestFolder() + logName;
@@ -42,8 +43,8 @@ DevhostProcess StartDevhost(const std::wstring& arguments, const std::wstring& l
     startup.hStdOutput = log;
     startup.hStdError = log;
     // A profile folder of each run's own: runs at the same time never share one.
-    std::wstring command = L"\"" + ExecutableFolder() + L"devhost.exe\" --quit --profile-dir \"" +
-                           TestFolder() + L"profiles-" + logName + L"\" " + arguments;
+    std::wstring profile = ownProfile ? L"--profile-dir \"" + TestFolder() + L"profiles-" + logName + L"\" " : L"";
+    std::wstring command = L"\"" + ExecutableFolder() + L"devhost.exe\" --quit " + profile + arguments;
     run.started = ::CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
                                    ExecutableFolder().c_str(), &startup, &run.process) != 0;
     ::CloseHandle(log);
@@ -110,11 +111,17 @@ TEST(DevhostCliTest, HeadlessRunsNeverWaitAndReportFailures) {
     DevhostRun missing = RunDevhost(L"--map \"Z:\\no\\such\\map.map\"");
     EXPECT_NE(0u, missing.exitCode) << missing.output;
     EXPECT_EQ(std::string::npos, missing.output.find("hung")) << missing.output;
-    EXPECT_NE(std::string::npos, missing.output.find("地図を開けません")) << missing.output;
+    size_t told = missing.output.find("地図ファイル「map.map」が見つかりません。");
+    EXPECT_NE(std::string::npos, told) << missing.output;
+    EXPECT_NE(std::string::npos, missing.output.find("\n(cannot open map file", told)) << "the detail on a line of its own";
 
+    // The help lists the script commands itself: the download has no README to point to.
     DevhostRun help = RunDevhost(L"--help");
     EXPECT_EQ(0u, help.exitCode) << help.output;
-    EXPECT_NE(std::string::npos, help.output.find("--map FILE")) << help.output;
+    for (const char* line : {"--map FILE", "dragmesh C0 R0 C1 R1 [STEPS]", "saveas PATH", "generate [PNG]", "Ctrl+S"}) {
+        EXPECT_NE(std::string::npos, help.output.find(line)) << line << "\n" << help.output;
+    }
+    EXPECT_EQ(std::string::npos, help.output.find("README")) << help.output;
 
     // A control a script names wrongly: the names it could have used.
     std::string misnamed = WriteScript("cli-misnamed.zscript", "menu 地形エディタ\nclick raize\n");
@@ -240,6 +247,57 @@ int SavedSample(const std::string& map, int column, int row) {
     int32_t code = MapBlockCode(row, column);
     if (!reader.ReadBlock(code, block.data(), &error)) return -1;
     return block[(row % kMapBlockSide) * kMapBlockSide + column % kMapBlockSide];
+}
+
+// Ten strokes, each saved, keep the map under twice its size: once the superseded copies
+// outweigh the live ones a save compacts the map, which keeps every stroke. A stroke
+// undone before the save leaves the file as it was, and so does saving it as itself.
+TEST(DevhostCliTest, SavesCompactTheMapAndAnUndoneStrokeWritesNothing) {
+    std::string map = MakeMap("cli-compact.map", 640, 640);
+    const size_t original = ReadFileBytes(map).size();
+    std::string strokes = kRaiseSize20;
+    for (int i = 0; i < 10; ++i) {
+        int column = 40 + 55 * i;
+        strokes += "dragmesh " + std::to_string(column) + " 100 " + std::to_string(column + 10) + " 100 3\nsave\n";
+    }
+    DevhostRun run = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(WriteScript("cli-compact.zscript", strokes)));
+    EXPECT_EQ(0u, run.exitCode) << run.output;
+    EXPECT_NE(std::string::npos, run.output.find("compacted")) << run.output;
+    const std::string saved = ReadFileBytes(map);
+    EXPECT_LT(saved.size(), 2 * original);
+    for (int i = 0; i < 10; ++i) EXPECT_GT(SavedSample(map, 45 + 55 * i, 100), 100) << "stroke " << i;
+
+    // Saving as the map itself, spelled otherwise, is a plain save.
+    std::string undone = WriteScript("cli-undone.zscript", std::string(kRaiseSize20) +
+                                                               "dragmesh 100 400 120 400 3\nundo\nsave\nsaveas " +
+                                                               Folder() + "cli-out\\..\\cli-compact.map\n");
+    DevhostRun again = RunDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(undone));
+    EXPECT_EQ(0u, again.exitCode) << again.output;
+    EXPECT_EQ(saved, ReadFileBytes(map)) << "the undone stroke was written";
+}
+
+// The plug-in's settings live in %APPDATA%\\Zolva unless --profile-dir says otherwise; where
+// they cannot be written, that is said once however often they change.
+TEST(DevhostCliTest, SettingsLiveInAppDataAndAFailedWriteIsSaidOnce) {
+    wchar_t appData[MAX_PATH] = L"";
+    ASSERT_NE(0u, ::GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH));
+    const std::string settings = Utf8(appData) + "\\Zolva\\plugin-1.ini";
+    ::DeleteFileA(settings.c_str());
+    std::string map = MakeMap("cli-settings.map", 320, 320);
+    std::string changes = WriteScript("cli-settings.zscript", std::string(kRaiseSize20) + "click 8516\nslider 8484 30\n");
+    DevhostProcess started = StartDevhost(L"--map " + Quoted(map) + L" --script " + Quoted(changes), L"cli-settings.log", false);
+    DevhostRun stored = FinishDevhost(started);
+    EXPECT_EQ(0u, stored.exitCode) << stored.output;
+    EXPECT_NE(std::string::npos, ReadFileBytes(settings).find("=")) << settings << "\n" << stored.output;
+
+    // A folder under a file can never be made.
+    std::string blocked = Folder() + "cli-settings.map\\profiles";
+    DevhostRun refused = RunDevhost(L"--profile-dir " + Quoted(blocked) + L" --map " + Quoted(map) + L" --script " +
+                                    Quoted(changes));
+    EXPECT_EQ(0u, refused.exitCode) << refused.output;
+    size_t first = refused.output.find("cannot write profile");
+    EXPECT_NE(std::string::npos, first) << refused.output;
+    EXPECT_EQ(std::string::npos, refused.output.find("cannot write profile", first + 1)) << refused.output;
 }
 
 // Three sessions open one map at once, as three users might: the first to save wins; a
