@@ -19,6 +19,9 @@ struct ToolOptions {
     ImportOptions import;
     ExportOptions exporting;
     bool dropDamaged = false;
+    bool useOlderCopies = false;
+    bool takeUncommitted = false;
+    bool noVoidValue = false;
     bool quiet = false;
     std::string georef;
     // Options that mean something only beside another.
