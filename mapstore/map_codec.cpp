@@ -141,9 +141,7 @@ std::string CheckHeaderValues(const MapHeader& h) {
 void EncodeHeader(const MapHeader& h, uint8_t* out) {
     std::memset(out, 0, kHeaderBytes);
     std::memcpy(out, kMagic, sizeof kMagic);
-    // A void value needs the second layout; maps without one keep the first, which every
-    // reader can open.
-    PutU32(out + 8, h.hasVoidValue ? kFormatVersionWithVoid : kFormatVersion);
+    PutU32(out + 8, kFormatVersion);
     PutU32(out + 12, kHeaderBytes);
     PutU32(out + 16, static_cast<uint32_t>(h.width));
     PutU32(out + 20, static_cast<uint32_t>(h.height));
@@ -152,13 +150,9 @@ void EncodeHeader(const MapHeader& h, uint8_t* out) {
     PutF64(out + 40, h.cellLat);
     PutF64(out + 48, h.cellLon);
     PutU32(out + 56, h.mapType);
-    if (h.hasVoidValue) {
-        out[60] = h.mat != 0 ? 1 : 0;
-        out[61] = kHeaderHasVoidValue;
-        PutU16(out + 62, static_cast<uint16_t>(h.voidValue));
-    } else {
-        PutU32(out + 60, h.mat);
-    }
+    out[60] = h.mat != 0 ? 1 : 0;
+    out[61] = h.hasVoidValue ? kHeaderHasVoidValue : 0;
+    PutU16(out + 62, static_cast<uint16_t>(h.hasVoidValue ? h.voidValue : 0));
     PutU32(out + 64, h.creationBlocks);
     PutU32(out + kHeaderCrcOffset, Crc32(0, out, kHeaderCrcOffset));
 }
@@ -168,7 +162,7 @@ bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* prob
     if (std::memcmp(in, kMagic, sizeof kMagic) != 0) return *problem = "wrong magic number: not a map file", false;
     if (got < 16) return *problem = "truncated header (" + std::to_string(got) + " bytes)", false;
     uint32_t version = GetU32(in + 8);
-    if (version != kFormatVersion && version != kFormatVersionWithVoid) {
+    if (version != kFormatVersion && version != kFormatVersion1) {
         return *problem = "unknown format version " + std::to_string(version) +
                           " (the map was written by a newer program; open it with that program)",
                false;
@@ -187,7 +181,7 @@ bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* prob
     decoded.cellLon = GetF64(in + 48);
     decoded.mapType = GetU32(in + 56);
     decoded.formatVersion = version;
-    if (version == kFormatVersion) {
+    if (version == kFormatVersion1) {
         decoded.mat = GetU32(in + 60);
     } else {
         if ((in[61] & ~kHeaderHasVoidValue) != 0) return *problem = "unknown header flags " + std::to_string(in[61]), false;

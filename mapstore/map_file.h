@@ -42,7 +42,7 @@ struct MapHeader {
     // maps made without one have none, and all their samples are heights.
     bool hasVoidValue = false;
     int16_t voidValue = 0;
-    // The file's format version as read (writers choose their own from hasVoidValue).
+    // The file's format version as read; writers always write the current one.
     uint32_t formatVersion = 0;
 };
 

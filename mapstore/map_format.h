@@ -3,7 +3,7 @@
 //
 //   Header, 72 bytes
 //      0  magic "ZOLVAMAP"
-//      8  u32 format version: 1, or 2 for a map with a void value
+//      8  u32 format version: 2 (1: written before the header kept the void value)
 //     12  u32 header size (72)
 //     16  i32 width, i32 height
 //     24  f64 originLat, originLon, cellLat, cellLon
@@ -15,11 +15,12 @@
 //     68  u32 CRC-32C of bytes 0..67
 //
 // The void value is a fact about the whole map, so it lives where the georeference does:
-// in the header, its copy and the one-byte mend all keep it. Maps without one are written
-// as version 1, which every reader opens; readers that know only version 1 refuse a map
-// with a void value as an unknown version rather than show its voids as heights. Maps
-// written before version 2 existed kept the void value in the commit record of their
-// first save only (see there); readers still take it from there for version 1.
+// in the header, its copy and the one-byte mend all keep it, and so does the fact that a
+// map has none. Readers that know only version 1 refuse version 2 as an unknown version,
+// rather than read a map whose void value they would lose to one damaged byte. Maps
+// written before version 2 kept the void value in the commit record of their first save
+// only (see there); readers still take it from there for version 1, and go on opening
+// such maps as before.
 //
 //   Then save sessions, one after another: block records followed by one commit record.
 //   The session written when the map was made is followed by the header's copy:
@@ -91,8 +92,8 @@
 namespace mapfile {
 
 const char kMagic[8] = {'Z', 'O', 'L', 'V', 'A', 'M', 'A', 'P'};
-const uint32_t kFormatVersion = 1;
-const uint32_t kFormatVersionWithVoid = 2;
+const uint32_t kFormatVersion1 = 1;  // maps written before the header kept the void value
+const uint32_t kFormatVersion = 2;   // written now
 const uint8_t kHeaderHasVoidValue = 1;
 const uint32_t kHeaderBytes = 72;
 const uint32_t kHeaderCrcOffset = 68;

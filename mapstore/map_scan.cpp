@@ -111,7 +111,7 @@ bool SessionScanner::ScanCreationSession(const MapHeader& h, uint64_t blocks, bo
     SkipHeaderCopy(result);
     // Maps made before the header had a copy never had a void value either.
     bool cutBeforeCopy = fileSize_ < commitPos + kCommitBytes + kHeaderCopyBytes;
-    bool mayHaveVoid = h.formatVersion == kFormatVersion && (result->headerCopyAt != 0 || cutBeforeCopy);
+    bool mayHaveVoid = h.formatVersion == kFormatVersion1 && (result->headerCopyAt != 0 || cutBeforeCopy);
     uint32_t mended = 0;
     if (!whole && mayHaveVoid && MendFirstCommitWord(file_, fileSize_, h, blocks, &mended)) {
         result->voidWord = mended;
@@ -303,7 +303,7 @@ bool Scan(std::FILE* file, bool verifySamples, bool later, MapHeader* header, Sc
         return *problem = "read error while reading the map's first save", false;
     }
     if (later && !scanner.Run(scan)) return *problem = "read error while scanning saves", false;
-    if (header->formatVersion != kFormatVersion) {
+    if (header->formatVersion != kFormatVersion1) {
         scan->voidValueUnreadable = false;  // the header holds it
         return true;
     }
