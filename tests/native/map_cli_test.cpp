@@ -11,6 +11,7 @@
 #include "maptools/gdal_export.h"
 #include "maptools/gdal_import.h"
 #include "maptools/map_commands.h"
+#include "maptools/map_recover.h"
 #include "tests/native/raster_fixture.h"
 
 namespace {
@@ -49,6 +50,9 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
         {{"import", "a.tif", "a.map", "--cell-size", "0.01"}, ParseOutcome::kUsageError, "--cell-size needs --reproject"},
         {{"import", "a.tif", "a.map", "--resampling", "cubic"}, ParseOutcome::kUsageError, "--resampling needs --reproject"},
         {{"info"}, ParseOutcome::kUsageError, "wrong number of arguments"},
+        {{"compact", "a.map", "--take-uncommitted"}, ParseOutcome::kUsageError, "--take-uncommitted does not apply to compact"},
+        {{"recover", "a.map", "b.map", "--use-older-copies"}, ParseOutcome::kUsageError, "does not apply to recover"},
+        {{"recover", "a.map", "b.map", "--void-value", "0", "--no-void-value"}, ParseOutcome::kUsageError, "contradict"},
     };
     for (const Row& row : rows) {
         std::string joined;
@@ -66,6 +70,11 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(std::vector<std::string>{"COMPRESS=LZW"}, options.exporting.creationOptions);
     EXPECT_EQ("GTiff", options.exporting.format);
     EXPECT_TRUE(options.quiet);
+    ASSERT_EQ(ParseOutcome::kRun, Parse({"recover", "a.map", "b.map", "--take-uncommitted", "--void-value", "-9999"},
+                                        &options, &text)) << text;
+    EXPECT_TRUE(options.takeUncommitted && options.import.setVoids && options.import.voidValue == -9999);
+    ASSERT_EQ(ParseOutcome::kRun, Parse({"compact", "a.map", "--use-older-copies"}, &options, &text)) << text;
+    EXPECT_TRUE(options.useOlderCopies);
 }
 
 TEST(MapToolCommandLineTest, TheExportFormatFollowsTheExtension) {
@@ -174,6 +183,14 @@ TEST(MapToolProgressTest, EachCommandReportsItsProgressToTheEnd) {
     } rows[] = {
         {"synthetic", [&](Seen* seen) { return SyntheticMap(700, 700, map, NewMapOptions(), &error, Seen::Record, seen); }},
         {"compact", [&](Seen* seen) { return CompactMap(map, map, false, &compacted, &error, Seen::Record, seen); }},
+        {"recover", [&](Seen* seen) {
+             RecoverOptions options;
+             options.progress = Seen::Record;
+             options.progressData = seen;
+             RecoverReport report;
+             fs::remove(TempPath("progress-recovered.map"));
+             return RecoverMap(map, TempPath("progress-recovered.map"), options, &report, &error);
+         }},
         {"export", [&](Seen* seen) {
              ExportOptions options;
              options.format = "COG";
