@@ -237,6 +237,7 @@ TEST(MapVoidValueTest, AnUnreadableVoidValueStopsTheToolsUntilRecoveryIsTold) {
     ASSERT_TRUE(reader.Open(map, &error)) << error;
     EXPECT_TRUE(reader.VoidValueUnreadable());
     std::vector<std::string> written, warnings;
+    fs::remove(TempPath("unreadable.tif"));
     EXPECT_FALSE(ExportMap(map, TempPath("unreadable.tif"), "GTiff", &written, &warnings, &error));
     EXPECT_NE(std::string::npos, error.find("void value cannot be read")) << error;
     EXPECT_FALSE(fs::exists(TempPath("unreadable.tif")));
