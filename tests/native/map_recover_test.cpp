@@ -227,75 +227,58 @@ TEST(MapVoidValueTest, NoBitFlipOfTheFirstSaveLosesItSilently) {
 }
 
 // A void value nobody can read stops export and compaction as a lost block does;
-// recovery asks for it, and what it is told goes into the header.
+// recovery asks for it, and what it is told goes into the header. With the header and its
+// copy gone, recovery from a sidecar keeps the value of the first save's commit record.
 TEST(MapVoidValueTest, AnUnreadableVoidValueStopsTheToolsUntilRecoveryIsTold) {
-    const std::string map = MadeMap("unreadable.map", true);
-    MakeVersion1(map);
-    fs::resize_file(map, fs::file_size(map) - 100);  // the header's copy and part of the commit record
-    MapFileReader reader;
-    std::string error;
-    ASSERT_TRUE(reader.Open(map, &error)) << error;
-    EXPECT_TRUE(reader.VoidValueUnreadable());
+    const std::string cut = MadeMap("unreadable.map", true), wiped = MadeMap("wiped.map", true);
+    MakeVersion1(cut);
+    fs::resize_file(cut, fs::file_size(cut) - 100);  // the header's copy and part of the commit record
+    std::vector<uint8_t> bytes = ReadBytes(wiped);
+    std::fill(bytes.begin() + 16, bytes.begin() + 40, 0);
+    std::fill(bytes.end() - 60, bytes.end() - 36, 0);
+    WriteBytes(wiped, bytes);
+    const std::string sidecar = TempPath("georef.json"), text = "{\"width\": 640, \"height\": 640, \"origin_lat\": 36.5, "
+        "\"origin_lon\": -84.0, \"cell_size_deg_x\": 0.0008333, \"cell_size_deg_y\": 0.0008333}";
+    WriteBytes(sidecar, std::vector<uint8_t>(text.begin(), text.end()));
     std::vector<std::string> written, warnings;
+    std::string error;
     fs::remove(TempPath("unreadable.tif"));
-    EXPECT_FALSE(ExportMap(map, TempPath("unreadable.tif"), "GTiff", &written, &warnings, &error));
+    EXPECT_FALSE(ExportMap(cut, TempPath("unreadable.tif"), "GTiff", &written, &warnings, &error));
     EXPECT_NE(std::string::npos, error.find("void value cannot be read")) << error;
     EXPECT_FALSE(fs::exists(TempPath("unreadable.tif")));
-    EXPECT_FALSE(CompactMap(map, TempPath("unreadable-c.map"), &warnings, &error));
+    EXPECT_FALSE(CompactMap(cut, TempPath("unreadable-c.map"), &warnings, &error));
     EXPECT_NE(std::string::npos, error.find("void value cannot be read")) << error;
     const struct {
         const char* name;
-        bool given, none;
-        bool ok, hasVoid;
+        std::string in, georef;
+        bool given, none, ok, hasVoid;
     } rows[] = {
-        {"not told", false, false, false, false},
-        {"--void-value", true, false, true, true},
-        {"--no-void-value", false, true, true, false},
+        {"not told", cut, "", false, false, false, false},
+        {"--void-value", cut, "", true, false, true, true},
+        {"--no-void-value", cut, "", false, true, true, false},
+        {"--georef", wiped, sidecar, false, false, true, true},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const std::string out = TempPath("unreadable-r.map");
         fs::remove(out);
         RecoverOptions options;
+        options.georef = row.georef;
         options.voidValueGiven = row.given;
         options.voidValue = -32768;
         options.noVoidValue = row.none;
         RecoverReport report;
-        ASSERT_EQ(row.ok, RecoverMap(map, out, options, &report, &error)) << error;
+        ASSERT_EQ(row.ok, RecoverMap(row.in, out, options, &report, &error)) << error;
+        EXPECT_EQ(row.ok, fs::exists(out));
         if (!row.ok) {
             EXPECT_NE(std::string::npos, error.find("--void-value V")) << error;
-            EXPECT_FALSE(fs::exists(out));
             continue;
         }
         MapFileReader recovered;
         ASSERT_TRUE(recovered.Open(out, &error)) << error;
-        EXPECT_EQ(row.hasVoid, recovered.header().hasVoidValue);
+        EXPECT_EQ(row.hasVoid, recovered.header().hasVoidValue && recovered.header().voidValue == -32768);
         EXPECT_EQ(2u, mapfile::GetU32(&ReadBytes(out)[8]));
     }
-}
-
-// recover --georef on a map whose header and copy are gone keeps the void value of the
-// first save's commit record.
-TEST(MapVoidValueTest, RecoveryFromASidecarKeepsIt) {
-    const std::string map = MadeMap("georef.map", true);
-    std::vector<uint8_t> bytes = ReadBytes(map);
-    std::fill(bytes.begin() + 16, bytes.begin() + 40, 0);
-    std::fill(bytes.end() - 60, bytes.end() - 36, 0);
-    WriteBytes(map, bytes);
-    const std::string sidecar = TempPath("georef.json");
-    std::FILE* file = std::fopen(sidecar.c_str(), "w");
-    std::fputs("{\"width\": 640, \"height\": 640, \"origin_lat\": 36.5, \"origin_lon\": -84.0, "
-               "\"cell_size_deg_x\": 0.000833333333333, \"cell_size_deg_y\": 0.000833333333333}", file);
-    std::fclose(file);
-    RecoverOptions options;
-    options.georef = sidecar;
-    RecoverReport report;
-    std::string error, out = TempPath("georef-out.map");
-    ASSERT_TRUE(RecoverMap(map, out, options, &report, &error)) << error;
-    MapFileReader recovered;
-    ASSERT_TRUE(recovered.Open(out, &error)) << error;
-    EXPECT_TRUE(recovered.header().hasVoidValue);
-    EXPECT_EQ(-32768, recovered.header().voidValue);
 }
 
 // A map whose first save is cut short: a save that writes nothing leaves the file as it
