@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "mapstore/map_file.h"
+#include "maptools/map_recover.h"
 #include "maptools/map_stream.h"
 
 namespace {
@@ -115,6 +116,28 @@ void BM_WriteByRowsBesideWholeGrid(benchmark::State& state) {
 }
 BENCHMARK(BM_WriteByRowsBesideWholeGrid)->Arg(3200)->Arg(9600)->Iterations(2)->UseManualTime()
     ->Unit(benchmark::kMillisecond);
+
+// Recovery of a small map followed by Arg MiB of block record tags one after another
+// (each looks like the start of a record): the search must not read a record at each.
+void BM_RecoverOverRunsOfTags(benchmark::State& state) {
+    const std::string in = BenchPath("bench_tags.map"), out = BenchPath("bench_tags_recovered.map");
+    std::string error;
+    std::vector<int16_t> grid(size_t(640) * 640, 100);
+    MapHeader header = GridHeader(640);
+    if (!CreateMapFile(in, header, grid.data(), &error)) return state.SkipWithError(error.c_str());
+    {
+        std::ofstream tail(in, std::ios::binary | std::ios::app);
+        for (int64_t i = 0; i < state.range(0) * (1 << 18); ++i) tail.write("ZBLK", 4);
+    }
+    for (auto _ : state) {
+        std::remove(out.c_str());
+        RecoverReport report;
+        if (!RecoverMap(in, out, RecoverOptions(), &report, &error)) return state.SkipWithError(error.c_str());
+    }
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+}
+BENCHMARK(BM_RecoverOverRunsOfTags)->Arg(1)->Arg(16)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -44,7 +44,7 @@ target_link_libraries(no_lock_shim PRIVATE ${CMAKE_DL_LIBS})
 
 if(TARGET GTest::gtest_main)
     add_executable(map_store_tests tests/native/map_file_test.cpp tests/native/map_header_test.cpp
-                   tests/native/map_lock_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp tests/native/map_cli_test.cpp
+                   tests/native/map_lock_test.cpp tests/native/map_recover_test.cpp tests/native/map_tools_test.cpp tests/native/map_voids_test.cpp tests/native/map_cli_test.cpp
                    tests/native/map_export_formats_test.cpp tests/native/map_heights_test.cpp tests/native/map_advice_test.cpp
                    tests/native/relief_test.cpp tests/native/view_blocks_test.cpp
                    tests/native/reference_relief.cpp ${DEVHOST_VIEW_SOURCES})

@@ -25,6 +25,11 @@ bool ReplaceFileAtomically(const std::string& source, const std::string& target)
 // place. When `target` exists the new file takes its permissions and, where the system
 // allows, its owner. Null (and `problem`) on failure; *path is set on success.
 std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::string* problem);
+// Removes the files a writer killed while writing left beside `target` (as
+// CreateFileBeside names them): those nobody holds open for writing any more and that
+// nothing wrote to for kStaleTemporarySeconds. How many went.
+const int kStaleTemporarySeconds = 10;
+int RemoveStaleFilesBeside(const std::string& target);
 // The same for a new empty folder.
 bool CreateFolderBeside(const std::string& target, std::string* path, std::string* problem);
 // Gives `path` the permissions and owner of `model` when `model` exists; nothing when

@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -91,6 +92,8 @@ std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::s
         ::unlink(name.c_str());
         return nullptr;
     }
+    // Held until the file is closed, so that no other writer takes it for a dead one's.
+    LockForWriting(file, 0);
     *path = name;
     return file;
 }
@@ -179,4 +182,38 @@ bool StillNamedBy(std::FILE* file, const std::string& path) {
     struct stat open, named;
     if (::fstat(::fileno(file), &open) != 0 || ::stat(path.c_str(), &named) != 0) return false;
     return open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}
+
+namespace {
+
+// Whether the file is a temporary whose writer is gone: nobody holds its write lock (the
+// lock is taken while `fd` is open, so it is removed under the lock), and it is old enough
+// that its writer cannot be between creating it and locking it.
+bool IsStaleTemporary(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (std::difftime(std::time(nullptr), st.st_mtime) < kStaleTemporarySeconds) return false;
+    return SetLock(fd, F_WRLCK);
+}
+
+}  // namespace
+
+int RemoveStaleFilesBeside(const std::string& target) {
+    size_t slash = target.find_last_of('/');
+    std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    std::string prefix = (slash == std::string::npos ? target : target.substr(slash + 1)) + ".zolva-";
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) return 0;
+    int removed = 0;
+    while (const struct dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string path = (slash == std::string::npos ? "" : folder) + name;
+        int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) continue;
+        if (IsStaleTemporary(fd) && ::unlink(path.c_str()) == 0) ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
 }

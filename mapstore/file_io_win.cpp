@@ -224,3 +224,27 @@ bool StillNamedBy(std::FILE* file, const std::string& path) {
     ::CloseHandle(handle);
     return same;
 }
+
+// A temporary still being written is open without FILE_SHARE_DELETE, so the system
+// refuses to delete it; only those of writers that are gone go.
+int RemoveStaleFilesBeside(const std::string& target) {
+    const std::string prefix = target + ".zolva-";
+    WIN32_FIND_DATAW found;
+    HANDLE search = ::FindFirstFileW(Widen(prefix + "*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    size_t slash = target.find_last_of("/\\");
+    std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    FILETIME now;
+    ::GetSystemTimeAsFileTime(&now);
+    auto ticks = [](const FILETIME& t) { return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    const unsigned long long minAge = 10000000ull * kStaleTemporarySeconds;  // 100 ns ticks
+    int removed = 0;
+    do {
+        std::string name = folder + Narrow(found.cFileName);
+        if (name.size() != prefix.size() + 6 || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+        if (ticks(now) < ticks(found.ftLastWriteTime) + minAge) continue;
+        if (::DeleteFileW(Widen(name).c_str())) ++removed;
+    } while (::FindNextFileW(search, &found));
+    ::FindClose(search);
+    return removed;
+}

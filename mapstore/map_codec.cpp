@@ -17,6 +17,10 @@ namespace mapfile {
 void PutU32(uint8_t* out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
+void PutU16(uint8_t* out, uint16_t v) {
+    out[0] = static_cast<uint8_t>(v);
+    out[1] = static_cast<uint8_t>(v >> 8);
+}
 void PutU64(uint8_t* out, uint64_t v) {
     for (int i = 0; i < 8; ++i) out[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -25,6 +29,7 @@ void PutF64(uint8_t* out, double v) {
     std::memcpy(&bits, &v, sizeof bits);
     PutU64(out, bits);
 }
+uint16_t GetU16(const uint8_t* in) { return static_cast<uint16_t>(in[0] | in[1] << 8); }
 uint32_t GetU32(const uint8_t* in) {
     return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
 }
@@ -145,7 +150,9 @@ void EncodeHeader(const MapHeader& h, uint8_t* out) {
     PutF64(out + 40, h.cellLat);
     PutF64(out + 48, h.cellLon);
     PutU32(out + 56, h.mapType);
-    PutU32(out + 60, h.mat);
+    out[60] = h.mat != 0 ? 1 : 0;
+    out[61] = h.hasVoidValue ? kHeaderHasVoidValue : 0;
+    PutU16(out + 62, static_cast<uint16_t>(h.hasVoidValue ? h.voidValue : 0));
     PutU32(out + 64, h.creationBlocks);
     PutU32(out + kHeaderCrcOffset, Crc32(0, out, kHeaderCrcOffset));
 }
@@ -155,7 +162,11 @@ bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* prob
     if (std::memcmp(in, kMagic, sizeof kMagic) != 0) return *problem = "wrong magic number: not a map file", false;
     if (got < 16) return *problem = "truncated header (" + std::to_string(got) + " bytes)", false;
     uint32_t version = GetU32(in + 8);
-    if (version != kFormatVersion) return *problem = "unknown format version " + std::to_string(version), false;
+    if (version != kFormatVersion && version != kFormatVersion1) {
+        return *problem = "unknown format version " + std::to_string(version) +
+                          " (the map was written by a newer program; open it with that program)",
+               false;
+    }
     if (GetU32(in + 12) != kHeaderBytes) return *problem = "wrong header size", false;
     if (got < kHeaderBytes) return *problem = "truncated header (" + std::to_string(got) + " bytes)", false;
     if (GetU32(in + kHeaderCrcOffset) != Crc32(0, in, kHeaderCrcOffset)) {
@@ -169,7 +180,15 @@ bool DecodeHeader(const uint8_t* in, size_t got, MapHeader* h, std::string* prob
     decoded.cellLat = GetF64(in + 40);
     decoded.cellLon = GetF64(in + 48);
     decoded.mapType = GetU32(in + 56);
-    decoded.mat = GetU32(in + 60);
+    decoded.formatVersion = version;
+    if (version == kFormatVersion1) {
+        decoded.mat = GetU32(in + 60);
+    } else {
+        if ((in[61] & ~kHeaderHasVoidValue) != 0) return *problem = "unknown header flags " + std::to_string(in[61]), false;
+        decoded.mat = in[60];
+        decoded.hasVoidValue = (in[61] & kHeaderHasVoidValue) != 0;
+        decoded.voidValue = decoded.hasVoidValue ? static_cast<int16_t>(GetU16(in + 62)) : 0;
+    }
     decoded.creationBlocks = GetU32(in + 64);
     *problem = CheckHeaderValues(decoded);
     if (!problem->empty()) return false;

@@ -21,10 +21,14 @@ bool MapFileReader::CopyCommittedTo(const std::string& target, std::string* erro
     std::string temporary, problem;
     std::FILE* out = CreateFileBeside(target, &temporary, &problem);
     if (out == nullptr) return SetError(error, "cannot create " + target + ": " + problem), false;
+    // A map whose first save is cut short ends before its committed part would: the copy
+    // is cut the same way, and reads the same.
+    uint64_t fileSize = 0;
+    uint64_t end = SizeOf(file_.get(), &fileSize) ? std::min(committedEnd_, fileSize) : committedEnd_;
     std::vector<uint8_t> chunk(kCopyChunkBytes);
     bool ok = true;
-    for (uint64_t at = 0; ok && at < committedEnd_; at += chunk.size()) {
-        size_t size = static_cast<size_t>(std::min<uint64_t>(chunk.size(), committedEnd_ - at));
+    for (uint64_t at = 0; ok && at < end; at += chunk.size()) {
+        size_t size = static_cast<size_t>(std::min<uint64_t>(chunk.size(), end - at));
         if (!ReadAt(file_.get(), at, chunk.data(), size)) {
             SetError(error, "cannot read " + path_ + " at offset " + Offset(at) + " any more");
             ok = false;

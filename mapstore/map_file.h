@@ -38,11 +38,12 @@ struct MapHeader {
     uint32_t mat = 0;            // nonzero: MAT flag set
     // Blocks of the save written when the map was made; set by MapFileBuilder.
     uint32_t creationBlocks = 0;
-    // The sample value that stands for "no data" in the source the map was made from
-    // (kept with the map's first save, not in the header's 72 bytes); maps made without
-    // one have none, and all their samples are heights.
+    // The sample value that stands for "no data" in the source the map was made from;
+    // maps made without one have none, and all their samples are heights.
     bool hasVoidValue = false;
     int16_t voidValue = 0;
+    // The file's format version as read; writers always write the current one.
+    uint32_t formatVersion = 0;
 };
 
 // Block code of the block holding (row, col); both must be >= 0.
@@ -133,6 +134,12 @@ public:
     // The blocks of the grid that have no readable copy in a file where damaged data may
     // have held one (ReadBlock fails for them): how many, and the first `limit` codes.
     uint64_t UnreadableBlocks(size_t limit, std::vector<int32_t>* codes) const;
+    // Blocks whose newest saved copy fails its checksum, so that an older copy is read
+    // (known on opening to Open's reader only), in code order.
+    const std::vector<int32_t>& RolledBackBlocks() const { return rolledBack_; }
+    // Whether the map may have a void value that damage keeps from being read; a
+    // warning says so, and the header then says the map has none.
+    bool VoidValueUnreadable() const { return voidValueUnreadable_; }
     // The block codes of each committed save, oldest first, as stored.
     const std::vector<std::vector<int32_t>>& saves() const { return saves_; }
     // Damaged or torn parts seen while opening (ignored, with the reason).
@@ -166,6 +173,8 @@ private:
     std::vector<std::pair<int32_t, BlockCopy>> unchecked_;  // by OpenForOnePass, until checked
     std::vector<std::vector<int32_t>> saves_;
     std::vector<std::string> warnings_;
+    std::vector<int32_t> rolledBack_;
+    bool voidValueUnreadable_ = false;
     // A one-pass reader learns of damage as it reads.
     mutable bool damaged_ = false;
     mutable bool allChecked_ = true;

@@ -69,6 +69,8 @@ bool MapFileBuilder::Begin(const std::string& path, const MapHeader& header, std
     auto impl = std::make_unique<Impl>();
     impl->path = path;
     impl->header = h;
+    // What a writer killed before it finished left beside the map goes first.
+    RemoveStaleFilesBeside(path);
     impl->file = CreateFileBeside(path, &impl->temporary, &problem);
     if (impl->file == nullptr) return SetError(error, "cannot create map " + path + ": " + problem), false;
     uint8_t head[kHeaderBytes];

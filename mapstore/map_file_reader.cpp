@@ -1,5 +1,6 @@
 // Reading a map file: the index of the newest readable copy of each block.
 #include <cstring>
+#include <set>
 
 #include "mapstore/file_io.h"
 #include "mapstore/map_format.h"
@@ -80,8 +81,11 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
         if (inGrid) damagedCopies.emplace_back(scan.warnings.size(), block);
         scan.warnings.push_back(inGrid ? std::string() : OutsideWarning(block));
     }
+    std::set<int32_t> rolledBack;
     for (const auto& copy : damagedCopies) {
-        scan.warnings[copy.first] = DamagedCopyWarning(copy.second, blocks.count(copy.second.code) != 0);
+        auto readable = blocks.find(copy.second.code);
+        scan.warnings[copy.first] = DamagedCopyWarning(copy.second, readable != blocks.end());
+        if (readable != blocks.end() && readable->second.offset < copy.second.offset) rolledBack.insert(copy.second.code);
     }
     if (damaged && blocks.empty()) {
         std::string reason = "map file " + path + " holds no readable data";
@@ -106,6 +110,8 @@ bool MapFileReader::OpenChecking(const std::string& path, bool checkNow, std::st
     header_ = header;
     warnings_ = std::move(scan.warnings);
     damaged_ = damaged;
+    rolledBack_.assign(rolledBack.begin(), rolledBack.end());
+    voidValueUnreadable_ = scan.voidValueUnreadable;
     return true;
 }
 

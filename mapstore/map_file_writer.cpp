@@ -38,6 +38,9 @@ struct MapSaveSession::Impl {
     std::string path;
     MapHeader header;
     uint64_t sessionStart = 0;
+    // The file's size before the save: below sessionStart when the map's first save is
+    // cut short and the new save goes where that save should have ended.
+    uint64_t restoreSize = 0;
     uint32_t count = 0;
     uint32_t crc = 0;
     bool failed = false;
@@ -70,7 +73,7 @@ MapSaveSession::MapSaveSession() = default;
 MapSaveSession::~MapSaveSession() {
     if (!impl_ || impl_->file == nullptr) return;
     // Nothing of an uncommitted save was ever visible; take its bytes back off the file.
-    if (!impl_->committed) TruncateTo(impl_->file, impl_->sessionStart);
+    if (!impl_->committed) TruncateTo(impl_->file, impl_->restoreSize);
     CloseLocked(impl_->file);
 }
 
@@ -147,6 +150,7 @@ bool MapSaveSession::Start(std::unique_ptr<Impl> impl, std::FILE* file, const st
         CloseLocked(file);
         return SetError(error, "map file " + path + ": cannot prepare the file for a new save"), false;
     }
+    impl->restoreSize = tailIsInterruptedSave ? std::min(fileSize, impl->sessionStart) : impl->sessionStart;
     impl->file = file;
     impl->path = path;
     impl_ = std::move(impl);
@@ -183,7 +187,7 @@ bool MapSaveSession::Commit(std::string* error) {
     if (impl.failed || (impl.count > 0 && !WriteCommit(impl.file, impl.count, impl.sessionStart, impl.crc))) {
         std::string reason = impl.failed ? "the save was abandoned after a block failed" : "cannot commit the save";
         // Take the save's bytes back now, so that the file is as it was when this returns.
-        bool restored = TruncateTo(impl.file, impl.sessionStart);
+        bool restored = TruncateTo(impl.file, impl.restoreSize);
         CloseLocked(impl.file);
         impl.file = nullptr;
         impl.failed = true;
@@ -192,7 +196,7 @@ bool MapSaveSession::Commit(std::string* error) {
                false;
     }
     impl.committed = true;
-    impl.endAfterCommit = impl.count > 0 ? impl.end() + kCommitBytes : impl.sessionStart;
+    impl.endAfterCommit = impl.count > 0 ? impl.end() + kCommitBytes : impl.restoreSize;
     bool closed = CloseLocked(impl.file);
     impl.file = nullptr;
     if (!closed) return SetError(error, "cannot close " + impl.path + " after saving"), false;

@@ -3,13 +3,24 @@
 //
 //   Header, 72 bytes
 //      0  magic "ZOLVAMAP"
-//      8  u32 format version (1)
+//      8  u32 format version: 2 (1: written before the header kept the void value)
 //     12  u32 header size (72)
 //     16  i32 width, i32 height
 //     24  f64 originLat, originLon, cellLat, cellLon
-//     56  u32 mapType, u32 mat
+//     56  u32 mapType
+//     60  version 1: u32 mat
+//         version 2: u8 mat (0 or 1), u8 flags (1: the map has a void value; no other
+//         flag is defined, and a header with one is refused), i16 void value
 //     64  u32 block records in the session written when the map was made (0: none marked)
 //     68  u32 CRC-32C of bytes 0..67
+//
+// The void value is a fact about the whole map, so it lives where the georeference does:
+// in the header, its copy and the one-byte mend all keep it, and so does the fact that a
+// map has none. Readers that know only version 1 refuse version 2 as an unknown version,
+// rather than read a map whose void value they would lose to one damaged byte. Maps
+// written before version 2 kept the void value in the commit record of their first save
+// only (see there); readers still take it from there for version 1, and go on opening
+// such maps as before.
 //
 //   Then save sessions, one after another: block records followed by one commit record.
 //   The session written when the map was made is followed by the header's copy:
@@ -36,13 +47,12 @@
 //     28  u32 CRC-32C of the session's 12-byte block record headers, in order, followed by
 //         bytes 0..27 of this record
 //
-// The void value lives in that reserved word because it is covered by the commit record's
-// checksum and no reader has ever tested it: readers written before it existed check the
-// record through its checksum (which includes the word) and ignore the word, so they open
-// such maps as before. The header has no spare byte, and both it and its copy are
-// checked for their exact size and reserved fields, so neither could carry it. The void
-// value is taken only when that commit record checks out; a map whose first commit record
-// is damaged reads as having none (the scan then warns about the record).
+// In version 1 that word is where the void value was kept before the header carried it;
+// version 2 writers still put it there, so that a map whose header and copy are both lost
+// keeps its void value for recovery. A version 1 map whose first commit record does not
+// check out, and which is new enough to have had a void value (it has the header's copy,
+// or is cut short where the copy would be), has a void value nobody can read: readers
+// warn, and export and compaction refuse it until recovery is told the value.
 //
 // The commit checksum covers each block's checksum rather than its samples, so a damaged
 // sample costs only that copy of that block (the previous copy is used), never the save.
@@ -82,7 +92,9 @@
 namespace mapfile {
 
 const char kMagic[8] = {'Z', 'O', 'L', 'V', 'A', 'M', 'A', 'P'};
-const uint32_t kFormatVersion = 1;
+const uint32_t kFormatVersion1 = 1;  // maps written before the header kept the void value
+const uint32_t kFormatVersion = 2;   // written now
+const uint8_t kHeaderHasVoidValue = 1;
 const uint32_t kHeaderBytes = 72;
 const uint32_t kHeaderCrcOffset = 68;
 const uint32_t kBlockTag = 0x4B4C425A;   // "ZBLK"
@@ -104,9 +116,11 @@ uint32_t BlockChecksum(int32_t code, const uint8_t* stored);
 
 // ---- byte encoding and file access (map_codec.cpp) ----
 
+void PutU16(uint8_t* out, uint16_t v);
 void PutU32(uint8_t* out, uint32_t v);
 void PutU64(uint8_t* out, uint64_t v);
 void PutF64(uint8_t* out, double v);
+uint16_t GetU16(const uint8_t* in);
 uint32_t GetU32(const uint8_t* in);
 uint64_t GetU64(const uint8_t* in);
 double GetF64(const uint8_t* in);
@@ -161,6 +175,11 @@ bool DecodeHeaderCopy(const uint8_t* in, MapHeader* h);
 bool LoadHeader(std::FILE* file, uint64_t fileSize, MapHeader* h, std::vector<std::string>* warnings,
                 std::string* problem);
 
+// The void value word of the first commit record (whose `blocks` block records follow
+// the header) when the record fails its checksum through one damaged place: a block
+// record head or one byte of the record. False when no single mend explains it.
+bool MendFirstCommitWord(std::FILE* file, uint64_t fileSize, const MapHeader& h, uint64_t blocks, uint32_t* word);
+
 // ---- the write lock (map_lock.cpp) ----
 
 // Opens an existing map "r+b" holding its write lock; null with the reason otherwise.
@@ -184,6 +203,9 @@ struct ScanResult {
     uint64_t committedEnd = kHeaderBytes;  // end of the last valid commit record (or of the header's copy)
     uint64_t headerCopyAt = 0;             // 0: the map has no header copy
     uint32_t voidWord = 0;                 // from the first save's commit record, when it checks out
+    // A version 1 map that may have had a void value in a first commit record that does
+    // not check out.
+    bool voidValueUnreadable = false;
     // Nothing but the well-formed records of an interrupted save follows committedEnd,
     // so cutting it off loses nothing a reader could ever see.
     bool tailIsInterruptedSave = true;
@@ -196,5 +218,8 @@ struct ScanResult {
 // Samples are read and checked only when verifySamples is set.
 bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan,
               uint64_t* fileSize, std::string* problem);
+// The header and the map's first save only (its blocks and the void value), whatever
+// follows; committed, committedEnd and the tail's state then describe that save alone.
+bool ScanFirstSave(std::FILE* file, MapHeader* header, ScanResult* scan, uint64_t* fileSize, std::string* problem);
 
 }  // namespace mapfile

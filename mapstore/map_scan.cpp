@@ -20,7 +20,7 @@ public:
     // How many blocks the map's first save holds, the header claiming `claimed`;
     // `confirmed` when a commit record says so too.
     bool FirstSaveBlocks(uint32_t claimed, uint64_t* blocks, bool* confirmed);
-    bool ScanCreationSession(uint64_t blocks, bool confirmed, ScanResult* result);
+    bool ScanCreationSession(const MapHeader& h, uint64_t blocks, bool confirmed, ScanResult* result);
 
 private:
     bool NamesFirstSave(uint64_t pos, uint64_t count, bool* names);
@@ -79,7 +79,7 @@ bool SessionScanner::FirstSaveBlocks(uint32_t claimed, uint64_t* blocks, bool* c
 // so each of its records stands on its own checksum. Its commit record is not needed.
 // A file cut short inside it still ends the session where it should have ended, so that
 // a later save never lands where these records belong.
-bool SessionScanner::ScanCreationSession(uint64_t blocks, bool confirmed, ScanResult* result) {
+bool SessionScanner::ScanCreationSession(const MapHeader& h, uint64_t blocks, bool confirmed, ScanResult* result) {
     for (uint64_t i = 0; i < blocks; ++i) {
         uint64_t pos = kHeaderBytes + i * kBlockRecordBytes;
         if (fileSize_ < pos + kBlockRecordBytes) {
@@ -109,6 +109,19 @@ bool SessionScanner::ScanCreationSession(uint64_t blocks, bool confirmed, ScanRe
                                    std::to_string(blocks) + " blocks is read on its own checksum");
     }
     SkipHeaderCopy(result);
+    // Maps made before the header had a copy never had a void value either.
+    bool cutBeforeCopy = fileSize_ < commitPos + kCommitBytes + kHeaderCopyBytes;
+    bool mayHaveVoid = h.formatVersion == kFormatVersion1 && (result->headerCopyAt != 0 || cutBeforeCopy);
+    uint32_t mended = 0;
+    if (!whole && mayHaveVoid && MendFirstCommitWord(file_, fileSize_, h, blocks, &mended)) {
+        result->voidWord = mended;
+    } else {
+        result->voidValueUnreadable = !whole && mayHaveVoid;
+    }
+    if (!whole && fileSize_ >= commitPos && fileSize_ < commitPos + kCommitBytes) {
+        result->warnings.push_back("the map's first save is cut short in its commit record at offset " +
+                                   Offset(commitPos) + "; its blocks are whole");
+    }
     return true;
 }
 
@@ -260,8 +273,11 @@ bool SessionScanner::Run(ScanResult* result) {
 
 }  // namespace
 
-bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan,
-              uint64_t* fileSize, std::string* problem) {
+namespace {
+
+// The header and the map's first save; with `later`, every save after it too.
+bool Scan(std::FILE* file, bool verifySamples, bool later, MapHeader* header, ScanResult* scan, uint64_t* fileSize,
+          std::string* problem) {
     if (!SizeOf(file, fileSize)) return *problem = "cannot read the file size", false;
     if (!LoadHeader(file, *fileSize, header, &scan->warnings, problem)) return false;
     SessionScanner scanner(file, *fileSize, verifySamples);
@@ -283,12 +299,33 @@ bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult
                                  " blocks in the map's first save, its commit record " + std::to_string(blocks) +
                                  "; the commit record's count is used");
     }
-    if (blocks > 0 && !scanner.ScanCreationSession(blocks, confirmed, scan)) {
+    if (blocks > 0 && !scanner.ScanCreationSession(*header, blocks, confirmed, scan)) {
         return *problem = "read error while reading the map's first save", false;
     }
-    if (!scanner.Run(scan)) return *problem = "read error while scanning saves", false;
+    if (later && !scanner.Run(scan)) return *problem = "read error while scanning saves", false;
+    if (header->formatVersion != kFormatVersion1) {
+        scan->voidValueUnreadable = false;  // the header holds it
+        return true;
+    }
     DecodeVoidWord(scan->voidWord, header);
+    if (scan->voidValueUnreadable) {
+        scan->warnings.push_back(
+            "the map's void value cannot be read: the commit record of its first save, which keeps it, is damaged "
+            "or cut short, so voids (if the map has any) would read as heights. Export and compaction refuse the map; "
+            "rebuild it with recover --void-value V, or --no-void-value when it has no voids");
+    }
     return true;
+}
+
+}  // namespace
+
+bool ScanFile(std::FILE* file, bool verifySamples, MapHeader* header, ScanResult* scan, uint64_t* fileSize,
+              std::string* problem) {
+    return Scan(file, verifySamples, true, header, scan, fileSize, problem);
+}
+
+bool ScanFirstSave(std::FILE* file, MapHeader* header, ScanResult* scan, uint64_t* fileSize, std::string* problem) {
+    return Scan(file, false, false, header, scan, fileSize, problem);
 }
 
 }  // namespace mapfile

@@ -33,10 +33,18 @@ const CommandHelp kCommands[] = {
     {"info", "<in.map> [-q]", "-q --quiet",
      "Describes the map as gdalinfo describes a raster: size, corners (longitude, latitude),\n"
      "cell size, void value, minimum, maximum, mean and voids, the saves and the warnings.\n"},
-    {"compact", "<in.map> [<out.map>] [--drop-damaged] [-q]", "--drop-damaged -q --quiet",
-     "Rewrites the map as one save holding the newest copy of each block.\n"},
-    {"recover", "<in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]",
-     "--georef --type --mat -q --quiet", "Rebuilds a damaged map from every intact block record.\n"},
+    {"compact", "<in.map> [<out.map>] [--drop-damaged] [--use-older-copies] [-q]",
+     "--drop-damaged --use-older-copies -q --quiet",
+     "Rewrites the map as one save holding the newest copy of each block. A block without a\n"
+     "readable copy is refused unless --drop-damaged leaves it out; a block whose newest copy\n"
+     "is damaged is refused unless --use-older-copies writes its older copy.\n"},
+    {"recover", "<in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [--take-uncommitted]\n"
+                "                    [--void-value V | --no-void-value] [-q]",
+     "--georef --type --mat --take-uncommitted --void-value --no-void-value -q --quiet",
+     "Rebuilds a damaged map into a new file from every intact block record of its committed\n"
+     "saves (--take-uncommitted: of saves that never committed too, each such block named).\n"
+     "--void-value V or --no-void-value states the void value when the map cannot tell it.\n"
+     "Exits with 1 when blocks are lost.\n"},
     {"from-raw", "<grid.raw> <sidecar.json> <out.map> [--type N] [--mat] [-q]", "--type --mat -q --quiet",
      "Makes a map from a little-endian int16 grid and its JSON sidecar.\n"},
     {"synthetic", "<width> <height> <out.map> [--type N] [--mat] [-q]", "--type --mat -q --quiet",
@@ -87,6 +95,9 @@ bool ReadOption(int argc, const char* const* argv, int* i, ToolOptions* options,
     if (name == "--accept-loss") return options->exporting.acceptLoss = true, true;
     if (name == "--drop-damaged") return options->dropDamaged = true, true;
     if (name == "--no-lock") return options->noLock = true, true;
+    if (name == "--use-older-copies") return options->useOlderCopies = true, true;
+    if (name == "--take-uncommitted") return options->takeUncommitted = true, true;
+    if (name == "--no-void-value") return options->noVoidValue = true, true;
     if (name == "-q" || name == "--quiet") return options->quiet = true, true;
     if (*i + 1 >= argc) return *error = name + " needs a value", false;
     const char* value = argv[++*i];
@@ -192,6 +203,7 @@ ParseOutcome ParseCommandLine(int argc, const char* const* argv, ToolOptions* op
                         : options->givenCellSize && !options->import.reproject     ? "--cell-size needs --reproject"
                         : options->givenMaxDistance && !options->import.fillVoids  ? "--max-distance needs --fill-voids"
                                                                                     : nullptr;
+    if (alone == nullptr && options->noVoidValue && options->import.setVoids) alone = "--void-value and --no-void-value contradict each other";
     if (alone != nullptr) return *text = std::string(alone) + "\n\n" + UsageText(first), ParseOutcome::kUsageError;
     if (!PositionalCountFits(first, options->positional.size())) {
         return *text = "wrong number of arguments\n\n" + UsageText(first), ParseOutcome::kUsageError;

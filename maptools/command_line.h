@@ -20,6 +20,9 @@ struct ToolOptions {
     ExportOptions exporting;
     bool dropDamaged = false;
     bool noLock = false;  // writers go on where the map cannot be locked at all
+    bool useOlderCopies = false;
+    bool takeUncommitted = false;
+    bool noVoidValue = false;
     bool quiet = false;
     std::string georef;
     // Options that mean something only beside another.

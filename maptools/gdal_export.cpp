@@ -341,6 +341,11 @@ bool ExportMap(const std::string& in, const std::string& out, const ExportOption
     MapFileReader reader;
     if (!reader.OpenForOnePass(in, error)) return false;
     *warnings = reader.warnings();
+    if (reader.VoidValueUnreadable()) {
+        return *error = in + ": the map's void value cannot be read, so its voids would be exported as heights. " +
+                        out + " was left as it was; rebuild the map with recover --void-value V (or --no-void-value)",
+               false;
+    }
     const MapHeader& header = reader.header();
     GDALDriver* driver = nullptr;
     if (format != kRawFormat &&

@@ -5,8 +5,9 @@
 //                         [--fill-voids [--max-distance N]] [--void-value V] [-q]
 //   zolva-make-map export <in.map> <out> [--format F] [-co NAME=VALUE]... [--accept-loss] [-q]
 //   zolva-make-map info <in.map> [-q]
-//   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged] [-q]
-//   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [-q]
+//   zolva-make-map compact <in.map> [<out.map>] [--drop-damaged] [--use-older-copies] [-q]
+//   zolva-make-map recover <in.map> <out.map> [--georef SIDECAR.json [--type N] [--mat]] [--take-uncommitted]
+//                          [--void-value V | --no-void-value] [-q]
 //   zolva-make-map from-raw <grid.raw> <sidecar.json> <out.map> [--type N] [--mat] [-q]
 //   zolva-make-map synthetic <width> <height> <out.map> [--type N] [--mat] [-q]
 // Each command that writes a map also takes --no-lock.
@@ -105,9 +106,16 @@ int Compact(const Options& options) {
     const std::string& out = options.positional.back();
     CompactReport report;
     std::string error;
-    bool ok = CompactMap(options.positional[0], out, options.dropDamaged, &report, &error, Progress(options));
+    CompactOptions compact;
+    compact.dropDamaged = options.dropDamaged;
+    compact.useOlderCopies = options.useOlderCopies;
+    bool ok = CompactMap(options.positional[0], out, compact, &report, &error, Progress(options));
     Warn(report.warnings);
     if (!ok) return Fail(error);
+    if (!report.olderCopies.empty()) {
+        std::printf("wrote an older copy of %zu block(s) whose newest copy is damaged:%s\n", report.olderCopies.size(),
+                    CodeList(report.olderCopies, report.olderCopies.size()).c_str());
+    }
     if (report.dropped > 0) {
         std::printf("dropped %llu block(s) without a readable copy; they read as sea level now:%s\n",
                     (unsigned long long)report.dropped, CodeList(report.droppedCodes, report.dropped).c_str());
@@ -120,12 +128,23 @@ int Recover(const Options& options) {
     RecoverOptions recover;
     recover.georef = options.georef;
     recover.map = options.map;
+    recover.takeUncommitted = options.takeUncommitted;
+    recover.voidValueGiven = options.import.setVoids;
+    recover.voidValue = options.import.voidValue;
+    recover.noVoidValue = options.noVoidValue;
+    recover.progress = Progress(options);
     RecoverReport report;
     std::string error;
     bool ok = RecoverMap(options.positional[0], options.positional[1], recover, &report, &error);
     Warn(report.warnings);
     if (!ok) return Fail(error);
-    if (!options.quiet) std::fputs(DescribeRecovery(report).c_str(), stdout);
+    // The losses are what the user must see, quiet or not.
+    if (!options.quiet || report.lost) std::fputs(DescribeRecovery(report, options.takeUncommitted).c_str(), stdout);
+    if (report.lost) {
+        summary.Done("recovered " + options.positional[0] + " into " + options.positional[1] + ": " +
+                     std::to_string(report.blocks) + " blocks");
+        return Fail(std::to_string(report.missing) + " block(s) could not be brought back (listed above)");
+    }
     return summary.Done("recovered " + options.positional[0] + " into " + options.positional[1] + ": " +
                         std::to_string(report.blocks) + " blocks");
 }

@@ -128,7 +128,44 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
     return writer.Finish(error);
 }
 
+namespace {
+
+// Why the damage the reader found stops a compaction, or empty when it does not.
+std::string CompactRefusal(const MapFileReader& reader, const std::string& in, const CompactOptions& options,
+                           CompactReport* report) {
+    if (reader.VoidValueUnreadable()) {
+        return in + ": the map's void value cannot be read, and the compacted map would show its voids as heights. " +
+               "Nothing was written; rebuild the map with recover --void-value V (or --no-void-value)";
+    }
+    std::vector<int32_t> lost;
+    uint64_t lostCount = reader.UnreadableBlocks(kListedCodes, &lost);
+    if (lostCount > 0 && !options.dropDamaged) {
+        return in + ": " + std::to_string(lostCount) + " block(s) have no readable copy, and damaged data " +
+               "in the file may have held one:" + CodeList(lost, lostCount) +
+               ". Nothing was written; --drop-damaged writes the other blocks without them";
+    }
+    const std::vector<int32_t>& older = reader.RolledBackBlocks();
+    if (!older.empty() && !options.useOlderCopies) {
+        return in + ": the newest copy of " + std::to_string(older.size()) + " block(s) is damaged, and compacting " +
+               "would put an older copy in its place for good:" + CodeList(older, older.size()) +
+               ". Nothing was written; --use-older-copies writes the older copies";
+    }
+    report->dropped = lostCount;
+    report->droppedCodes = lost;
+    report->olderCopies = older;
+    return std::string();
+}
+
+}  // namespace
+
 bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
+                std::string* error, ProgressFunc progress, void* progressData) {
+    CompactOptions options;
+    options.dropDamaged = dropDamaged;
+    return CompactMap(in, out, options, report, error, progress, progressData);
+}
+
+bool CompactMap(const std::string& in, const std::string& out, const CompactOptions& options, CompactReport* report,
                 std::string* error, ProgressFunc progress, void* progressData) {
     *report = CompactReport();
     // Locked before reading, so that no save lands between the reading and the rename.
@@ -137,16 +174,8 @@ bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged,
     MapFileReader reader;
     if (!reader.Open(in, error)) return false;
     report->warnings = reader.warnings();
-    std::vector<int32_t> lost;
-    uint64_t lostCount = reader.UnreadableBlocks(kListedCodes, &lost);
-    if (lostCount > 0 && !dropDamaged) {
-        return *error = in + ": " + std::to_string(lostCount) + " block(s) have no readable copy, and damaged data " +
-                        "in the file may have held one:" + CodeList(lost, lostCount) +
-                        ". Nothing was written; --drop-damaged writes the other blocks without them",
-               false;
-    }
-    report->dropped = lostCount;
-    report->droppedCodes = lost;
+    std::string refusal = CompactRefusal(reader, in, options, report);
+    if (!refusal.empty()) return *error = refusal, false;
     if (!writer.Begin(out, reader.header(), error)) return false;
     std::vector<int16_t> block(kMapBlockSamples);
     const std::vector<int32_t> codes = reader.BlockCodes();

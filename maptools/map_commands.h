@@ -26,13 +26,23 @@ bool SyntheticMap(int32_t width, int32_t height, const std::string& out, const N
 // Rewrites `in` as one save holding the newest copy of each block, to `out` (which may
 // be `in`). Refuses, naming them, when blocks have no readable copy (damaged data may have
 // held one), unless `dropDamaged`: the rest is written then, and `dropped` names what
-// was left out. Refuses whenever a stored copy cannot be read back intact.
+// was left out. Refuses, naming them, when a block's newest copy is damaged and an older
+// one would take its place, unless `useOlderCopies`: `olderCopies` names them then.
+// Refuses a map whose void value cannot be read, and whenever a stored copy cannot be
+// read back intact.
+struct CompactOptions {
+    bool dropDamaged = false;
+    bool useOlderCopies = false;
+};
 struct CompactReport {
     std::vector<std::string> warnings;  // what the reader noticed, damage the result no longer carries
     uint64_t dropped = 0;               // blocks left out
     std::vector<int32_t> droppedCodes;  // the first of them
+    std::vector<int32_t> olderCopies;   // blocks written from an older copy than their newest
     uint64_t blocks = 0;                // blocks written
 };
+bool CompactMap(const std::string& in, const std::string& out, const CompactOptions& options, CompactReport* report,
+                std::string* error, ProgressFunc progress = nullptr, void* progressData = nullptr);
 bool CompactMap(const std::string& in, const std::string& out, bool dropDamaged, CompactReport* report,
                 std::string* error, ProgressFunc progress = nullptr, void* progressData = nullptr);
 // The same, refusing to drop anything.

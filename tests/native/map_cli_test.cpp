@@ -11,6 +11,7 @@
 #include "maptools/gdal_export.h"
 #include "maptools/gdal_import.h"
 #include "maptools/map_commands.h"
+#include "maptools/map_recover.h"
 #include "tests/native/raster_fixture.h"
 
 namespace {
@@ -51,6 +52,9 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
         {{"info"}, ParseOutcome::kUsageError, "wrong number of arguments"},
         {{"export", "a.map", "b.tif", "--no-lock"}, ParseOutcome::kUsageError, "--no-lock does not apply to export"},
         {{"compact", "--help"}, ParseOutcome::kPrinted, "--no-lock"},
+        {{"compact", "a.map", "--take-uncommitted"}, ParseOutcome::kUsageError, "--take-uncommitted does not apply to compact"},
+        {{"recover", "a.map", "b.map", "--use-older-copies"}, ParseOutcome::kUsageError, "does not apply to recover"},
+        {{"recover", "a.map", "b.map", "--void-value", "0", "--no-void-value"}, ParseOutcome::kUsageError, "contradict"},
     };
     for (const Row& row : rows) {
         std::string joined;
@@ -68,6 +72,11 @@ TEST(MapToolCommandLineTest, HelpVersionAndUsageErrors) {
     EXPECT_EQ(std::vector<std::string>{"COMPRESS=LZW"}, options.exporting.creationOptions);
     EXPECT_EQ("GTiff", options.exporting.format);
     EXPECT_TRUE(options.quiet);
+    ASSERT_EQ(ParseOutcome::kRun, Parse({"recover", "a.map", "b.map", "--take-uncommitted", "--void-value", "-9999"},
+                                        &options, &text)) << text;
+    EXPECT_TRUE(options.takeUncommitted && options.import.setVoids && options.import.voidValue == -9999);
+    ASSERT_EQ(ParseOutcome::kRun, Parse({"compact", "a.map", "--use-older-copies"}, &options, &text)) << text;
+    EXPECT_TRUE(options.useOlderCopies);
 }
 
 TEST(MapToolCommandLineTest, TheExportFormatFollowsTheExtension) {
@@ -176,6 +185,14 @@ TEST(MapToolProgressTest, EachCommandReportsItsProgressToTheEnd) {
     } rows[] = {
         {"synthetic", [&](Seen* seen) { return SyntheticMap(700, 700, map, NewMapOptions(), &error, Seen::Record, seen); }},
         {"compact", [&](Seen* seen) { return CompactMap(map, map, false, &compacted, &error, Seen::Record, seen); }},
+        {"recover", [&](Seen* seen) {
+             RecoverOptions options;
+             options.progress = Seen::Record;
+             options.progressData = seen;
+             RecoverReport report;
+             fs::remove(TempPath("progress-recovered.map"));
+             return RecoverMap(map, TempPath("progress-recovered.map"), options, &report, &error);
+         }},
         {"export", [&](Seen* seen) {
              ExportOptions options;
              options.format = "COG";

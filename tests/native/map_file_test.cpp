@@ -358,7 +358,7 @@ TEST(MapFileTest, RefusesHostileHeadersClearly) {
         {"five bytes", 5, 0, 0, 4, false, "truncated header"},
         {"cut in the fields", 40, 0, 0, 4, false, "truncated header"},
         {"wrong magic", 72, 0, 0x4B4E554A, 4, true, "wrong magic number"},
-        {"future version", 72, 8, 2, 4, true, "unknown format version 2"},
+        {"future version", 72, 8, 3, 4, true, "unknown format version 3"},
         {"wrong header size", 72, 12, 4096, 4, true, "header size"},
         {"damaged header", 72, 24, 12345, 4, false, "header checksum"},
         {"zero width", 72, 16, 0, 4, true, "impossible width 0"},
