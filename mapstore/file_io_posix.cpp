@@ -93,7 +93,8 @@ std::FILE* CreateFileBeside(const std::string& target, std::string* path, std::s
         return nullptr;
     }
     // Held until the file is closed, so that no other writer takes it for a dead one's.
-    LockForWriting(file, 0);
+    std::string unlocked;
+    LockForWriting(file, 0, &unlocked);
     *path = name;
     return file;
 }

@@ -336,7 +336,7 @@ TEST(MapTemporaryTest, TheNextWriterRemovesOnlyStaleOnes) {
         if (child == 0) {
             std::string why;
             std::FILE* held = OpenRegularFile(path, "r+b", &why);
-            char done = held != nullptr && LockForWriting(held, 0) == LockOutcome::kTaken ? 'y' : 'n';
+            char done = held != nullptr && LockForWriting(held, 0, &why) == LockOutcome::kTaken ? 'y' : 'n';
             ssize_t sent = ::write(ready[1], &done, 1);
             ::pause();
             ::_exit(sent == 1 ? 0 : 1);
