@@ -140,13 +140,19 @@ namespace {
 const off_t kLockByte = off_t(1) << 62;
 const int kLockRetryMs = 50;
 
-bool SetLock(int fd, short type) {
+// The one byte every writer locks, far past any map's end.
+struct flock LockRecord(short type) {
     struct flock lock;
     std::memset(&lock, 0, sizeof lock);
     lock.l_type = type;
     lock.l_whence = SEEK_SET;
     lock.l_start = kLockByte;
     lock.l_len = 1;
+    return lock;
+}
+
+bool SetLock(int fd, short type) {
+    struct flock lock = LockRecord(type);
     return ::fcntl(fd, F_SETLK, &lock) == 0;
 }
 
@@ -155,13 +161,8 @@ bool SetLock(int fd, short type) {
 bool HeldByAnother(int fd) {
     if (errno == EAGAIN) return true;
     if (errno != EACCES) return false;
-    struct flock lock;
-    std::memset(&lock, 0, sizeof lock);
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = kLockByte;
-    lock.l_len = 1;
-    return ::fcntl(fd, F_GETLK, &lock) == 0;
+    struct flock lock = LockRecord(F_WRLCK);
+    return ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
 }  // namespace

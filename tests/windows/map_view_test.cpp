@@ -26,15 +26,8 @@ protected:
         DH_Reset();
         path_ = Utf8(TestFolder()) + "map-view.map";
         std::remove(path_.c_str());
-        MapHeader header;
-        header.width = 2000;
-        header.height = 1500;
-        header.originLat = 36.5;
-        header.originLon = -84.5;
-        header.cellLat = header.cellLon = 1.0 / 1200;
         std::vector<int16_t> flat(size_t(2000) * 1500, 100);
-        std::string error;
-        ASSERT_TRUE(CreateMapFile(path_, header, flat.data(), &error)) << error;
+        ASSERT_NO_FATAL_FAILURE(WriteMap(flat, false));
         window_ = devhost::CreateMainWindow(::GetModuleHandleW(nullptr));
         ASSERT_NE(nullptr, window_);
         ::ShowWindow(window_, SW_SHOWNOACTIVATE);
@@ -53,24 +46,29 @@ protected:
         std::remove(path_.c_str());
     }
 
-    // The map again, 100 m high but for voids (the value -32768) in rows 400..719 and
-    // columns 640..959.
-    void ReopenWithVoids() {
-        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
+    // A 2000 x 1500 map of 3-second cells from 36.5 N 84.5 W, -32768 its void value or none.
+    void WriteMap(const std::vector<int16_t>& grid, bool voids) {
         MapHeader header;
         header.width = 2000;
         header.height = 1500;
         header.originLat = 36.5;
         header.originLon = -84.5;
         header.cellLat = header.cellLon = 1.0 / 1200;
-        header.hasVoidValue = true;
-        header.voidValue = -32768;
+        header.hasVoidValue = voids;
+        header.voidValue = voids ? -32768 : 0;
+        std::string error;
+        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+    }
+
+    // The map again, 100 m high but for voids (the value -32768) in rows 400..719 and
+    // columns 640..959.
+    void ReopenWithVoids() {
+        if (HPI_IsOpenedMap(map_)) DH_CloseMap(map_);
         std::vector<int16_t> grid(size_t(2000) * 1500, 100);
         for (int r = 400; r < 720; ++r) {
             for (int c = 640; c < 960; ++c) grid[size_t(r) * 2000 + c] = -32768;
         }
-        std::string error;
-        ASSERT_TRUE(CreateMapFile(path_, header, grid.data(), &error)) << error;
+        ASSERT_NO_FATAL_FAILURE(WriteMap(grid, true));
         map_ = devhost::OpenMapFile(window_, Widen(path_));
         ASSERT_NE(0u, map_);
     }
